@@ -1,0 +1,206 @@
+// The process: start-up order, the message loop, the keys, the fatal and warning messages and
+// the shutdown.
+#include "app/app.h"
+#include "app/gl.h"
+#include "app/platform.h"
+#include "diagnostics/diagnostics.h"
+#include "music/music.h"
+
+#include <SDL.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+DisplaySettings displaySettings;
+std::atomic<int32_t> quitRequests{0};
+int32_t showStarted = 0;
+int32_t renderTargetWidth = 0;
+int32_t renderTargetHeight = 0;
+
+bool messageBoxesEnabled()
+{
+    if (std::getenv("ORVANTI_NO_MESSAGE_BOX"))
+        return false;
+    if (!programOptions.capturePath.empty() || !programOptions.contactSheetPath.empty() ||
+        programOptions.benchmark)
+        return false;
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
+    if (driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0))
+        return false;
+    return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+}
+
+static void showMessageBox(Uint32 kind, const char* text)
+{
+    std::fprintf(stderr, "%s: %s\n", kind == SDL_MESSAGEBOX_ERROR ? "error" : "warning", text);
+    std::fflush(stderr);
+    if (messageBoxesEnabled())
+        SDL_ShowSimpleMessageBox(kind, SHOW_CAPTION, text, nullptr);
+}
+
+void fatalError(const char* text)
+{
+    showMessageBox(SDL_MESSAGEBOX_ERROR, text);
+    closeDisplay();
+    // A fatal end is a failure: status 1, so scripts and launchers can tell.
+    std::_Exit(1);
+}
+
+void warningMessage(const char* text)
+{
+    showMessageBox(SDL_MESSAGEBOX_WARNING, text);
+}
+
+void swapFrame()
+{
+    SDL_GL_SwapWindow(platformWindow());
+}
+
+void checkGLError()
+{
+    GLenum error = glGetError();
+    switch (error) {
+    case GL_NO_ERROR: return;
+    case GL_INVALID_ENUM: fatalError("GL_INVALID_ENUM");
+    case GL_INVALID_VALUE: fatalError("GL_INVALID_VALUE");
+    case GL_INVALID_OPERATION: fatalError("GL_INVALID_OPERATION");
+    case GL_STACK_OVERFLOW: fatalError("GL_STACK_OVERFLOW");
+    case GL_STACK_UNDERFLOW: fatalError("GL_STACK_UNDERFLOW");
+    case GL_OUT_OF_MEMORY: fatalError("GL_OUT_OF_MEMORY");
+    default: fatalError("UNKNOWN GL_ERROR");
+    }
+}
+
+void initApplication()
+{
+    displaySettings.fullscreen = 1;
+    displaySettings.width = 640;
+    displaySettings.height = 480;
+    const ProgramOptions& o = programOptions;
+    if (o.modeGiven) {
+        displaySettings.width = o.width;
+        displaySettings.height = o.height;
+    }
+    if (o.fullscreen >= 0)
+        displaySettings.fullscreen = o.fullscreen;
+    if (o.loop >= 0)
+        displaySettings.loop = o.loop;
+    if (o.vsync >= 0)
+        displaySettings.vsync = o.vsync;
+
+    if (!o.noSetup) {
+        int result = SetupDialog(&displaySettings);
+        if (result == 0)
+            std::exit(0);
+    }
+
+    if (!openDisplay(displaySettings.fullscreen, displaySettings.width, displaySettings.height, 32,
+                     32, SHOW_CAPTION, 0, 0))
+        fatalError("Init failed!");
+    renderTargetWidth = nextPowerOfTwo(512);
+    renderTargetHeight = nextPowerOfTwo(256);
+    checkColourDepth();
+    checkGLCapabilities();
+}
+
+void initShow()
+{
+    initApplication();
+
+    TimedSection* precalc = beginTimedSection("precalc");
+    endTimedSection(precalc);
+
+    glViewport(0, 0, displaySettings.width, displaySettings.height);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    swapFrame();
+    SDL_Delay(2000);
+    showStarted = 1;
+    openMusic(dataPath("music.ogg").c_str(), 125.0f, displaySettings.loop);
+    if (programOptions.startGiven)
+        seekShowTime(programOptions.start);
+}
+
+void renderFrame()
+{
+    glViewport(0, 0, displaySettings.width, displaySettings.height);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    swapFrame();
+    checkGLError();
+}
+
+void shutdownShow()
+{
+    closeMusic();
+    closeDisplay();
+}
+
+void handleKeyDown(int virtualKey)
+{
+    switch (virtualKey) {
+    case VK_PAUSE_KEY:
+        if (heldTime == 0.0f)
+            heldTime = showTime();
+        else
+            heldTime = 0.0f;
+        break;
+    case VK_ESCAPE_KEY: quitRequests++; break;
+    case VK_PRIOR_KEY: seekShowTime((float)((int)std::floor((double)showTime()) - 1)); break;
+    case VK_NEXT_KEY: seekShowTime((float)((int)std::floor((double)showTime()) + 1)); break;
+    case VK_HOME_KEY: seekShowTime(0.0f); break;
+    default: break;
+    }
+}
+
+static int virtualKeyOf(SDL_Keycode key)
+{
+    switch (key) {
+    case SDLK_PAUSE: return VK_PAUSE_KEY;
+    case SDLK_ESCAPE: return VK_ESCAPE_KEY;
+    case SDLK_PAGEUP: return VK_PRIOR_KEY;
+    case SDLK_PAGEDOWN: return VK_NEXT_KEY;
+    case SDLK_HOME: return VK_HOME_KEY;
+    default: return 0;
+    }
+}
+
+// One event per turn; a frame whenever the queue is empty. Never blocks.
+static void runMessageLoop()
+{
+    while (quitRequests.load() == 0) {
+        SDL_Event event;
+        if (SDL_PollEvent(&event)) {
+            if (event.type == SDL_QUIT)
+                quitRequests++;
+            else if (event.type == SDL_KEYDOWN)
+                handleKeyDown(virtualKeyOf(event.key.keysym.sym));
+        } else {
+            renderFrame();
+        }
+    }
+}
+
+int runProgram(int argc, char** argv)
+{
+    int status = parseCommandLine(argc, argv);
+    if (status >= 0)
+        return status;
+    if (!programOptions.capturePath.empty() || !programOptions.contactSheetPath.empty() ||
+        programOptions.benchmark) {
+        std::fprintf(stderr, "orvanti: --capture, --contact-sheet and --benchmark are not "
+                             "available in this build yet\n");
+        return 2;
+    }
+    if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) {
+        std::fprintf(stderr, "orvanti: SDL could not start: %s\n", SDL_GetError());
+        return 1;
+    }
+    initShow();
+    runMessageLoop();
+    shutdownShow();
+    SDL_Quit();
+    return 0;
+}

@@ -1,0 +1,90 @@
+// The shell: power-of-two sizes, extension matching, the clamp-mode choice and the command line
+// of the real program.
+#include "app/app.h"
+#include "app/gl.h"
+#include "common/test_support.h"
+
+#include <gtest/gtest.h>
+
+TEST(NextPowerOfTwo, RoundsUpWithinTheTable)
+{
+    EXPECT_EQ(nextPowerOfTwo(1), 0);
+    EXPECT_EQ(nextPowerOfTwo(2), 2);
+    EXPECT_EQ(nextPowerOfTwo(256), 256);
+    EXPECT_EQ(nextPowerOfTwo(300), 512);
+    EXPECT_EQ(nextPowerOfTwo(512), 512);
+    EXPECT_EQ(nextPowerOfTwo(65536), 65536);
+    EXPECT_EQ(nextPowerOfTwo(70000), 0);
+}
+
+TEST(HasExtension, MatchesWholeWordsOnly)
+{
+    const char* list = "GL_ARB_multitexture GL_ARB_texture_env_combine GL_EXT_last";
+    EXPECT_EQ(hasExtensionIn(list, "GL_ARB_multitexture"), 1);
+    EXPECT_EQ(hasExtensionIn(list, "GL_ARB_texture_env"), 0);   // a prefix is not a match
+    EXPECT_EQ(hasExtensionIn(list, "GL_EXT_last"), 1);          // no trailing space
+    EXPECT_EQ(hasExtensionIn(list, "GL_EXT_las"), 0);
+    EXPECT_EQ(hasExtensionIn(list, "multitexture"), 0);
+    EXPECT_EQ(hasExtensionIn(nullptr, "GL_EXT_last"), 0);
+    EXPECT_EQ(hasExtensionIn(list, nullptr), 0);
+    EXPECT_EQ(hasExtensionIn("", "GL_EXT_last"), 0);
+    EXPECT_EQ(hasExtensionIn("A  B ", "B"), 1);
+}
+
+TEST(ClampMode, FollowsTheGLVersion)
+{
+    EXPECT_EQ(clampModeForVersion("1.1.0 Vendor"), (uint32_t)GL_CLAMP);
+    EXPECT_EQ(clampModeForVersion("1.2.1"), (uint32_t)GL_CLAMP_TO_EDGE);
+    EXPECT_EQ(clampModeForVersion("2.0"), (uint32_t)GL_CLAMP_TO_EDGE);
+    EXPECT_EQ(clampModeForVersion("garbage"), (uint32_t)GL_CLAMP);
+    EXPECT_EQ(clampModeForVersion(nullptr), (uint32_t)GL_CLAMP);
+}
+
+TEST(CommandLine, HelpListsEveryOption)
+{
+    ProcessResult r = runOrvanti({"--help"});
+    EXPECT_EQ(r.status, 0);
+    for (const char* option : {"--help", "--version", "--no-setup", "--mode", "--windowed",
+                               "--fullscreen", "--loop", "--vsync", "--no-vsync", "--data",
+                               "--start", "--mute", "--capture", "--fps", "--from", "--to",
+                               "--contact-sheet", "--benchmark", "--overwrite"})
+        EXPECT_NE(r.out.find(option), std::string::npos) << option;
+}
+
+TEST(CommandLine, VersionIsOneLine)
+{
+    ProcessResult r = runOrvanti({"--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("orvanti ", 0), 0u);
+    EXPECT_EQ(r.out.find('\n'), r.out.size() - 1);
+}
+
+TEST(CommandLine, UsageErrorsExitWithStatus2AndNameTheValue)
+{
+    struct Case {
+        std::vector<std::string> args;
+        const char* named;
+    } cases[] = {
+        {{"--no-such-option"}, "--no-such-option"},
+        {{"--mode", "320x200"}, "320x200"},
+        {{"--mode", "640by480"}, "640by480"},
+        {{"--fps", "fast"}, "fast"},
+        {{"--start", "1.2.3"}, "1.2.3"},
+        {{"--from", "20", "--to", "10"}, "--from"},
+        {{"--data"}, "--data"},
+    };
+    for (const Case& c : cases) {
+        ProcessResult r = runOrvanti(c.args, 20);
+        EXPECT_EQ(r.status, 2) << c.named;
+        EXPECT_NE(r.err.find(c.named), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line: " << r.err;
+    }
+}
+
+TEST(CommandLine, MissingDataEndsWithStatus1AndNamesTheFile)
+{
+    ProcessResult r = runOrvanti({"--no-setup", "--windowed", "--mute", "--data", "/nonexistent"}, 60);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("/nonexistent/"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("not found"), std::string::npos) << r.err;
+}

@@ -1,0 +1,152 @@
+// The math helpers, the random generator and the scratch pool.
+#include "support/support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+TEST(RandomGenerator, FollowsTheSequenceFromStateZero)
+{
+    randomSeed = 0;
+    EXPECT_EQ(randomInt15(), 0);
+    EXPECT_EQ(randomSeed, 1u);
+    EXPECT_EQ(randomInt15(), 0);
+    EXPECT_EQ(randomSeed, 69070u);
+    EXPECT_EQ(randomInt15(), 3628);
+    EXPECT_EQ(randomSeed, 475628535u);
+}
+
+TEST(RandomGenerator, ByteIsTheTopEightBits)
+{
+    randomSeed = 0xFFFFFFFEu;   // next state: 0xFFFFFFFE * 69069 + 1
+    uint32_t next = 0xFFFFFFFEu * 69069u + 1u;
+    EXPECT_EQ(randomByte(), (int32_t)(next >> 24));
+}
+
+TEST(RandomGenerator, UnitDividesBy4292967296AndCanExceedOne)
+{
+    // Choose the state before the draw so that the drawn state is the largest one.
+    // s * 69069 + 1 = 0xFFFFFFFF  =>  s = 0xFFFFFFFE * inverse(69069).
+    uint32_t inverse = 1;
+    for (int i = 0; i < 5; i++)
+        inverse *= 2 - 69069u * inverse;   // Newton's iteration for the inverse mod 2^32
+    randomSeed = (0xFFFFFFFFu - 1u) * inverse;
+    float u = randomUnit();
+    EXPECT_EQ(randomSeed, 0xFFFFFFFFu);
+    EXPECT_FLOAT_EQ(u, (float)(4294967295.0 / 4292967296.0));
+    EXPECT_GT(u, 1.0004f);
+
+    randomSeed = 0;
+    EXPECT_FLOAT_EQ(randomUnit(), (float)(1.0 / 4292967296.0));
+}
+
+static Splinept ring[4] = {{0, 0, 0, 0}, {0, 1, 0, 0}, {0, 1, 1, 0}, {0, 0, 1, 5}};
+
+TEST(SplinePoint, PassesThroughTheControlPointsOfTheRing)
+{
+    Vec3 p;
+    splinePoint(&p, 0.0f, ring, 4);   // u = 0 stands on the last point
+    EXPECT_FLOAT_EQ(p.x, 0);
+    EXPECT_FLOAT_EQ(p.y, 1);
+    EXPECT_FLOAT_EQ(p.z, 5);
+    splinePoint(&p, 1.0f, ring, 4);
+    EXPECT_FLOAT_EQ(p.z, 5);
+    splinePoint(&p, 0.25f, ring, 4);   // u = (j + 1) / n gives point j
+    EXPECT_FLOAT_EQ(p.x, 0);
+    EXPECT_FLOAT_EQ(p.y, 0);
+    splinePoint(&p, 0.5f, ring, 2);   // n = 2, u = 0.5: point 0
+    EXPECT_FLOAT_EQ(p.x, 0);
+    EXPECT_FLOAT_EQ(p.y, 0);
+}
+
+TEST(SplinePoint, NegativeParameterStaysOnTheRing)
+{
+    Vec3 a, b;
+    splinePoint(&a, -0.25f, ring, 4);   // one full turn before u = 0.75
+    splinePoint(&b, 0.75f, ring, 4);
+    EXPECT_NEAR(a.x, b.x, 1e-6);
+    EXPECT_NEAR(a.y, b.y, 1e-6);
+    EXPECT_NEAR(a.z, b.z, 1e-6);
+    splinePoint(&a, -0.6f, ring, 4);
+    splinePoint(&b, 0.4f, ring, 4);
+    EXPECT_NEAR(a.x, b.x, 1e-5);
+    EXPECT_NEAR(a.z, b.z, 1e-5);
+}
+
+TEST(MathHelpers, ClampsWrapAndNormals)
+{
+    EXPECT_EQ(clamp01(1.5f), 1.0f);
+    EXPECT_EQ(clamp01(-0.2f), 0.0f);
+    EXPECT_EQ(clamp01(0.25f), 0.25f);
+    EXPECT_EQ(clamp01(std::numeric_limits<float>::quiet_NaN()), 0.0f);
+    EXPECT_EQ(clampByte(300), 255);
+    EXPECT_EQ(clampByte(-3), 0);
+    EXPECT_EQ(clampByte(17), 17);
+    EXPECT_EQ(wrapIndex(-1, 5), 4);
+    EXPECT_EQ(wrapIndex(7, 5), 2);
+
+    Vec3 a = {0, 0, 0}, b = {1, 0, 0}, c = {0, 1, 0}, n;
+    triangleNormal(&a, &b, &c, &n);
+    EXPECT_FLOAT_EQ(n.x, 0);
+    EXPECT_FLOAT_EQ(n.y, 0);
+    EXPECT_FLOAT_EQ(n.z, 1);
+    Vec3 v = {3, 0, 4};
+    normalize3(&v);
+    EXPECT_FLOAT_EQ(v.x, 0.6f);
+    EXPECT_FLOAT_EQ(v.z, 0.8f);
+}
+
+TEST(ScratchPool, AlignsEveryBlockTo16Bytes)
+{
+    void* mark = tempmalloc(0);
+    char* a = (char*)tempmalloc(10);
+    char* b = (char*)tempmalloc(10);
+    EXPECT_EQ((uintptr_t)a % 16, 0u);
+    EXPECT_EQ(b - a, 16);
+    EXPECT_EQ(tempmalloc(0), b + 16);   // a zero request returns the aligned top, takes nothing
+    tmpfree(mark);
+    EXPECT_EQ(scratchUsed(), 0u);
+}
+
+TEST(ScratchPool, ReleasingABlockReleasesLaterOnesToo)
+{
+    void* first = tempmalloc(100);
+    tempmalloc(200);
+    tmpfree(first);
+    EXPECT_EQ(tempmalloc(50), first);
+    tmpfree(first);
+    tmpfree(first);   // twice is accepted
+    EXPECT_EQ(scratchUsed(), 0u);
+}
+
+TEST(ScratchPool, ExactlyTheRemainingBytesSucceed)
+{
+    void* all = tempmalloc(SCRATCH_POOL_SIZE);
+    EXPECT_EQ(scratchUsed(), SCRATCH_POOL_SIZE);
+    tmpfree(all);
+}
+
+using ScratchPoolDeathTest = ::testing::Test;
+
+TEST(ScratchPoolDeathTest, OneByteMoreThanRemainsIsFatal)
+{
+    EXPECT_EXIT(tempmalloc(SCRATCH_POOL_SIZE + 1u), ::testing::ExitedWithCode(1),
+                "out of tempmalloc");
+}
+
+TEST(ScratchPoolDeathTest, ReleaseAboveTheTopIsFatal)
+{
+    EXPECT_EXIT(
+        {
+            char* p = (char*)tempmalloc(64);
+            tmpfree(p);
+            tmpfree(p + 32);
+        },
+        ::testing::ExitedWithCode(1), "tmpfree error");
+}
+
+TEST(ScratchPoolDeathTest, ReleaseBelowThePoolIsFatal)
+{
+    void* below = (void*)((uintptr_t)tempmalloc(0) - SCRATCH_POOL_SIZE);
+    EXPECT_EXIT(tmpfree(below), ::testing::ExitedWithCode(1), "tmpfree error");
+}

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the show and the tests need, and only those missing.
+set -euo pipefail
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  libsdl2-dev libfltk1.3-dev libvorbis-dev libjpeg62-turbo-dev libpng-dev
+  libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl1 libegl-mesa0
+  libfreetype-dev fonts-dejavu-core
+  libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth xdotool ffmpeg
+)
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "Installing: ${missing[*]}"
+if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
