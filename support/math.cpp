@@ -63,6 +63,10 @@ Vec3* splinePoint(Vec3* out, float u, const Splinept* points, int32_t n)
     int32_t k = (int32_t)std::floor(s);
     float f = s - (float)k;
     k = k % n;
+    // A negative parameter leaves k in (-n, 0); lift it into the ring so that k - 2 stays
+    // within the range wrapIndex handles (the same points where it already did).
+    if (k < 0)
+        k += n;
 
     const Splinept& p0 = points[wrapIndex(k - 2, n)];
     const Splinept& p1 = points[wrapIndex(k - 1, n)];
