@@ -70,6 +70,7 @@ std::string dataPath(const char* name);
 int runProgram(int argc, char** argv);
 void initShow();
 void initApplication();
+void runPrecalcPhase();   // the "precalc" timed section around the precalculation
 void renderFrame();
 void shutdownShow();
 void swapFrame();

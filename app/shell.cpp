@@ -105,12 +105,17 @@ void initApplication()
     checkGLCapabilities();
 }
 
+// The timed precalculation; shared by the live show and the offline modes.
+void runPrecalcPhase()
+{
+    TimedSection* precalc = beginTimedSection("precalc");
+    endTimedSection(precalc);
+}
+
 void initShow()
 {
     initApplication();
-
-    TimedSection* precalc = beginTimedSection("precalc");
-    endTimedSection(precalc);
+    runPrecalcPhase();
 
     glViewport(0, 0, displaySettings.width, displaySettings.height);
     glClearColor(0, 0, 0, 0);
