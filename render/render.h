@@ -54,3 +54,5 @@ struct CameraEye {
     Vec3 position;
     float fieldOfView;
 };
+
+#include "render/geometry.h"

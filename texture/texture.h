@@ -30,3 +30,5 @@ struct ScreenChain {
     int32_t count;
     Texture* textures;   // 16 records, the first count of them used
 };
+
+#include "texture/binding.h"

@@ -1,0 +1,6 @@
+// Texture units, binding, coordinate generation and screen copy.
+#pragma once
+
+#include <cstdint>
+
+struct Texture;
