@@ -1,7 +1,189 @@
-// The setup dialog. Interim: no dialog yet, the settings go through as given.
+// The setup dialog "MOXI": display mode, full screen, loop and vertical sync, then Run or Exit.
+//
+// The layout is kept in dialog units, as the dialog was first drawn, and converted to pixels the
+// way the original toolkit does: x by a quarter of the font's average character width, y by an
+// eighth of its height.
 #include "app/app.h"
+#include "app/setup_dialog.h"
 
-int SetupDialog(DisplaySettings*)
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Check_Button.H>
+#include <FL/Fl_Return_Button.H>
+#include <FL/Fl_Round_Button.H>
+#include <FL/Fl_Window.H>
+#include <FL/fl_draw.H>
+
+#include <FL/x.H>
+
+#include <cstdlib>
+
+namespace {
+
+constexpr int DIALOG_FONT_SIZE = 11;   // 8 points at 96 dots per inch
+
+struct DialogUnits {
+    double charWidth;
+    double charHeight;
+
+    int x(int units) const { return (int)(units * charWidth / 4.0 + 0.5); }
+    int y(int units) const { return (int)(units * charHeight / 8.0 + 0.5); }
+};
+
+DialogUnits measureDialogFont()
 {
-    return -1;
+    fl_font(FL_HELVETICA, DIALOG_FONT_SIZE);
+    const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    return {fl_width(alphabet) / 52.0, (double)fl_height()};
+}
+
+template <typename Widget>
+Widget* place(const DialogUnits& du, int x, int y, int w, int h, const char* text)
+{
+    Widget* widget = new Widget(du.x(x), du.y(y), du.x(w), du.y(h), text);
+    widget->labelsize(DIALOG_FONT_SIZE);
+    return widget;
+}
+
+void onRun(Fl_Widget*, void* data)
+{
+    SetupDialogWindow* dialog = (SetupDialogWindow*)data;
+    dialog->result = 1;
+    dialog->window->hide();
+}
+
+void onExit(Fl_Widget*, void* data)
+{
+    SetupDialogWindow* dialog = (SetupDialogWindow*)data;
+    dialog->result = 0;
+    dialog->window->hide();
+}
+
+}   // namespace
+
+SetupDialogWindow* createSetupDialog()
+{
+    SetupDialogWindow* dialog = new SetupDialogWindow{};
+    DialogUnits du = measureDialogFont();
+
+    dialog->window = new Fl_Window(du.x(90), du.y(121), "MOXI");
+    // Template order; the group box frames the mode and option controls.
+    dialog->run = place<Fl_Return_Button>(du, 10, 99, 30, 15, "Run");
+    dialog->fullscreen = place<Fl_Check_Button>(du, 18, 54, 48, 10, "Fullscreen");
+    dialog->mode640 = place<Fl_Round_Button>(du, 18, 20, 47, 10, "640x480");
+    dialog->mode800 = place<Fl_Round_Button>(du, 18, 31, 47, 10, "800x600");
+    dialog->mode1024 = place<Fl_Round_Button>(du, 18, 41, 51, 10, "1024x768");
+    Fl_Box* group = place<Fl_Box>(du, 9, 5, 74, 90, "Display mode");
+    group->box(FL_ENGRAVED_FRAME);
+    group->align(FL_ALIGN_TOP_LEFT | FL_ALIGN_INSIDE);
+    dialog->exit = place<Fl_Button>(du, 49, 99, 30, 15, "Exit");
+    dialog->loop = place<Fl_Check_Button>(du, 18, 66, 48, 10, "Loop");
+    dialog->vsync = place<Fl_Check_Button>(du, 18, 78, 48, 10, "VSync");
+    dialog->window->end();
+
+    for (Fl_Round_Button* mode : {dialog->mode640, dialog->mode800, dialog->mode1024}) {
+        mode->type(FL_RADIO_BUTTON);
+        mode->visible_focus(0);   // the radio buttons are not tab stops
+    }
+    // The frame is drawn behind the controls it surrounds.
+    dialog->window->insert(*group, 0);
+
+    dialog->run->callback(onRun, dialog);
+    dialog->exit->callback(onExit, dialog);
+    // Escape and the close box both end the dialog as Exit does.
+    dialog->window->callback(onExit, dialog);
+
+    dialog->fullscreen->value(1);
+    dialog->mode640->setonly();
+    dialog->vsync->value(1);
+    dialog->loop->value(0);
+    dialog->result = 0;
+    return dialog;
+}
+
+void destroySetupDialog(SetupDialogWindow* dialog)
+{
+    delete dialog->window;
+    delete dialog;
+}
+
+int applySetupDialog(const SetupDialogWindow* dialog, DisplaySettings* settings)
+{
+    if (dialog->result != 1)
+        return 0;
+    settings->fullscreen = dialog->fullscreen->value() ? 1 : 0;
+    settings->vsync = dialog->vsync->value() ? 1 : 0;
+    settings->loop = dialog->loop->value() ? 1 : 0;
+    // In this order: a later checked mode overrides an earlier one; none keeps the size given.
+    if (dialog->mode640->value()) {
+        settings->width = 640;
+        settings->height = 480;
+    }
+    if (dialog->mode800->value()) {
+        settings->width = 800;
+        settings->height = 600;
+    }
+    if (dialog->mode1024->value()) {
+        settings->width = 1024;
+        settings->height = 768;
+    }
+    return 1;
+}
+
+void presetSetupDialog(SetupDialogWindow* dialog, const ProgramOptions& options)
+{
+    if (options.fullscreen >= 0)
+        dialog->fullscreen->value(options.fullscreen);
+    if (options.loop >= 0)
+        dialog->loop->value(options.loop);
+    if (options.vsync >= 0)
+        dialog->vsync->value(options.vsync);
+    if (!options.modeGiven)
+        return;
+    if (options.width == 800 && options.height == 600)
+        dialog->mode800->setonly();
+    else if (options.width == 1024 && options.height == 768)
+        dialog->mode1024->setonly();
+    else if (options.width == 640 && options.height == 480)
+        dialog->mode640->setonly();
+    else {
+        // Another size: no mode checked, so Run keeps it.
+        dialog->mode640->value(0);
+        dialog->mode800->value(0);
+        dialog->mode1024->value(0);
+    }
+}
+
+bool openDialogDisplay()
+{
+    // FLTK ends the process when it cannot reach the display: ask first.
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return false;
+    XCloseDisplay(display);
+    fl_open_display();
+    return true;
+}
+
+int SetupDialog(DisplaySettings* settings)
+{
+    if (!openDialogDisplay())
+        return -1;
+    SetupDialogWindow* dialog = createSetupDialog();
+    presetSetupDialog(dialog, programOptions);
+    dialog->window->set_modal();
+    // Centred on the screen and brought to the front.
+    int sx, sy, sw, sh;
+    Fl::screen_work_area(sx, sy, sw, sh);
+    dialog->window->position(sx + (sw - dialog->window->w()) / 2,
+                             sy + (sh - dialog->window->h()) / 2);
+    dialog->window->show();
+    while (dialog->window->shown())
+        Fl::wait();
+    int result = applySetupDialog(dialog, settings);
+    destroySetupDialog(dialog);
+    // Let the window manager see the dialog go before the show's own window opens.
+    Fl::check();
+    return result;
 }
