@@ -1,0 +1,263 @@
+// The blob surface generator: lattice sampling, the extracted surface's shape and topology,
+// repeatability across generations, and the full-array stop.
+#include "render/geometry.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <map>
+#include <set>
+#include <utility>
+#include <vector>
+
+namespace {
+
+Blob roundBlob(float x, float y, float z, float r, int32_t negative = 0)
+{
+    return Blob{x, y, z, r, negative, 0};
+}
+
+float length(const Vec3& v)
+{
+    return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+}
+
+struct Extent {
+    Vec3 lo{1e9f, 1e9f, 1e9f}, hi{-1e9f, -1e9f, -1e9f};
+};
+
+Extent surfaceExtent()
+{
+    Extent e;
+    for (int32_t i = 0; i < surfaceVertexCount; i++) {
+        const Vec3& v = surfaceVertices[i];
+        e.lo = Vec3{std::min(e.lo.x, v.x), std::min(e.lo.y, v.y), std::min(e.lo.z, v.z)};
+        e.hi = Vec3{std::max(e.hi.x, v.x), std::max(e.hi.y, v.y), std::max(e.hi.z, v.z)};
+    }
+    return e;
+}
+
+// Every edge of a closed, consistently wound surface appears exactly once in each direction.
+void expectClosedAndConsistentlyWound()
+{
+    std::map<std::pair<int32_t, int32_t>, int> directed;
+    for (int32_t t = 0; t < surfaceTriangleCount; t++) {
+        const int32_t* tri = &surfaceTriangles[3 * t];
+        for (int k = 0; k < 3; k++)
+            directed[{tri[k], tri[(k + 1) % 3]}]++;
+    }
+    int bad = 0;
+    for (const auto& [edge, n] : directed) {
+        auto back = directed.find({edge.second, edge.first});
+        if (n != 1 || back == directed.end() || back->second != 1)
+            bad++;
+    }
+    EXPECT_EQ(bad, 0) << "edges not shared by exactly two oppositely wound triangles";
+}
+
+// The winding (counter-clockwise seen from the front) agrees with the gradient normals.
+void expectWindingFacesAlongNormals()
+{
+    int against = 0;
+    for (int32_t t = 0; t < surfaceTriangleCount; t++) {
+        const int32_t* tri = &surfaceTriangles[3 * t];
+        Vec3 n;
+        const Vec3& a = surfaceVertices[tri[0]];
+        const Vec3& b = surfaceVertices[tri[1]];
+        const Vec3& c = surfaceVertices[tri[2]];
+        Vec3 d{a.x - c.x, a.y - c.y, a.z - c.z}, e{b.x - c.x, b.y - c.y, b.z - c.z};
+        n = Vec3{d.y * e.z - d.z * e.y, d.z * e.x - d.x * e.z, d.x * e.y - d.y * e.x};
+        Vec3 m{0, 0, 0};
+        for (int k = 0; k < 3; k++) {
+            m.x += surfaceNormals[tri[k]].x;
+            m.y += surfaceNormals[tri[k]].y;
+            m.z += surfaceNormals[tri[k]].z;
+        }
+        if (n.x * m.x + n.y * m.y + n.z * m.z < 0)
+            against++;
+    }
+    EXPECT_EQ(against, 0);
+}
+
+struct Snapshot {
+    std::vector<float> vertices, normals;
+    std::vector<int32_t> triangles;
+    bool operator==(const Snapshot&) const = default;
+};
+
+Snapshot snapshot()
+{
+    Snapshot s;
+    for (int32_t i = 0; i < surfaceVertexCount; i++) {
+        s.vertices.insert(s.vertices.end(),
+                          {surfaceVertices[i].x, surfaceVertices[i].y, surfaceVertices[i].z});
+        s.normals.insert(s.normals.end(),
+                         {surfaceNormals[i].x, surfaceNormals[i].y, surfaceNormals[i].z});
+    }
+    s.triangles.assign(surfaceTriangles, surfaceTriangles + 3 * surfaceTriangleCount);
+    return s;
+}
+
+// A mixed set like the opening scene's: round and rounded-cube blobs, some carving.
+std::vector<Blob> mixedBlobs(float time)
+{
+    std::vector<Blob> blobs;
+    for (int i = 0; i < 24; i++)
+        blobs.push_back(Blob{5.0f * std::sin(0.175f * time + 2.7f * i),
+                             5.0f * std::sin(0.271f * time + 1.3f * i),
+                             5.0f * std::sin(0.152f * time + 8.7f * i), 6.0f, i % 4 == 0,
+                             i % 5 == 0});
+    return blobs;
+}
+
+}   // namespace
+
+TEST(SurfaceGenerator, NothingToExtractGivesAnEmptySurface)
+{
+    generateSurface(nullptr, 0);
+    EXPECT_EQ(surfaceVertexCount, 0);
+    EXPECT_EQ(surfaceTriangleCount, 0);
+
+    // Zero radii (the opening scene's first frame), unknown shapes and carving alone add nothing.
+    std::vector<Blob> blobs = {roundBlob(0, 0, 0, 0), Blob{1, 1, 1, 10, 0, 2},
+                               roundBlob(2, 0, 0, 10, 1)};
+    generateSurface(blobs.data(), (int32_t)blobs.size());
+    EXPECT_EQ(surfaceVertexCount, 0);
+    EXPECT_EQ(surfaceTriangleCount, 0);
+    for (const FieldCell& cell : surfaceState.lattice)
+        ASSERT_EQ(cell.inside, 0);
+}
+
+TEST(SurfaceGenerator, LatticeHoldsTheSummedFieldAndTheInsideCounts)
+{
+    std::vector<Blob> blobs = mixedBlobs(3.7f);
+    blobs.push_back(Blob{-14.5f, 13.0f, 2.0f, 9.0f, 0, 1});   // reaching past the lattice's edge
+    generateSurface(blobs.data(), (int32_t)blobs.size());
+
+    int32_t occX[32] = {}, occY[32] = {}, occZ[32] = {};
+    for (int32_t i = 0; i < SURFACE_LATTICE_POINTS; i++) {
+        const FieldCell& cell = surfaceState.lattice[i];
+        ASSERT_EQ(cell.index, i);
+        ASSERT_EQ(cell.px + 16 + 32 * (cell.py + 16) + 1024 * (cell.pz + 16), i);
+        float expected = surfaceField(blobs.data(), (int32_t)blobs.size(), (float)cell.px + 16,
+                                      (float)cell.py + 16, (float)cell.pz + 16);
+        ASSERT_NEAR(cell.value, expected, 1e-6f) << "point " << i;
+        ASSERT_EQ(cell.inside, expected >= SURFACE_ISO_LEVEL ? 1 : 0) << "point " << i;
+        occX[cell.px + 16] += cell.inside;
+        occY[cell.py + 16] += cell.inside;
+        occZ[cell.pz + 16] += cell.inside;
+    }
+    for (int i = 0; i < 32; i++) {
+        EXPECT_EQ(surfaceState.occupancyX[i], occX[i]);
+        EXPECT_EQ(surfaceState.occupancyY[i], occY[i]);
+        EXPECT_EQ(surfaceState.occupancyZ[i], occZ[i]);
+    }
+    EXPECT_GT(surfaceTriangleCount, 100);
+}
+
+TEST(SurfaceGenerator, OneRoundBlobGivesAClosedSphere)
+{
+    Blob blob = roundBlob(0, 0, 0, 10);
+    generateSurface(&blob, 1);
+    ASSERT_GT(surfaceTriangleCount, 100);
+    expectClosedAndConsistentlyWound();
+    expectWindingFacesAlongNormals();
+    for (int32_t i = 0; i < surfaceVertexCount; i++) {
+        const Vec3& v = surfaceVertices[i];
+        // The iso-level lies 3.92 from the centre; smoothing pulls the surface in a little.
+        ASSERT_GT(length(v), 3.4f);
+        ASSERT_LT(length(v), 3.95f);
+        const Vec3& n = surfaceNormals[i];
+        ASSERT_GT((v.x * n.x + v.y * n.y + v.z * n.z) / (length(v) * length(n)), 0.95f);
+    }
+    std::set<int32_t> used(surfaceTriangles, surfaceTriangles + 3 * surfaceTriangleCount);
+    EXPECT_EQ((int32_t)used.size(), surfaceVertexCount) << "every vertex belongs to a triangle";
+}
+
+TEST(SurfaceGenerator, RoundedCubeKeepsItsWholeShapeWhereverItSits)
+{
+    // Half a leaf off the lattice grid: the cube's inside reaches 0.626 R from its centre, past
+    // half its radius, on both sides.
+    Blob blob{2.5f, 0.0f, 0.0f, 10.0f, 0, 1};
+    generateSurface(&blob, 1);
+    expectClosedAndConsistentlyWound();
+    Extent e = surfaceExtent();
+    EXPECT_NEAR(e.hi.x - 2.5f, 2.5f - e.lo.x, 0.5f);
+    EXPECT_NEAR(e.hi.x - 2.5f, e.hi.y, 0.5f);
+    EXPECT_GT(e.hi.x - 2.5f, 5.5f);
+}
+
+TEST(SurfaceGenerator, NegativeBlobCarvesAHollow)
+{
+    std::vector<Blob> blobs = {roundBlob(0, 0, 0, 12), roundBlob(0, 0, 0, 6, 1)};
+    generateSurface(blobs.data(), 2);
+    expectClosedAndConsistentlyWound();
+    expectWindingFacesAlongNormals();
+    int32_t centre = 16 + 32 * 16 + 1024 * 16;
+    EXPECT_EQ(surfaceState.lattice[centre].inside, 0);
+    int inner = 0, outer = 0;
+    for (int32_t i = 0; i < surfaceVertexCount; i++) {
+        const Vec3& v = surfaceVertices[i];
+        const Vec3& n = surfaceNormals[i];
+        float outward = v.x * n.x + v.y * n.y + v.z * n.z;
+        if (length(v) < 3.5f) {
+            inner++;
+            EXPECT_LT(outward, 0.0f) << "the hollow's wall faces its centre";
+        } else {
+            outer++;
+            EXPECT_GT(outward, 0.0f);
+        }
+    }
+    EXPECT_GT(inner, 20);
+    EXPECT_GT(outer, inner);
+
+    // Moved aside, the carving blob takes a bite out of one side only.
+    blobs[1].x = 4.5f;
+    generateSurface(blobs.data(), 2);
+    Extent e = surfaceExtent();
+    EXPECT_LT(e.hi.x, -e.lo.x - 0.5f);
+}
+
+TEST(SurfaceGenerator, RepeatsExactlyAcrossGenerations)
+{
+    std::vector<Blob> a = mixedBlobs(1.0f), b = mixedBlobs(2.5f);
+    generateSurface(a.data(), (int32_t)a.size());
+    Snapshot first = snapshot();
+    int32_t generation = surfaceGeneration;
+    generateSurface(a.data(), (int32_t)a.size());
+    EXPECT_EQ(surfaceGeneration, generation + 1);
+    EXPECT_TRUE(snapshot() == first);
+
+    // A different shape in between leaves nothing stale behind in the edge cache.
+    generateSurface(b.data(), (int32_t)b.size());
+    EXPECT_FALSE(snapshot() == first);
+    generateSurface(a.data(), (int32_t)a.size());
+    EXPECT_TRUE(snapshot() == first);
+}
+
+TEST(SurfaceGenerator, StopsAtTheTriangleCapacity)
+{
+    // A tiny blob on every fourth diagonal plane of lattice points: far more triangles than the
+    // arrays hold.
+    std::vector<Blob> blobs;
+    for (int z = 0; z < 32; z++)
+        for (int y = 0; y < 32; y++)
+            for (int x = 0; x < 32; x++)
+                if ((x + y + z) % 4 == 0)
+                    blobs.push_back(roundBlob(x - 16.0f, y - 16.0f, z - 16.0f, 1.2f));
+    generateSurface(blobs.data(), (int32_t)blobs.size());
+    EXPECT_LE(surfaceTriangleCount, SURFACE_MAX_TRIANGLES);
+    EXPECT_GE(surfaceTriangleCount, SURFACE_MAX_TRIANGLES - 1);
+    for (int32_t i = 0; i < 3 * surfaceTriangleCount; i++)
+        ASSERT_TRUE(surfaceTriangles[i] >= 0 && surfaceTriangles[i] < surfaceVertexCount);
+    for (int32_t i = 0; i < surfaceVertexCount; i++)
+        ASSERT_TRUE(std::isfinite(surfaceVertices[i].x) && std::isfinite(surfaceNormals[i].x));
+    // Room is left for one particle per triangle behind the vertices.
+    EXPECT_LE(surfaceVertexCount + surfaceTriangleCount, SURFACE_MAX_VERTICES);
+
+    // The next ordinary generation is whole again.
+    Blob blob = roundBlob(0, 0, 0, 10);
+    generateSurface(&blob, 1);
+    expectClosedAndConsistentlyWound();
+}
