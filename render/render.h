@@ -55,4 +55,79 @@ struct CameraEye {
     float fieldOfView;
 };
 
+// ---- Render-state presets --------------------------------------------------------------------
+//
+// beginFrame resets the whole pipeline (and, given a record, clears the frame); applyRenderFlags
+// turns the RENDER_* bits into culling, depth, blending, shading and stencil state; beginScreenPass
+// sets up a full-screen 2D pass. pushRenderState / popRenderState bracket a drawing operation:
+// they save the enables, the texture and model-view matrices and most attribute groups, but NOT
+// the colour-buffer group (blend and alpha functions, colour mask) nor the projection, so those
+// stay as set inside the bracket.
+
+// The attribute groups pushRenderState saves: current, point, polygon, polygon stipple, pixel
+// mode, lighting, fog, depth, accumulation, stencil, viewport, enable, hint, list and texture.
+constexpr uint32_t RENDER_STATE_ATTRIBUTES = 438267;
+
+// The first show frames that also wipe the whole window (the loading screen's remains lie outside
+// the letterbox).
+constexpr int32_t FULL_WINDOW_CLEAR_FRAMES = 8;
+
+struct RenderPresetState {
+    int32_t fullWindowClears;   // clearFrame calls counted since the show started
+};
+extern RenderPresetState renderPresets;
+
+// clear may be null: reset only.
+void beginFrame(const ClearColour* clear);
+// Clears the letterbox; any record but defaultClearColour is then added as the background.
+void clearFrame(const ClearColour* colour);
+void applyRenderFlags(RenderFlags flags);
+void beginScreenPass(RenderFlags flags);
+void pushRenderState();
+void popRenderState();
+
+// ---- Camera and projection -------------------------------------------------------------------
+//
+// All drawing goes into the letterbox (full window width, three quarters of its height, centred),
+// or with RENDER_TO_TEXTURE into the 512 x 256 corner at the origin. The perspective aspect is
+// always 1.6. nearPlane and farPlane at or below 0 (both) mean "derive them": setOrthoView takes
+// 0.1 and 10, lookAtCamera twice and 0.002 times the eye-target distance.
+
+constexpr int32_t RENDER_TO_TEXTURE_WIDTH = 512;
+constexpr int32_t RENDER_TO_TEXTURE_HEIGHT = 256;
+constexpr float PERSPECTIVE_ASPECT = 1.6f;
+
+// The shared camera values; beginFrame and beginScreenPass reset them, scenes set them between
+// the reset and the camera call.
+struct CameraState {
+    float nearPlane;
+    float farPlane;
+    Vec3 projectionShift;   // x and y shift the projection, in normalised device units
+    Vec3 upVector;
+};
+extern CameraState camera;
+
+// Where scenes take their projection shift from, to push the vanishing point off-centre.
+extern const Vec3 projectionShiftPreset;   // (0.236, -0.236, 0)
+
+struct Viewport {
+    int32_t x, y, width, height;
+};
+// The viewport the camera operations set, for the window size in displaySettings.
+Viewport viewportFor(RenderFlags flags);
+Viewport viewportFor(int32_t windowWidth, int32_t windowHeight, RenderFlags flags);
+
+// All three leave the model-view matrix current and (before the look-at) identity.
+void setOrthoView(RenderFlags flags);
+void setPerspectiveView(float fieldOfView, RenderFlags flags);
+// With the eye on the target (or an up vector along the view) there is no look-at transform:
+// the projection is set and the model-view stays identity.
+void lookAtCamera(const CameraEye& eye, const Vec3& target, RenderFlags flags);
+
+// ---- Fog ------------------------------------------------------------------------------------
+
+// Linear fog from start to end (eye-space distances) towards colour (four floats). Lasts until the
+// next beginFrame.
+void linearFog(const float* colour, float start, float end);
+
 #include "render/geometry.h"
