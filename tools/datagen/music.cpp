@@ -154,7 +154,7 @@ std::vector<Note> composeScore() {
             } else if (part == Part::Slow) {
                 if (b % 2 == 0) add(Voice::Kick, b, 0, 0, 0.95f);
             } else {
-                add(Voice::Kick, b, 0, 0, part == Part::Zoom ? 0.78f : 1.0f);
+                add(Voice::Kick, b, 0, 0, part == Part::Zoom ? 0.9f : 1.0f);
             }
         }
         if (b % 2 == 1 && (full || part == Part::Zoom))
@@ -205,7 +205,9 @@ std::vector<Note> composeScore() {
         case Part::Fractal:
             add(Voice::Bass, b + 0.5, 0.4, b % 2 ? root + 12 : root, 0.5f, 420);
             break;
-        case Part::Zoom:
+        case Part::Zoom:  // a soft pulse between the kicks keeps the calm section moving
+            add(Voice::SubBass, b + 0.5, 0.45, float(chord.bass + 12), 0.5f, 240);
+            break;
         case Part::Slow:
             if (bar) add(Voice::SubBass, b, 4, float(chord.bass + 12), 0.45f, 260);
             break;
@@ -230,9 +232,7 @@ std::vector<Note> composeScore() {
             default: break;
             }
             double length = part == Part::Tail ? 20 : 4;
-            if (padGain > 0)
-                for (int t = 0; t < 4; ++t)
-                    add(Voice::Pad, b, length, float(chord.tones[t]), padGain, cutoff, attack, 0.35f);
+            if (padGain > 0) add(Voice::Pad, b, length, 0, padGain, cutoff, attack, 0.35f);
         }
 
         // Arpeggio of sixteenths.
@@ -260,14 +260,15 @@ std::vector<Note> composeScore() {
     // Lead melodies and the bells of the calm section.
     melody(160, 216, 1, 0, 0.16f, Voice::Lead, 2200);
     melody(232, 288, 2, 0, 0.15f, Voice::Lead, 1500);
-    melody(352, 448, 2, 1, 0.2f, Voice::Bell, 0);
+    melody(352, 448, 2, 1, 0.15f, Voice::Bell, 0);
     melody(464, 512, 1, 0, 0.15f, Voice::Lead, 2600);
     melody(560, 608, 1, 1, 0.13f, Voice::Lead, 3000);
 
     // Accents on the ticks: big hits, with a chord in the calm section.
     for (int row : TICK_ROWS) {
         double beat = row / 4.0;
-        add(Voice::Impact, beat, 0, 0, beat < 96 ? 0.85f : 0.7f, 0, 0, 0.5f);
+        add(Voice::Impact, beat, 0, 0, beat < 96 ? 0.85f : 0.8f, 0, 0, 0.5f);
+        if (beat >= 96) add(Voice::Crash, beat, 0, 0, 0.6f, 0, 0, 0.3f);  // cut through the full mix
         Chord c = chordAt(beat);
         for (int t = 0; t < 4; ++t) add(Voice::Bell, beat, 0, chordTone(c, t + 4), 0.09f, 0, t % 2 ? 0.4f : -0.4f, 0.5f, 0.3f);
     }
@@ -308,7 +309,7 @@ int64_t ringFrames(Voice v) {
     case Voice::Impact: return s(3.0);
     case Voice::Bass: case Voice::Acid: case Voice::SubBass: return s(0.02);
     case Voice::Pad: return s(PAD_RELEASE);
-    case Voice::Pluck: return s(std::min(PLUCK_DECAY * 7.0, 2.0));
+    case Voice::Pluck: return s(std::min(PLUCK_DECAY * 5.0, 2.0));
     case Voice::Lead: return s(0.09);
     case Voice::Bell: return s(3.0);
     case Voice::Riser: case Voice::Downer: return 0;
@@ -339,7 +340,12 @@ void renderNote(const Note& n, Buses& buses, uint32_t seed) {
     case Voice::Bass: bassNote(note, 0, length, n.pitch, n.gain, {n.param, 1500, 1.1f, 0.085f, 0.6f}); break;
     case Voice::Acid: bassNote(note, 0, length, n.pitch, n.gain, {n.param, 2600, 4.5f, 0.07f, 0.3f}); break;
     case Voice::SubBass: bassNote(note, 0, length, n.pitch, n.gain, {n.param, 150, 0.7f, 0.4f, 1.0f}); break;
-    case Voice::Pad: padNote(note, 0, length, n.pitch, n.gain, n.param, n.shape, PAD_RELEASE, seed); break;
+    case Voice::Pad: {
+        const Chord chord = chordAt(n.beat);
+        const float tones[4] = {float(chord.tones[0]), float(chord.tones[1]), float(chord.tones[2]), float(chord.tones[3])};
+        padChord(note, 0, length, tones, 4, n.gain * 2, n.param, n.shape, PAD_RELEASE, seed);
+        break;
+    }
     case Voice::Pluck: pluckNote(note, 0, n.pitch, n.gain, n.param, PLUCK_DECAY, n.shape); break;
     case Voice::Lead: leadNote(note, 0, length, n.pitch, n.gain, n.param); break;
     case Voice::Bell: bellNote(note, 0, n.pitch, n.gain, n.shape); break;
@@ -453,50 +459,71 @@ bool encodeVorbis(const std::string& path, const Stereo& mix, std::string& error
 
 }  // namespace
 
+double secondsSince(const timespec& start) {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return double(now.tv_sec - start.tv_sec) + double(now.tv_nsec - start.tv_nsec) * 1e-9;
+}
+
 bool writeMusic(const std::string& dir, int threads, std::string& error) {
+    timespec start;
+    clock_gettime(CLOCK_MONOTONIC, &start);
     const std::vector<Note> notes = composeScore();
-    Buses drums, music;
-    // Drums and the tonal voices render side by side; each list keeps its order, so the sums
-    // are the same on every run.
-    auto render = [&](bool wantDrums, Buses& buses) {
-        uint32_t seed = wantDrums ? 1u : 2u;
+    Buses first, second;
+    // The voices render in two halves side by side: the drums and the pads take about as long
+    // as everything else. Each half keeps the score's order, so the sums repeat exactly.
+    auto render = [&](bool drumsAndPads, Buses& buses) {
+        uint32_t seed = 1;
         for (const Note& n : notes) {
             seed = seed * 1664525u + 1013904223u;
-            if (isDrum(n.voice) == wantDrums) renderNote(n, buses, seed);
+            if ((isDrum(n.voice) || n.voice == Voice::Pad) == drumsAndPads) renderNote(n, buses, seed);
         }
     };
     if (threads > 1) {
-        std::thread drumThread(render, true, std::ref(drums));
-        render(false, music);
-        drumThread.join();
+        std::thread helper(render, true, std::ref(first));
+        render(false, second);
+        helper.join();
     } else {
-        render(true, drums);
-        render(false, music);
+        render(true, first);
+        render(false, second);
     }
-    applyDucking(music.ducked, notes);
+    auto fold = [](Stereo& into, const Stereo& from) {
+        for (size_t i = 0; i < into.l.size(); ++i) {
+            into.l[i] += from.l[i];
+            into.r[i] += from.r[i];
+        }
+    };
+    fold(first.dry, second.dry);
+    fold(first.ducked, second.ducked);
+    fold(first.reverbSend, second.reverbSend);
+    fold(first.delaySend, second.delaySend);
+    applyDucking(first.ducked, notes);
+    const double voices = secondsSince(start);
 
-    // Effects: one reverb for everything, the delay for the melodic voices.
-    for (int64_t i = 0; i < TOTAL_FRAMES; ++i) {
-        music.reverbSend.l[size_t(i)] += drums.reverbSend.l[size_t(i)];
-        music.reverbSend.r[size_t(i)] += drums.reverbSend.r[size_t(i)];
+    // Effects: one reverb for everything, the delay for the melodic voices. Their returns go
+    // into the second half's buffers, which are free now.
+    Stereo& reverbReturn = second.dry;
+    Stereo& delayReturn = second.ducked;
+    for (Stereo* s : {&reverbReturn, &delayReturn}) {
+        std::fill(s->l.begin(), s->l.end(), 0.0f);
+        std::fill(s->r.begin(), s->r.end(), 0.0f);
     }
-    Stereo& master = drums.dry;
-    auto reverbPass = [&] { reverb(music.reverbSend, drums.ducked, 0.86f, 0.35f, 0.9f); };
+    auto reverbPass = [&] { reverb(first.reverbSend, reverbReturn, 0.86f, 0.35f, 0.9f); };
+    auto delayPass = [&] { pingPongDelay(first.delaySend, delayReturn, BEAT * 3 / 4, 0.42f, 0.6f); };
     if (threads > 1) {
-        std::thread reverbThread(reverbPass);
-        pingPongDelay(music.delaySend, drums.delaySend, BEAT * 3 / 4, 0.42f, 0.6f);
-        reverbThread.join();
+        std::thread helper(reverbPass);
+        delayPass();
+        helper.join();
     } else {
         reverbPass();
-        pingPongDelay(music.delaySend, drums.delaySend, BEAT * 3 / 4, 0.42f, 0.6f);
+        delayPass();
     }
+    Stereo& master = first.dry;
+    fold(master, first.ducked);
+    fold(master, reverbReturn);
+    fold(master, delayReturn);
     float peak = 0;
-    for (int64_t i = 0; i < TOTAL_FRAMES; ++i) {
-        size_t k = size_t(i);
-        master.l[k] += music.dry.l[k] + music.ducked.l[k] + drums.ducked.l[k] + drums.delaySend.l[k];
-        master.r[k] += music.dry.r[k] + music.ducked.r[k] + drums.ducked.r[k] + drums.delaySend.r[k];
-        peak = std::max({peak, std::fabs(master.l[k]), std::fabs(master.r[k])});
-    }
+    for (size_t k = 0; k < master.l.size(); ++k) peak = std::max({peak, std::fabs(master.l[k]), std::fabs(master.r[k])});
     // Level, gentle saturation, and the fade of the tail: from 39.75 patterns to silence at 41.
     const float drive = peak > 0 ? 1.25f / peak : 1.0f;
     const double fadeStart = 39.75 * double(PATTERN), fadeEnd = double(TOTAL_FRAMES);
@@ -505,10 +532,14 @@ bool writeMusic(const std::string& dir, int threads, std::string& error) {
         if (double(i) > fadeStart) fade = float(0.5 + 0.5 * std::cos(3.14159265 * (double(i) - fadeStart) / (fadeEnd - fadeStart)));
         if (i < 64) fade *= float(i) / 64.0f;
         size_t k = size_t(i);
-        master.l[k] = std::tanh(master.l[k] * drive) * 0.95f * fade;
-        master.r[k] = std::tanh(master.r[k] * drive) * 0.95f * fade;
+        master.l[k] = softClip(master.l[k] * drive) * 0.95f * fade;
+        master.r[k] = softClip(master.r[k] * drive) * 0.95f * fade;
     }
-    return encodeVorbis(dir + "/" + MUSIC_FILE, master, error);
+    const double mixed = secondsSince(start);
+    bool ok = encodeVorbis(dir + "/" + MUSIC_FILE, master, error);
+    std::printf("datagen: music voices %.1f s, effects and mix %.1f s, encoding %.1f s\n", voices, mixed - voices,
+                secondsSince(start) - mixed);
+    return ok;
 }
 
 }  // namespace datagen

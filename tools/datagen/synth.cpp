@@ -20,7 +20,6 @@ int64_t seconds(float s) { return int64_t(s * float(RATE)); }
 // Multiplier that makes a value fall to 1/e in tau seconds.
 float decayFactor(float tau) { return std::exp(-1.0f / (tau * float(RATE))); }
 
-float softClip(float x) { return std::tanh(x); }
 
 // Six detuned square waves, the classic metallic source of hats and cymbals.
 struct Metal {
@@ -58,15 +57,6 @@ void Svf::set(float cutoffHz, float q) {
     a1 = 1.0f / (1.0f + g * (g + k));
     a2 = g * a1;
     a3 = g * a2;
-}
-
-Svf::Out Svf::run(float in) {
-    float v3 = in - ic2;
-    float v1 = a1 * ic1 + a2 * v3;
-    float v2 = ic2 + a2 * ic1 + a3 * v3;
-    ic1 = 2 * v1 - ic1;
-    ic2 = 2 * v2 - ic2;
-    return {v2, v1, in - k * v1 - v2};
 }
 
 float sawStep(float& phase, float step) {
@@ -225,46 +215,47 @@ void bassNote(Stereo& out, int64_t start, int64_t length, float note, float gain
     }
 }
 
-void padNote(Stereo& out, int64_t start, int64_t length, float note, float gain, float cutoff,
-             float attack, float release, uint32_t seed) {
-    constexpr int VOICES = 5;
+void padChord(Stereo& out, int64_t start, int64_t length, const float* notes, int count, float gain,
+              float cutoff, float attack, float release, uint32_t seed) {
+    constexpr int VOICES = 5, MAX = 4 * VOICES;
     const float detune[VOICES] = {-0.13f, -0.06f, 0.0f, 0.07f, 0.12f};
-    const float pan[VOICES] = {-0.85f, 0.45f, 0.0f, -0.4f, 0.8f};
+    const float spread[VOICES] = {0.08f, 0.72f, 0.5f, 0.3f, 0.9f};  // share of each voice on the right
     Rng rng(seed);
-    float phase[VOICES], step[VOICES];
-    for (int v = 0; v < VOICES; ++v) {
-        phase[v] = rng.unit();
-        step[v] = noteHz(note + detune[v]) / float(RATE);
+    float phase[MAX], step[MAX], right[MAX];
+    const int n = std::min(count, 4) * VOICES;
+    for (int i = 0; i < n; ++i) {
+        phase[i] = rng.unit();
+        step[i] = noteHz(notes[i / VOICES] + detune[i % VOICES]) / float(RATE);
+        right[i] = spread[(i + i / VOICES) % VOICES];
     }
     const int64_t attackLen = std::max<int64_t>(1, seconds(attack));
     const int64_t releaseLen = std::max<int64_t>(1, seconds(release));
     const int64_t total = length + releaseLen;
-    Svf left, right;
+    Svf left, rightFilter;
     const float lfoStep = 0.17f / float(RATE);
     float lfo = rng.unit();
     for (int64_t i = 0; i < total; ++i) {
         if (i % FILTER_STEP == 0) {
             float c = cutoff * (1.0f + 0.25f * std::sin(TAU_F * lfo));
             left.set(c, 0.8f);
-            right.set(c * 1.05f, 0.8f);
+            rightFilter.set(c * 1.05f, 0.8f);
         }
         lfo += lfoStep;
         float l = 0, r = 0;
-        for (int v = 0; v < VOICES; ++v) {
+        for (int v = 0; v < n; ++v) {
             float s = sawStep(phase[v], step[v]);
-            float a = (pan[v] + 1) * 0.5f;
-            l += s * (1 - a);
-            r += s * a;
+            l += s * (1 - right[v]);
+            r += s * right[v];
         }
         float env = std::min(1.0f, float(i) / float(attackLen));
         if (i >= length) env *= 1.0f - float(i - length) / float(releaseLen);
         float g = env * gain * 0.28f;
-        out.addLR(start + i, left.run(l).low * g, right.run(r).low * g);
+        out.addLR(start + i, left.run(l).low * g, rightFilter.run(r).low * g);
     }
 }
 
 void pluckNote(Stereo& out, int64_t start, float note, float gain, float cutoff, float decay, float pan) {
-    const int64_t total = seconds(std::min(decay * 7.0f, 2.0f));
+    const int64_t total = seconds(std::min(decay * 5.0f, 2.0f));
     const float hz = noteHz(note);
     float a = 0.0f, b = 0.5f;
     Svf filter;

@@ -35,8 +35,23 @@ struct Svf {
     float ic1 = 0, ic2 = 0, a1 = 0, a2 = 0, a3 = 0, k = 1;
     void set(float cutoffHz, float q);
     struct Out { float low, band, high; };
-    Out run(float in);
+    Out run(float in) {
+        float v3 = in - ic2;
+        float v1 = a1 * ic1 + a2 * v3;
+        float v2 = ic2 + a2 * ic1 + a3 * v3;
+        ic1 = 2 * v1 - ic1;
+        ic2 = 2 * v2 - ic2;
+        return {v2, v1, in - k * v1 - v2};
+    }
 };
+
+// tanh-like saturation, exact at 0 and reaching ±1 at ±3.
+inline float softClip(float x) {
+    if (x <= -3) return -1;
+    if (x >= 3) return 1;
+    float x2 = x * x;
+    return x * (27 + x2) / (27 + 9 * x2);
+}
 
 // Band-limited sawtooth (polyBLEP), phase in 0..1, advanced by step per sample.
 float sawStep(float& phase, float step);
@@ -55,8 +70,9 @@ struct BassParams {
     float cutoff = 400, envelope = 1200, q = 0.9f, decay = 0.12f, sub = 0.6f;
 };
 void bassNote(Stereo& out, int64_t start, int64_t length, float note, float gain, const BassParams& p);
-void padNote(Stereo& out, int64_t start, int64_t length, float note, float gain, float cutoff,
-             float attack, float release, uint32_t seed);
+// A chord of detuned saws through one filter per side; notes are MIDI numbers.
+void padChord(Stereo& out, int64_t start, int64_t length, const float* notes, int count, float gain,
+              float cutoff, float attack, float release, uint32_t seed);
 void pluckNote(Stereo& out, int64_t start, float note, float gain, float cutoff, float decay, float pan);
 void leadNote(Stereo& out, int64_t start, int64_t length, float note, float gain, float cutoff);
 void bellNote(Stereo& out, int64_t start, float note, float gain, float pan);

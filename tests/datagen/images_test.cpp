@@ -1,0 +1,247 @@
+// The generated images: what the loaders rely on (baseline three-component JPEG, powers of two,
+// equal sprite sizes, masks of their colour image's size) and what the scenes rely on
+// (transparent or black borders where quads would show, seamless tiling where images scroll).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include <jpeglib.h>
+
+#include "common/test_support.h"
+
+namespace {
+
+struct Decoded {
+    bool ok = false;
+    std::string error;
+    int width = 0, height = 0, components = 0;
+    bool progressive = false, arithmetic = false;
+    int largestLumaQuant = 0;
+    std::vector<unsigned char> rgb;
+    int r(int x, int y) const { return rgb[size_t(y * width + x) * 3]; }
+    int mean(int x, int y) const {
+        const unsigned char* p = &rgb[size_t(y * width + x) * 3];
+        return (p[0] + p[1] + p[2]) / 3;
+    }
+};
+
+struct ErrorManager {
+    jpeg_error_mgr base;
+    char message[JMSG_LENGTH_MAX];
+};
+
+Decoded decode(const std::string& name) {
+    Decoded d;
+    std::string path = buildDir() + "/data/" + name;
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        d.error = path + " missing";
+        return d;
+    }
+    jpeg_decompress_struct cinfo;
+    ErrorManager err;
+    cinfo.err = jpeg_std_error(&err.base);
+    err.base.error_exit = [](j_common_ptr c) {
+        // Keep the message and give up on this file: the test reports it.
+        (*c->err->format_message)(c, reinterpret_cast<ErrorManager*>(c->err)->message);
+        throw std::runtime_error(reinterpret_cast<ErrorManager*>(c->err)->message);
+    };
+    try {
+        jpeg_create_decompress(&cinfo);
+        jpeg_stdio_src(&cinfo, file);
+        jpeg_read_header(&cinfo, TRUE);
+        d.components = cinfo.num_components;
+        d.progressive = cinfo.progressive_mode;
+        d.arithmetic = cinfo.arith_code;
+        if (cinfo.quant_tbl_ptrs[0])
+            for (int i = 0; i < DCTSIZE2; ++i)
+                d.largestLumaQuant = std::max(d.largestLumaQuant, int(cinfo.quant_tbl_ptrs[0]->quantval[i]));
+        cinfo.out_color_space = JCS_RGB;
+        jpeg_start_decompress(&cinfo);
+        d.width = int(cinfo.output_width);
+        d.height = int(cinfo.output_height);
+        d.rgb.resize(size_t(d.width) * size_t(d.height) * 3);
+        while (cinfo.output_scanline < cinfo.output_height) {
+            JSAMPROW row = &d.rgb[size_t(cinfo.output_scanline) * size_t(d.width) * 3];
+            jpeg_read_scanlines(&cinfo, &row, 1);
+        }
+        jpeg_finish_decompress(&cinfo);
+        d.ok = true;
+    } catch (const std::exception& e) {
+        d.error = path + ": " + e.what();
+    }
+    jpeg_destroy_decompress(&cinfo);
+    std::fclose(file);
+    return d;
+}
+
+enum Kind { SPRITE, LAYER, TEXT };
+struct Expected {
+    const char* name;
+    const char* mask;
+    Kind kind;
+};
+// C1 to C28 with M1 to M11.
+const Expected FILES[] = {
+    {"spiral.jpg", nullptr, SPRITE},          {"sprite_star.jpg", "sprite_star_a.jpg", SPRITE},
+    {"sprite_flare.jpg", "sprite_flare_a.jpg", SPRITE}, {"sprite_facet.jpg", nullptr, SPRITE},
+    {"sprite_orb.jpg", "sprite_orb_a.jpg", SPRITE}, {"cloud_dot.jpg", nullptr, SPRITE},
+    {"sprite_ring.jpg", "sprite_ring_a.jpg", SPRITE}, {"bubble.jpg", nullptr, SPRITE},
+    {"glow.jpg", nullptr, SPRITE},            {"warp1.jpg", nullptr, LAYER},
+    {"warp2.jpg", nullptr, LAYER},            {"backdrop.jpg", nullptr, LAYER},
+    {"tissue2.jpg", nullptr, LAYER},          {"tissue1.jpg", nullptr, LAYER},
+    {"layer_a.jpg", nullptr, LAYER},          {"layer_b.jpg", nullptr, LAYER},
+    {"band.jpg", nullptr, LAYER},             {"caption_cluster.jpg", "caption_cluster_a.jpg", TEXT},
+    {"caption_drift.jpg", "caption_drift_a.jpg", TEXT}, {"caption_iterate.jpg", "caption_iterate_a.jpg", TEXT},
+    {"caption_growth.jpg", "caption_growth_a.jpg", TEXT}, {"shade1.jpg", nullptr, LAYER},
+    {"shade2.jpg", nullptr, LAYER},           {"caption_return.jpg", "caption_return_a.jpg", TEXT},
+    {"caption_within.jpg", "caption_within_a.jpg", TEXT}, {"logo.jpg", nullptr, TEXT},
+    {"title.jpg", nullptr, TEXT},             {"credits.jpg", "credits_a.jpg", TEXT},
+};
+
+bool powerOfTwo(int v) { return v >= 4 && (v & (v - 1)) == 0; }
+
+// Largest value of f over the outermost ring of texels.
+template <typename F>
+int borderMax(const Decoded& d, F f) {
+    int m = 0;
+    for (int x = 0; x < d.width; ++x) m = std::max({m, f(x, 0), f(x, d.height - 1)});
+    for (int y = 0; y < d.height; ++y) m = std::max({m, f(0, y), f(d.width - 1, y)});
+    return m;
+}
+
+// Mean step across the wrap (last column to first) against the mean step between columns.
+double wrapSeam(const Decoded& d, bool horizontal) {
+    double seam = 0, inside = 0;
+    int n = horizontal ? d.width : d.height, m = horizontal ? d.height : d.width;
+    for (int i = 0; i < m; ++i) {
+        auto at = [&](int k) { return horizontal ? d.mean(k, i) : d.mean(i, k); };
+        seam += std::abs(at(n - 1) - at(0));
+        for (int k = 1; k < n; ++k) inside += std::abs(at(k) - at(k - 1));
+    }
+    return (seam / m) / std::max(1e-6, inside / (double(m) * (n - 1)));
+}
+
+TEST(Images, EveryFileIsBaselineThreeComponentJpegOfHighQuality) {
+    for (const Expected& e : FILES)
+        for (const char* name : {e.name, e.mask}) {
+            if (!name) continue;
+            Decoded d = decode(name);
+            ASSERT_TRUE(d.ok) << d.error;
+            EXPECT_EQ(d.components, 3) << name;
+            EXPECT_FALSE(d.progressive) << name;
+            EXPECT_FALSE(d.arithmetic) << name;
+            // Quality 90 scales the standard luminance table (largest entry 121) to 24.
+            EXPECT_LE(d.largestLumaQuant, 24) << name;
+            EXPECT_TRUE(powerOfTwo(d.width) && powerOfTwo(d.height)) << name << " " << d.width << "x" << d.height;
+        }
+}
+
+TEST(Images, NothingElseLiesInTheDataDirectoryButTheMusic) {
+    size_t expected = 1;  // music.ogg
+    for (const Expected& e : FILES) expected += e.mask ? 2 : 1;
+    size_t found = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(buildDir() + "/data"))
+        if (entry.path().filename().string()[0] != '.') ++found;
+    EXPECT_EQ(found, expected);
+}
+
+TEST(Images, SpritesAreEqualSquaresAndMasksMatchTheirImages) {
+    int spriteSize = 0;
+    for (const Expected& e : FILES) {
+        Decoded c = decode(e.name);
+        ASSERT_TRUE(c.ok) << c.error;
+        if (e.kind == SPRITE && std::strcmp(e.name, "glow.jpg") != 0) {
+            EXPECT_EQ(c.width, c.height) << e.name;
+            if (!spriteSize) spriteSize = c.width;
+            EXPECT_EQ(c.width, spriteSize) << e.name;  // the pair atlases need equal sizes
+        }
+        if (!e.mask) continue;
+        Decoded m = decode(e.mask);
+        ASSERT_TRUE(m.ok) << m.error;
+        EXPECT_EQ(m.width, c.width) << e.mask;
+        EXPECT_EQ(m.height, c.height) << e.mask;
+        // The mask is grey and uses its whole range: opaque somewhere, clear at the edges.
+        int lo = 255, hi = 0;
+        for (int y = 0; y < m.height; ++y)
+            for (int x = 0; x < m.width; ++x) {
+                lo = std::min(lo, m.r(x, y));
+                hi = std::max(hi, m.r(x, y));
+            }
+        EXPECT_LE(lo, 3) << e.mask;
+        EXPECT_GE(hi, 240) << e.mask;
+        EXPECT_LE(borderMax(m, [&](int x, int y) { return m.r(x, y); }), 4) << e.mask;
+    }
+}
+
+TEST(Images, SpriteAndTextBordersAreInvisible) {
+    // Additive sprites and those with alpha from brightness must be black at the border,
+    // or the square of every quad would show.
+    for (const char* name : {"spiral.jpg", "cloud_dot.jpg", "bubble.jpg", "glow.jpg", "title.jpg"}) {
+        Decoded d = decode(name);
+        ASSERT_TRUE(d.ok) << d.error;
+        EXPECT_LE(borderMax(d, [&](int x, int y) { return d.mean(x, y); }), 4) << name;
+    }
+    // The logo's alpha is the distance to mid-grey: its border must be that grey.
+    Decoded logo = decode("logo.jpg");
+    ASSERT_TRUE(logo.ok) << logo.error;
+    EXPECT_LE(borderMax(logo, [&](int x, int y) {
+                  const unsigned char* p = &logo.rgb[size_t(y * logo.width + x) * 3];
+                  return std::abs(p[0] - 128) + std::abs(p[1] - 128) + std::abs(p[2] - 128);
+              }),
+              12);
+    // ... and its letters far from it (alpha near 255).
+    int farthest = 0;
+    for (size_t i = 0; i < logo.rgb.size(); i += 3)
+        farthest = std::max(farthest, std::abs(logo.rgb[i] - 128) * 3);
+    EXPECT_GE(farthest, 350);
+}
+
+TEST(Images, ScrollingLayersTileSeamlessly) {
+    // Images that the scenes pan sideways or repeat with wrapping.
+    for (const char* name : {"warp1.jpg", "warp2.jpg", "backdrop.jpg", "tissue1.jpg", "tissue2.jpg", "layer_a.jpg",
+                             "layer_b.jpg", "band.jpg"}) {
+        Decoded d = decode(name);
+        ASSERT_TRUE(d.ok) << d.error;
+        EXPECT_LT(wrapSeam(d, true), 3.0) << name;
+    }
+    // The tissues also scroll vertically.
+    for (const char* name : {"tissue1.jpg", "tissue2.jpg", "layer_a.jpg", "layer_b.jpg"}) {
+        Decoded d = decode(name);
+        EXPECT_LT(wrapSeam(d, false), 3.0) << name;
+    }
+}
+
+TEST(Images, GeneratingAgainGivesTheSameBytes) {
+    std::string dir = makeTempDir("datagen_again");
+    ProcessResult run = runProcess({buildDir() + "/tools/orvanti_datagen", dir}, 240.0);
+    ASSERT_EQ(run.status, 0) << run.err;
+    auto bytes = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    size_t compared = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        std::string name = entry.path().filename().string();
+        EXPECT_EQ(bytes(entry.path().string()), bytes(buildDir() + "/data/" + name)) << name;
+        ++compared;
+    }
+    EXPECT_EQ(compared, 40u);
+    std::filesystem::remove_all(dir);
+}
+
+TEST(Images, GeneratorReportsAnUnwritableDirectory) {
+    std::string dir = makeTempDir("datagen_blocked");
+    std::ofstream(dir + "/file") << "x";
+    ProcessResult run = runProcess({buildDir() + "/tools/orvanti_datagen", dir + "/file/data"}, 60.0);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(dir + "/file/data"), std::string::npos) << run.err;
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace
