@@ -71,15 +71,6 @@ void compileMeshArrays(uint32_t list, const float* positions, const float* norma
 float* sphereMapTexCoords(const float* normals, int32_t count);   // (u, v, 0)
 float* normalColours(const float* normals, int32_t count);        // 0.5 n + 0.5
 
-// The (u, v) of one triangle's corners as the immediate-mode compile sends them: with fixSeams,
-// a triangle that wraps around the texture seam (two corners more than 0.8 apart in u, or in v)
-// has that coordinate raised by 1 on the corners below 0.2.
-struct TriangleUV {
-    float u[3], v[3];
-};
-TriangleUV seamCorrectedUV(const float* texCoords, uint32_t a, uint32_t b, uint32_t c,
-                           bool fixSeams);
-
 // ---- Mesh generators -------------------------------------------------------------------------
 
 // A cube of half edge size: 24 vertices (four per face), 12 triangles, each face textured 0..1.

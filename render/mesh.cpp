@@ -62,6 +62,37 @@ void checkMeshInput(const int32_t* indices, const float* positions, int32_t vert
                       std::to_string(vertexCount) + " vertices");
 }
 
+// The (u, v) of one triangle's corners as sent. With fixSeams, a triangle that wraps around the
+// texture seam (two corners more than SEAM_GAP apart in u, or in v) has that coordinate raised
+// by 1 on its corners below 1 - SEAM_GAP.
+struct TriangleUV {
+    float u[3], v[3];
+};
+
+TriangleUV seamCorrectedUV(const float* texCoords, uint32_t a, uint32_t b, uint32_t c,
+                           bool fixSeams)
+{
+    TriangleUV uv;
+    const uint32_t corner[3] = {a, b, c};
+    for (int32_t k = 0; k < 3; k++) {
+        uv.u[k] = texCoords[3 * corner[k]];
+        uv.v[k] = texCoords[3 * corner[k] + 1];
+    }
+    if (!fixSeams)
+        return uv;
+    // A triangle across the seam has corners near 1 and near 0: lift the low ones past 1 so the
+    // texture runs on instead of back across the whole image. u and v are repaired separately.
+    for (float* w : {uv.u, uv.v}) {
+        bool wraps = std::fabs(w[0] - w[1]) > SEAM_GAP || std::fabs(w[1] - w[2]) > SEAM_GAP ||
+                     std::fabs(w[2] - w[0]) > SEAM_GAP;
+        if (wraps)
+            for (int32_t k = 0; k < 3; k++)
+                if (w[k] < 1.0f - SEAM_GAP)
+                    w[k] += 1.0f;
+    }
+    return uv;
+}
+
 void compileImmediate(const Mesh* mesh, RenderFlags flags)
 {
     bool faceNormals = (flags & MESH_FACE_NORMALS) != 0;
@@ -94,30 +125,6 @@ void compileImmediate(const Mesh* mesh, RenderFlags flags)
 }
 
 }   // namespace
-
-TriangleUV seamCorrectedUV(const float* texCoords, uint32_t a, uint32_t b, uint32_t c,
-                           bool fixSeams)
-{
-    TriangleUV uv;
-    const uint32_t corner[3] = {a, b, c};
-    for (int32_t k = 0; k < 3; k++) {
-        uv.u[k] = texCoords[3 * corner[k]];
-        uv.v[k] = texCoords[3 * corner[k] + 1];
-    }
-    if (!fixSeams)
-        return uv;
-    // A triangle across the seam has corners near 1 and near 0: lift the low ones past 1 so the
-    // texture runs on instead of back across the whole image. u and v are repaired separately.
-    for (float* w : {uv.u, uv.v}) {
-        bool wraps = std::fabs(w[0] - w[1]) > SEAM_GAP || std::fabs(w[1] - w[2]) > SEAM_GAP ||
-                     std::fabs(w[2] - w[0]) > SEAM_GAP;
-        if (wraps)
-            for (int32_t k = 0; k < 3; k++)
-                if (w[k] < 1.0f - SEAM_GAP)
-                    w[k] += 1.0f;
-    }
-    return uv;
-}
 
 float* sphereMapTexCoords(const float* normals, int32_t count)
 {
