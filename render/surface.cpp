@@ -60,10 +60,14 @@ struct Workspace {
     std::vector<int32_t> leafStart;   // LEAF_COUNT + 1 offsets into leafBlobs
     std::vector<int32_t> leafBlobs;
     std::vector<uint8_t> leafReached;
+    std::vector<uint8_t> leafIsZero;   // the leaf's points already hold value 0, inside 0
     std::vector<float> smoothSum;   // 3 per vertex
     std::vector<int32_t> smoothCount;
 };
 Workspace work;
+
+// The lattice's inside flags packed one byte a point, for the marching loops.
+uint8_t insideFlags[SURFACE_LATTICE_POINTS];
 
 // key = keyPart[a] + keyPart[b] is the edge key of the lattice edge a-b: the doubled midpoint
 // packed 6 bits per axis.
@@ -224,6 +228,7 @@ void initialise()
     buildTables();
     work.leafStart.assign(LEAF_COUNT + 1, 0);
     work.leafReached.assign(LEAF_COUNT, 0);
+    work.leafIsZero.assign(LEAF_COUNT, 1);
     s.ready = true;
 }
 
@@ -292,7 +297,12 @@ void sampleLattice()
         int32_t y0 = (leaf / LEAVES % LEAVES) * LEAF;
         int32_t z0 = (leaf / (LEAVES * LEAVES)) * LEAF;
         float acc[LEAF][LEAF][LEAF] = {};
-        if (work.leafReached[leaf]) {
+        if (!work.leafReached[leaf]) {
+            if (work.leafIsZero[leaf])   // empty space stays empty: nothing to rewrite
+                continue;
+            work.leafIsZero[leaf] = 1;
+        } else {
+            work.leafIsZero[leaf] = 0;
             for (int32_t k = work.leafStart[leaf]; k < work.leafStart[leaf + 1]; k++) {
                 const PreparedBlob& b = work.blobs[work.leafBlobs[k]];
                 float dx[LEAF], dy[LEAF], dz[LEAF];
@@ -325,6 +335,7 @@ void sampleLattice()
                     row[x].value = v;
                     int32_t inside = v >= SURFACE_ISO_LEVEL;
                     row[x].inside = inside;
+                    insideFlags[row[x].index] = (uint8_t)inside;
                     s.occupancyX[x0 + x] += inside;
                     s.occupancyY[y0 + y] += inside;
                     s.occupancyZ[z0 + z] += inside;
@@ -377,16 +388,14 @@ void marchTetrahedra()
     if (!cubeRange(s.occupancyX, &x0, &x1) || !cubeRange(s.occupancyY, &y0, &y1) ||
         !cubeRange(s.occupancyZ, &z0, &z1))
         return;
-    const FieldCell* lattice = s.lattice;
+    const uint8_t* in = insideFlags;
     for (int32_t z = z0; z < z1; z++)
         for (int32_t y = y0; y < y1; y++)
             for (int32_t x = x0; x < x1; x++) {
                 int32_t base = x + N * y + N * N * z;
-                int32_t inside = lattice[base].inside + lattice[base + 1].inside +
-                                 lattice[base + N].inside + lattice[base + N + 1].inside +
-                                 lattice[base + N * N].inside + lattice[base + N * N + 1].inside +
-                                 lattice[base + N * N + N].inside +
-                                 lattice[base + N * N + N + 1].inside;
+                int32_t inside = in[base] + in[base + 1] + in[base + N] + in[base + N + 1] +
+                                 in[base + N * N] + in[base + N * N + 1] +
+                                 in[base + N * N + N] + in[base + N * N + N + 1];
                 if (inside == 0 || inside == 8)
                     continue;
                 const int32_t(*tetras)[4] = tetraCorners[(x & 1) | (y & 1) << 1 | (z & 1) << 2];
@@ -395,7 +404,7 @@ void marchTetrahedra()
                     int32_t mask = 0;
                     for (int32_t k = 0; k < 4; k++) {
                         corner[k] = base + tetras[t][k];
-                        mask |= lattice[corner[k]].inside << k;
+                        mask |= in[corner[k]] << k;
                     }
                     const TetraCase& tc = tetraCases[mask];
                     if (tc.triangleCount == 0)
