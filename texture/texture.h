@@ -7,7 +7,9 @@
 #pragma once
 
 #include "render/render.h"
+#include "support/support.h"
 
+#include <cstddef>
 #include <cstdint>
 
 using TextureFlags = uint32_t;   // the TEX_* bits of render/render.h
@@ -30,5 +32,86 @@ struct ScreenChain {
     int32_t count;
     Texture* textures;   // 16 records, the first count of them used
 };
+
+// --- Images and the mipmapped upload ---
+
+// Rebuilt by every uploadMipmapped: a Hann-windowed sinc of 16 taps, cutoff 1/2.2 of the rate.
+extern float DOWNSAMPLE_KERNEL[16];
+
+// Uploads an RGBA image (power-of-two sides) to the texture bound on GL_TEXTURE_2D: level 0 and
+// every smaller level down to 1x1, filtered in the squared domain. Overwrites the pixels.
+void uploadMipmapped(int32_t width, int32_t height, uint8_t* pixels);
+// The filter behind it, without OpenGL: computes the next level in place (the new size in
+// *width, *height) from the current one. Uses the scratch pool.
+void buildDownsampleKernel();
+void downsampleLevel(uint8_t* pixels, int32_t* width, int32_t* height);
+// 2x2 average of a 2*outWidth x 2*outHeight image, in place; zeroes the rest of the buffer.
+void halveImage(uint8_t* pixels, int32_t outWidth, int32_t outHeight);
+
+void rowToLinear(float* dst, const uint8_t* src, int32_t srcStride, int32_t count, int square,
+                 int boost);
+void rowFromLinear(uint8_t* dst, int32_t dstStride, const float* src, int32_t count,
+                   int squareRoot);
+void convolveRow(float* acc, const float* src, int32_t count, const float* kernel, int32_t taps);
+void addScaledRow(float* acc, const float* src, int32_t count, float factor);
+void normaliseKernel(float* kernel, int32_t count);
+float sinc(float x);
+
+// --- JPEG loading, alpha sources and blur atlases ---
+
+using AlphaFunction = int32_t (*)(int32_t r, int32_t g, int32_t b);
+int32_t alphaDoubleSum(int32_t r, int32_t g, int32_t b);
+int32_t alphaMean(int32_t r, int32_t g, int32_t b);
+int32_t alphaGreyDistance(int32_t r, int32_t g, int32_t b);
+
+// The ten blur levels of an atlas: corners (u0, v0), (u1, v0), (u1, v1), (u0, v1).
+extern const float BLUR_ATLAS_CELLS[10][8];
+
+// Decodes a JPEG to 8-bit RGB rows (malloc'd; the caller frees). Any failure is fatal and names
+// the file.
+uint8_t* loadJpeg(const char* path, int32_t* width, int32_t* height);
+// The same from memory; on failure returns null with the reason in error (1024 bytes).
+uint8_t* decodeJpegMemory(const uint8_t* data, size_t size, int32_t* width, int32_t* height,
+                          char* error);
+
+Texture* loadTexture(const char* colourPath, const char* maskPath, AlphaFunction alpha, Vec3 scale,
+                     TextureFlags flags);
+Texture* loadBlurAtlas(const char* colourPath, const char* maskPath, AlphaFunction alpha,
+                       TextureFlags flags);
+Texture* loadBlurAtlasPair(const char* colourPath1, const char* maskPath1, AlphaFunction alpha1,
+                           const char* colourPath2, const char* maskPath2, AlphaFunction alpha2,
+                           TextureFlags flags);
+void apertureBlur(const uint8_t* source, uint8_t* destination, float radiusFraction, int32_t width,
+                  int32_t height);
+// Assembles RGBA from decoded colour and an alpha source (mask red byte, function, or 0).
+void assembleRGBA(uint8_t* dst, int32_t dstStride, const uint8_t* colour, const uint8_t* mask,
+                  AlphaFunction alpha, int32_t width, int32_t height, int invert);
+// Builds the 2w x 2h atlas image of one sprite into atlas (row stride atlasStride bytes, x
+// offset xOffset texels); image is w x h RGBA and is halved twice on the way.
+void buildBlurAtlas(uint8_t* atlas, int32_t atlasStride, int32_t xOffset, uint8_t* image,
+                    int32_t w, int32_t h);
+
+// One frame of the loading screen; nothing once the show has started.
+void drawLoadingScreen();
+extern float loadingProgress;
+
+// --- Generated and screen-copy textures ---
+
+Texture* makeSolidTexture(int32_t width, int32_t height, uint8_t red, uint8_t green, uint8_t blue,
+                          uint8_t alpha, Vec3 scale, TextureFlags flags);
+Texture* makeNoiseTexture(int32_t width, int32_t height, TextureFlags flags);
+Texture* makeScreenCopyTarget();
+ScreenChain makeScreenCopyChain();
+
+// --- Lattice noise and the smoke generator ---
+
+extern int32_t noisePermutation[1024];
+void shuffleNoisePermutation();
+int32_t latticeHash(int32_t x, int32_t y, int32_t z);
+int32_t valueNoise(int32_t x, int32_t y, int32_t z);
+// The smoke image alone (128 x 128 RGBA into pixels), without OpenGL.
+void computeSmokeImage(float time, uint8_t* pixels);
+// Regenerates the smoke into a 128 x 128 texture, all eight levels; leaves it bound on unit 0.
+void generateTexture(Texture* texture, float time);
 
 #include "texture/binding.h"

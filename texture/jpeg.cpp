@@ -1,0 +1,499 @@
+// JPEG decoding on libjpeg, the alpha sources, and the loaders that turn images into textures:
+// padded images, and sprites turned into atlases of ten ever blurrier copies.
+//
+// libjpeg's own error manager would end the process on corrupt data without our message and
+// only warn on a truncated file (then hand back grey rows); ours turns both into a fatal error
+// that names the file. Every file is decoded as RGB, so grayscale and CMYK files load too.
+#include "app/app.h"
+#include "app/gl.h"
+#include "texture/texture.h"
+
+#include <jpeglib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+const float BLUR_ATLAS_CELLS[10][8] = {
+    {0, 0, 0.5f, 0, 0.5f, 0.5f, 0, 0.5f},
+    {0.5f, 0, 1, 0, 1, 0.5f, 0.5f, 0.5f},
+    {0, 0.5f, 0.5f, 0.5f, 0.5f, 1, 0, 1},
+    {0.5f, 0.5f, 0.75f, 0.5f, 0.75f, 0.75f, 0.5f, 0.75f},
+    {0.75f, 0.5f, 1, 0.5f, 1, 0.75f, 0.75f, 0.75f},
+    {0.5f, 0.75f, 0.75f, 0.75f, 0.75f, 1, 0.5f, 1},
+    {0.75f, 0.75f, 0.875f, 0.75f, 0.875f, 0.875f, 0.75f, 0.875f},
+    {0.875f, 0.75f, 1, 0.75f, 1, 0.875f, 0.875f, 0.875f},
+    {0.75f, 0.875f, 0.875f, 0.875f, 0.875f, 1, 0.75f, 1},
+    {0.875f, 0.875f, 1, 0.875f, 1, 1, 0.875f, 1},
+};
+
+// Decoded images larger than this on a side are refused before any allocation: no texture of
+// the show comes near it, and a forged header could otherwise ask for gigabytes.
+constexpr int32_t JPEG_MAX_SIDE = 8192;
+
+int32_t alphaDoubleSum(int32_t r, int32_t g, int32_t b)
+{
+    return std::min(255, 2 * (r + g + b));
+}
+
+int32_t alphaMean(int32_t r, int32_t g, int32_t b)
+{
+    return (r + g + b) / 3;
+}
+
+int32_t alphaGreyDistance(int32_t r, int32_t g, int32_t b)
+{
+    int32_t d = std::abs(128 - r) + std::abs(128 - g) + std::abs(128 - b);
+    float q = d / 256.0f;
+    return std::min(255, (int32_t)(q * q * 255.0f));
+}
+
+// --- Decoding ---
+
+namespace {
+
+struct JpegErrorManager {
+    jpeg_error_mgr standard;
+    jmp_buf escape;
+    char message[JMSG_LENGTH_MAX];
+};
+
+void onJpegError(j_common_ptr info)
+{
+    JpegErrorManager* manager = (JpegErrorManager*)info->err;
+    (*info->err->format_message)(info, manager->message);
+    std::longjmp(manager->escape, 1);
+}
+
+// Warnings (level -1) mean damaged data: a truncated scan, a bad marker. Taking them as errors
+// keeps a half-grey picture off the screen.
+void onJpegMessage(j_common_ptr info, int level)
+{
+    if (level < 0)
+        onJpegError(info);
+}
+
+// Decodes from an already set-up source. Returns null with the reason in error on failure.
+uint8_t* decodeWith(jpeg_decompress_struct* cinfo, JpegErrorManager* errors, int32_t* width,
+                    int32_t* height, char* error)
+{
+    uint8_t* volatile output = nullptr;
+    if (setjmp(errors->escape)) {
+        std::snprintf(error, 1024, "%s", errors->message);
+        std::free(output);
+        jpeg_destroy_decompress(cinfo);
+        return nullptr;
+    }
+    jpeg_read_header(cinfo, TRUE);
+    if (cinfo->image_width > (JDIMENSION)JPEG_MAX_SIDE ||
+        cinfo->image_height > (JDIMENSION)JPEG_MAX_SIDE) {
+        std::snprintf(error, 1024, "image of %ux%u is larger than %d on a side",
+                      cinfo->image_width, cinfo->image_height, JPEG_MAX_SIDE);
+        jpeg_destroy_decompress(cinfo);
+        return nullptr;
+    }
+    cinfo->out_color_space = JCS_RGB;
+    jpeg_start_decompress(cinfo);
+    int32_t w = (int32_t)cinfo->output_width, h = (int32_t)cinfo->output_height;
+    if (cinfo->output_components != 3) {
+        std::snprintf(error, 1024, "cannot convert its colour space to RGB");
+        jpeg_destroy_decompress(cinfo);
+        return nullptr;
+    }
+    JSAMPARRAY row = (*cinfo->mem->alloc_sarray)((j_common_ptr)cinfo, JPOOL_IMAGE,
+                                                 (JDIMENSION)(w * cinfo->output_components), 1);
+    output = (uint8_t*)std::malloc((size_t)w * h * 3);
+    while (cinfo->output_scanline < cinfo->output_height) {
+        size_t y = cinfo->output_scanline;
+        jpeg_read_scanlines(cinfo, row, 1);
+        std::memcpy(output + y * w * 3, row[0], (size_t)w * 3);
+    }
+    jpeg_finish_decompress(cinfo);
+    jpeg_destroy_decompress(cinfo);
+    *width = w;
+    *height = h;
+    return output;
+}
+
+void setUpDecompressor(jpeg_decompress_struct* cinfo, JpegErrorManager* errors)
+{
+    cinfo->err = jpeg_std_error(&errors->standard);
+    errors->standard.error_exit = onJpegError;
+    errors->standard.emit_message = onJpegMessage;
+    errors->message[0] = 0;
+    jpeg_create_decompress(cinfo);
+}
+
+[[noreturn]] void fatalFormatted(const std::string& text)
+{
+    fatalError(text.c_str());
+}
+
+}   // namespace
+
+uint8_t* decodeJpegMemory(const uint8_t* data, size_t size, int32_t* width, int32_t* height,
+                          char* error)
+{
+    if (size == 0) {
+        std::snprintf(error, 1024, "empty file");
+        return nullptr;
+    }
+    jpeg_decompress_struct cinfo;
+    JpegErrorManager errors;
+    setUpDecompressor(&cinfo, &errors);
+    jpeg_mem_src(&cinfo, data, (unsigned long)size);
+    return decodeWith(&cinfo, &errors, width, height, error);
+}
+
+uint8_t* loadJpeg(const char* path, int32_t* width, int32_t* height)
+{
+    FILE* file = std::fopen(path, "rb");
+    if (!file) {
+        char* text = (char*)std::malloc(1024);
+        std::snprintf(text, 1024, "%s not found", path);
+        fatalError(text);
+    }
+    std::vector<uint8_t> bytes;
+    uint8_t chunk[65536];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + n);
+    std::fclose(file);
+    char error[1024];
+    uint8_t* rgb = decodeJpegMemory(bytes.data(), bytes.size(), width, height, error);
+    if (!rgb)
+        fatalFormatted(std::string(path) + ": not a usable JPEG image: " + error);
+    return rgb;
+}
+
+// --- Assembly ---
+
+void assembleRGBA(uint8_t* dst, int32_t dstStride, const uint8_t* colour, const uint8_t* mask,
+                  AlphaFunction alpha, int32_t width, int32_t height, int invert)
+{
+    for (int32_t y = 0; y < height; y++) {
+        uint8_t* out = dst + (size_t)y * dstStride;
+        const uint8_t* in = colour + (size_t)y * width * 3;
+        for (int32_t x = 0; x < width; x++, out += 4, in += 3) {
+            int32_t a = 0;
+            if (mask)
+                a = mask[((size_t)y * width + x) * 3];
+            else if (alpha)
+                a = alpha(in[0], in[1], in[2]);
+            out[0] = in[0];
+            out[1] = in[1];
+            out[2] = in[2];
+            out[3] = (uint8_t)a;
+            if (invert)
+                for (int c = 0; c < 4; c++)
+                    out[c] = (uint8_t)(255 - out[c]);
+        }
+    }
+}
+
+namespace {
+
+struct DecodedImage {
+    uint8_t* colour = nullptr;
+    uint8_t* mask = nullptr;
+    int32_t width = 0, height = 0;
+};
+
+// Mask first, then colour, as the loading order has always been; a mask must match its image.
+DecodedImage decodeWithMask(const char* colourPath, const char* maskPath)
+{
+    DecodedImage image;
+    int32_t mw = 0, mh = 0;
+    if (maskPath)
+        image.mask = loadJpeg(maskPath, &mw, &mh);
+    image.colour = loadJpeg(colourPath, &image.width, &image.height);
+    if (maskPath && (mw != image.width || mh != image.height)) {
+        char text[2048];
+        std::snprintf(text, sizeof text, "%s: mask is %dx%d but %s is %dx%d", maskPath, mw, mh,
+                      colourPath, image.width, image.height);
+        fatalError(text);
+    }
+    return image;
+}
+
+void freeDecoded(DecodedImage& image)
+{
+    std::free(image.colour);
+    std::free(image.mask);
+    image.colour = image.mask = nullptr;
+}
+
+void checkTextureSize(const char* path, int32_t width, int32_t height)
+{
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+    if (largest > 0 && (width > largest || height > largest)) {
+        char text[1200];
+        std::snprintf(text, sizeof text, "%s: a %dx%d texture is larger than this driver's %d",
+                      path, width, height, largest);
+        fatalError(text);
+    }
+}
+
+void checkSprite(const char* path, int32_t width, int32_t height)
+{
+    bool powerOfTwo = width >= 4 && (width & (width - 1)) == 0;
+    if (width != height || !powerOfTwo) {
+        char text[1200];
+        std::snprintf(text, sizeof text,
+                      "%s: a sprite must be a square power of two of at least 4, not %dx%d", path,
+                      width, height);
+        fatalError(text);
+    }
+}
+
+Texture* newTexture(int32_t width, int32_t height, TextureFlags flags, float s, float t, float r,
+                    int32_t sprites)
+{
+    Texture* texture = new Texture{};
+    glGenTextures(1, &texture->name);
+    glBindTexture(GL_TEXTURE_2D, texture->name);
+    texture->width = width;
+    texture->height = height;
+    texture->flags = flags;
+    texture->scaleS = s;
+    texture->scaleT = t;
+    texture->scaleR = r;
+    texture->spriteCount = sprites;
+    return texture;
+}
+
+void uploadImage(const Texture* texture, uint8_t* pixels)
+{
+    if (texture->flags & TEX_NO_MIPMAP) {
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, texture->width, texture->height, 0, GL_RGBA,
+                     GL_UNSIGNED_BYTE, pixels);
+    } else {
+        uploadMipmapped(texture->width, texture->height, pixels);
+    }
+}
+
+// The pentagon kernel: inradius R / 1.1, brighter towards its rim, normalised.
+std::vector<float> apertureKernel(float R, int32_t r)
+{
+    int32_t n = 2 * r + 4;
+    std::vector<float> kernel((size_t)n * n);
+    const float angles[5] = {2.5f, 3.76f, 5.02f, 6.28f, 7.54f};
+    float sum = 0.0f;
+    for (int32_t i = 0; i < n; i++) {
+        for (int32_t j = 0; j < n; j++) {
+            float u = (float)(j - r - 2) + 0.23f;
+            float v = (float)(i - r - 2) + 0.17f;
+            float m = -1e30f;
+            for (float theta : angles)
+                m = std::max(m, u * std::sin(theta) + v * std::cos(theta));
+            m *= 1.1f;
+            float k = clamp01((R - m) * 2.0f) * (3.0f * m + R);
+            kernel[(size_t)i * n + j] = k;
+        }
+    }
+    for (float k : kernel)
+        sum += k;
+    if (!(sum > 0.0f)) {
+        // A radius too small to reach any texel centre (tiny sprites): a sharp copy, rather
+        // than the black level a division by zero would give.
+        std::fill(kernel.begin(), kernel.end(), 0.0f);
+        kernel[(size_t)(r + 2) * n + (r + 2)] = 1.0f;
+        return kernel;
+    }
+    for (float& k : kernel)
+        k /= sum;
+    return kernel;
+}
+
+void blurRows(const uint8_t* source, uint8_t* destination, const float* kernel, int32_t r,
+              int32_t width, int32_t height, int32_t y0, int32_t y1)
+{
+    int32_t n = 2 * r + 4;
+    std::vector<float> row((size_t)width + n), acc((size_t)width + n);
+    for (int32_t y = y0; y < y1; y++) {
+        for (int c = 0; c < 4; c++) {
+            std::fill(acc.begin(), acc.end(), 0.0f);
+            for (int32_t k = -r - 2; k <= r + 1; k++) {
+                if (y + k < 0 || y + k >= height)
+                    continue;
+                rowToLinear(row.data(), source + (size_t)(y + k) * width * 4 + c, 4, width, c < 3,
+                            c < 3);
+                convolveRow(acc.data(), row.data(), width, kernel + (size_t)(k + r + 2) * n, n);
+            }
+            rowFromLinear(destination + (size_t)y * width * 4 + c, 4, acc.data() + r + 2, width,
+                          c < 3);
+        }
+    }
+}
+
+}   // namespace
+
+// Rows are independent: they are shared out over the cores, each thread with rows of its own,
+// so the result is the same byte for byte as with one thread.
+void apertureBlur(const uint8_t* source, uint8_t* destination, float radiusFraction, int32_t width,
+                  int32_t height)
+{
+    float R = (float)width * radiusFraction;
+    int32_t r = (int32_t)R;
+    std::vector<float> kernel = apertureKernel(R, r);
+    int threads = (int)std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+    if (height < 32)
+        threads = 1;
+    std::vector<std::thread> workers;
+    for (int t = 1; t < threads; t++)
+        workers.emplace_back(blurRows, source, destination, kernel.data(), r, width, height,
+                             height * t / threads, height * (t + 1) / threads);
+    blurRows(source, destination, kernel.data(), r, width, height, 0, height / threads);
+    for (std::thread& w : workers)
+        w.join();
+}
+
+void buildBlurAtlas(uint8_t* atlas, int32_t atlasStride, int32_t xOffset, uint8_t* image,
+                    int32_t w, int32_t h)
+{
+    int32_t AW = 2 * w, AH = 2 * h;
+    std::vector<uint8_t> blurred((size_t)w * h * 4);
+    int32_t cw = w, ch = h;
+    for (int k = 0; k < 10; k++) {
+        if (k == 0)
+            std::memcpy(blurred.data(), image, (size_t)cw * ch * 4);
+        else
+            apertureBlur(image, blurred.data(), 0.1f * std::pow((k + 1) / 11.0f, 1.5f), cw, ch);
+        int32_t x0 = (int32_t)(AW * BLUR_ATLAS_CELLS[k][0]) + xOffset;
+        int32_t y0 = (int32_t)(AH * BLUR_ATLAS_CELLS[k][1]);
+        for (int32_t y = 0; y < ch; y++)
+            std::memcpy(atlas + (size_t)(y + y0) * atlasStride + (size_t)x0 * 4,
+                        blurred.data() + (size_t)y * cw * 4, (size_t)cw * 4);
+        if (k == 2 || k == 5) {
+            halveImage(image, cw / 2, ch / 2);
+            cw /= 2;
+            ch /= 2;
+        }
+    }
+}
+
+Texture* loadTexture(const char* colourPath, const char* maskPath, AlphaFunction alpha, Vec3 scale,
+                     TextureFlags flags)
+{
+    flags &= TEX_CREATE_MASK;
+    DecodedImage image = decodeWithMask(colourPath, maskPath);
+    int32_t w = image.width, h = image.height;
+    int32_t W = w <= 1 ? 1 : nextPowerOfTwo(w), H = h <= 1 ? 1 : nextPowerOfTwo(h);
+    if (W == 0 || H == 0)
+        W = H = 0x7fffffff;   // beyond the table: refused just below
+    checkTextureSize(colourPath, W, H);
+    std::vector<uint8_t> canvas((size_t)W * H * 4, 255);
+    assembleRGBA(canvas.data(), W * 4, image.colour, image.mask, alpha, w, h,
+                 (flags & TEX_INVERT) != 0);
+    Texture* texture = newTexture(W, H, flags, (float)w / W * scale.x, (float)h / H * scale.y,
+                                  scale.z, 1);
+    uploadImage(texture, canvas.data());
+    freeDecoded(image);
+    drawLoadingScreen();
+    return texture;
+}
+
+Texture* loadBlurAtlas(const char* colourPath, const char* maskPath, AlphaFunction alpha,
+                       TextureFlags flags)
+{
+    flags &= TEX_CREATE_MASK;
+    DecodedImage image = decodeWithMask(colourPath, maskPath);
+    int32_t w = image.width, h = image.height;
+    checkSprite(colourPath, w, h);
+    checkTextureSize(colourPath, 2 * w, 2 * h);
+    std::vector<uint8_t> sprite((size_t)w * h * 4, 0);
+    std::vector<uint8_t> atlas((size_t)4 * w * h * 4, 0);
+    assembleRGBA(sprite.data(), w * 4, image.colour, image.mask, alpha, w, h, 0);
+    buildBlurAtlas(atlas.data(), 2 * w * 4, 0, sprite.data(), w, h);
+    Texture* texture = newTexture(2 * w, 2 * h, flags, 0.5f, 0.5f, 0.5f, 1);
+    uploadImage(texture, atlas.data());
+    freeDecoded(image);
+    drawLoadingScreen();
+    return texture;
+}
+
+Texture* loadBlurAtlasPair(const char* colourPath1, const char* maskPath1, AlphaFunction alpha1,
+                           const char* colourPath2, const char* maskPath2, AlphaFunction alpha2,
+                           TextureFlags flags)
+{
+    flags &= TEX_CREATE_MASK;
+    DecodedImage first = decodeWithMask(colourPath1, maskPath1);
+    int32_t w = first.width, h = first.height;
+    checkSprite(colourPath1, w, h);
+    checkTextureSize(colourPath1, 4 * w, 2 * h);
+    int32_t stride = 4 * w * 4;
+    std::vector<uint8_t> sprite((size_t)w * h * 4, 0);
+    std::vector<uint8_t> atlas((size_t)stride * 2 * h, 0);
+    assembleRGBA(sprite.data(), w * 4, first.colour, first.mask, alpha1, w, h, 0);
+    buildBlurAtlas(atlas.data(), stride, 0, sprite.data(), w, h);
+    freeDecoded(first);
+    drawLoadingScreen();
+
+    DecodedImage second = decodeWithMask(colourPath2, maskPath2);
+    if (second.width != w || second.height != h) {
+        char text[1200];
+        std::snprintf(text, sizeof text, "vitun läski älä lataa erikokosii texturei: %s",
+                      colourPath2);
+        fatalError(text);
+    }
+    std::fill(sprite.begin(), sprite.end(), 0);
+    assembleRGBA(sprite.data(), w * 4, second.colour, second.mask, alpha2, w, h, 0);
+    buildBlurAtlas(atlas.data(), stride, 2 * w, sprite.data(), w, h);
+    Texture* texture = newTexture(4 * w, 2 * h, flags, 0.25f, 0.5f, 0.5f, 2);
+    uploadImage(texture, atlas.data());
+    freeDecoded(second);
+    drawLoadingScreen();
+    return texture;
+}
+
+// --- Loading screen ---
+
+float loadingProgress = 0.0f;
+
+static void drawQuad(float x0, float y0, float x1, float y1)
+{
+    glBegin(GL_QUADS);
+    glVertex2f(x0, y0);
+    glVertex2f(x1, y0);
+    glVertex2f(x1, y1);
+    glVertex2f(x0, y1);
+    glEnd();
+}
+
+void drawLoadingScreen()
+{
+    if (showStarted)
+        return;
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glViewport(0, 0, displaySettings.width, displaySettings.height);
+    glColor4f(1, 1, 1, 1);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluOrtho2D(-1, 1, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslatef(-0.9f, -0.7f, 0);
+    glScalef(0.5f, 0.5f, 1);
+    glBlendFunc(GL_ONE, GL_ONE);
+    glDisable(GL_BLEND);
+    glDisable(GL_FOG);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    for (int i = 0; i < 4; i++)
+        drawQuad(0.2f * i, -0.3f, 0.2f * i + 0.1f, 0.0f);
+    drawQuad(0.0f, -0.4f, 0.7f, -0.3f);
+    drawQuad(0.2f, 0.0f, 0.3f, loadingProgress / 4.0f * 0.5f);
+    swapFrame();
+    loadingProgress += 0.1f;
+}
