@@ -4,6 +4,7 @@
 #include "app/app.h"
 #include "app/gl.h"
 #include "render/geometry.h"
+#include "texture/texture.h"
 
 #include <cmath>
 #include <cstdio>
@@ -222,6 +223,7 @@ Mesh* buildMesh(const int32_t* indices, const float* positions, const float* tex
     else
         compileMeshArrays(mesh->list, mesh->positions, mesh->normals, mesh->texCoords,
                           mesh->colours, mesh->indices, vertexCount, faceCount);
+    drawLoadingScreen();
     return mesh;
 }
 

@@ -1,8 +1,10 @@
 // Meshes: normals, centroid and radius, generated coordinates, the generators, the fatal inputs,
 // and what the compiled display lists send to OpenGL (read back through feedback mode).
+#include "app/app.h"
 #include "app/gl.h"
 #include "common/test_support.h"
 #include "render/geometry.h"
+#include "texture/texture.h"
 
 #include <gtest/gtest.h>
 
@@ -216,12 +218,14 @@ TEST(MeshDisplayList, ArraysAndImmediateModeSendTheSameTriangles)
     std::vector<float> sink(16);
     glFeedbackBuffer((GLsizei)sink.size(), GL_3D, sink.data());
     glRenderMode(GL_FEEDBACK);
+    showStarted = 1;   // keep the loading screen out of the feedback
     // Flat, so face and vertex normals agree; bits outside the mesh's mask change nothing.
     Mesh* arrays = buildMesh(g.indices, g.positions, g.texCoords, 0, nullptr, g.vertexCount,
                              g.faceCount, 0x1 | RENDER_ADD);
     Mesh* immediate = buildMesh(g.indices, g.positions, g.texCoords, 0, nullptr, g.vertexCount,
                                 g.faceCount, MESH_FACE_NORMALS | RENDER_NO_CULL);
     EXPECT_EQ(glRenderMode(GL_RENDER), 0) << "the lists are compiled, not executed";
+    showStarted = 0;
     EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_COORD_ARRAY));
 
@@ -254,4 +258,18 @@ TEST(MeshDisplayList, SeamRepairLiftsTheLowCornersOfAWrappingTriangleOnly)
         EXPECT_NEAR(b[k][7], uv[3 * k], 1e-6f);
     }
     EXPECT_EQ(uv[3], 0.05f) << "the caller's array is never changed";
+}
+
+TEST(MeshDisplayList, EveryBuiltMeshAdvancesTheLoadingScreenOnce)
+{
+    ensureGLContext();
+    float before = loadingProgress;
+    drawLoadingScreen();
+    float step = loadingProgress - before;
+    before = loadingProgress;
+    Mesh* plane = makeGridPlane(16, 16, 10, 10, 10, 0);
+    Mesh* cube = makeCube(1, MESH_FACE_NORMALS);
+    EXPECT_NEAR(loadingProgress - before, 2 * step, 1e-5f);
+    EXPECT_NE(plane->list, cube->list);
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
