@@ -5,6 +5,7 @@
 #include "app/platform.h"
 #include "diagnostics/diagnostics.h"
 #include "music/music.h"
+#include "show/show.h"
 
 #include <SDL.h>
 
@@ -130,9 +131,7 @@ void initShow()
 
 void renderFrame()
 {
-    glViewport(0, 0, displaySettings.width, displaySettings.height);
-    glClearColor(0, 0, 0, 0);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    runTimeline();
     swapFrame();
     checkGLError();
 }

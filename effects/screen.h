@@ -1,5 +1,81 @@
 // Screen-space passes (image layers, grid warps), the glow chain and colour fills.
+//
+// Every pass covers the letterbox, or the 512 x 256 corner of the frame buffer when the flags
+// carry RENDER_TO_TEXTURE, with quads at depth nearPlane + 0.001 in the orthographic view. Each
+// brackets itself with pushRenderState / popRenderState, so the enables, matrices and attribute
+// groups come back as they were; the blend function it set stays (the colour-buffer group is not
+// saved). The glow chain needs a window of at least 512 x 256 for its corner copies.
 #pragma once
 
 #include "render/render.h"
 #include "texture/texture.h"
+
+#include <cstdint>
+
+// ---- Image layers and grid warps -----------------------------------------------------------
+
+// A full-screen quad whose texture is rotated (degrees) and scaled by zoom / divisor about its
+// centre, then panned. A scale above 1 shows more of the texture, so the image looks smaller;
+// with TEX_CLAMP the border texels fill the rest. The colour is (alpha, alpha, alpha, alpha), or
+// (1, 1, 1, alpha) under RENDER_ALPHA_BLEND. Blending follows applyRenderFlags.
+void drawScreenImage(const Texture* texture, float panS, float panT, float divisor, float zoomS,
+                     float zoomT, float angle, float alpha, RenderFlags flags);
+
+// The whole texture over the screen, coloured (brightness) in all four channels, blended by the
+// first of RENDER_ADD, RENDER_MUL_INVERSE, RENDER_MUL, RENDER_ALPHA_BLEND (no alpha test),
+// RENDER_SCREEN in the flags, or replacing the picture when none is set.
+void drawScreenTexture(const Texture* texture, float brightness, RenderFlags flags);
+// The same showing only the texture inside a margin on every side: 0.25 magnifies the centre
+// half to the full screen.
+void drawScreenTextureInset(const Texture* texture, float brightness, float margin,
+                            RenderFlags flags);
+
+// The callback of drawGridWarp: writes the texture coordinate (s, t, r) of one grid vertex
+// (x, y in 0 ... 1) into out and returns out. centre is always the zero vector. It must not keep
+// the pointers.
+using GridWarpFn = Vec3* (*)(Vec3* out, float time, const Vec3* vertex, const Vec3* centre,
+                             float parameter, float amplitude);
+
+// A grid of columns x rows quads over the screen, textured through the callback, called once
+// per vertex, rows from y = 0 up and each row from x = 0 across: (columns + 1) x (rows + 1)
+// calls. A grid without cells draws nothing.
+void drawGridWarp(const Texture* texture, int32_t columns, int32_t rows, float time,
+                  GridWarpFn warp, float parameter, float amplitude, RenderFlags flags);
+
+// ---- Glow chain and fills ------------------------------------------------------------------
+//
+// A build copies the 512 x 256 corner into level 0 and makes every further level from the one
+// before at half the size through eight averaged taps, spread on a disc (radius in texels of
+// the level made) or magnified about the centre (zoom: tap j by 1 + j x zoom / 8). The tint
+// colours the first reduction; a non-zero square multiplies level 1 by itself. The draws clear
+// the frame and add the levels back full-screen.
+
+constexpr int32_t GLOW_TAPS = 8;
+
+// Four floats each (red, green, blue, alpha).
+extern const float whiteTint[4];   // (1, 1, 1, 1)
+extern const float greyTint[4];    // (0.5, 0.5, 0.5, 1)
+
+void buildGlowChainDisc(const ScreenChain* chain, int32_t square, float radius,
+                        const float* tint);
+void buildGlowChainZoom(const ScreenChain* chain, int32_t square, float zoom, const float* tint);
+void drawGlowChain(const ScreenChain* chain, RenderFlags flags);
+// Leaves out the sharpest levels: with start (clamped to 0 ... 1) x count = k + e, levels from
+// k + 1 are drawn white and level k at 1 - e. Start 1 draws nothing over the cleared frame.
+void drawGlowChainFrom(const ScreenChain* chain, float start, RenderFlags flags);
+
+// Which levels drawGlowChainFrom adds and the weight of the first (pure).
+struct GlowLevels {
+    int32_t first;        // count when nothing is drawn
+    float firstWeight;    // the others are drawn at weight 1
+};
+GlowLevels glowLevelsFrom(int32_t count, float start);
+
+// Texture-coordinate offset (s, t) of disc tap j for a level of width x height texels.
+void glowDiscTapOffset(int32_t tap, float radius, int32_t width, int32_t height, float* s,
+                       float* t);
+// Half extent of zoom tap j about the centre: 0.5 for tap 0, 0.5 / (j x zoom / 8 + 1) after.
+float glowZoomTapExtent(int32_t tap, float zoom);
+
+// One colour (four floats) over the pass area under the flags' blending.
+void fillScreen(const float* colour, RenderFlags flags);

@@ -1,0 +1,128 @@
+// Show timeline and scenes: the window table that picks each frame's scene, the film grain, the
+// beat envelopes, flashes and warps that the scenes share, and the eleven scene entries.
+//
+// Show time is a float count of patterns: 16 beats or 64 rows a pattern, 7680 ms at 125 beats
+// per minute. The show runs from 0 to 39.5; later frames are black with grain. Everything here is
+// a function of show time and keeps no state between frames, so a seek shows the right picture
+// at once. The envelopes, counters, warps and the window lookup make no OpenGL call; the passes
+// and runTimeline need the context current.
+#pragma once
+
+#include "effects/screen.h"
+#include "support/support.h"
+
+#include <cstdint>
+
+// ---- Timeline --------------------------------------------------------------------------------
+
+constexpr int32_t SCENE_COUNT = 11;
+constexpr float SHOW_END = 39.5f;   // patterns
+
+// What one frame draws: the scene (1 ... 11, or 0 for the black frame after the show) and the
+// arguments it is called with. Scenes that take the show time only get it in local; the capture
+// flag is always 0 from the timeline.
+struct SceneCall {
+    int32_t scene;
+    float local;   // local time, or the scene's own show time for Scenes 1, 4 and 5
+    float time;    // the show time
+    int32_t capture;
+};
+
+// The window of the table that contains show time t, and its arguments. Local times are worked
+// out in double precision from t. Before 0 is Scene 1; from SHOW_END on (and for NaN) scene 0.
+SceneCall sceneCallAt(float t);
+// The scene number alone (1 ... 11, 0 after the show), for capture and benchmark reports.
+int32_t sceneAtTime(float t);
+
+// Reads the show clock, draws that frame's scene (a scene not yet built draws a cleared black
+// frame) and lays the film grain over it.
+void runTimeline();
+// Draws the frame for show time t as runTimeline would; the capture and benchmark modes use it.
+void drawShowFrame(float t);
+// The noise layer over every frame; two new random offsets each call.
+void drawFilmGrain();
+
+// The 256 x 256 noise texture of the film grain, made by the precalculation in its place in the
+// asset order. Until then (and in tests that run no precalculation) the grain is left out.
+extern Texture* grainTexture;
+
+// The scene entries, one file each in show/scenes/. Scenes 5, 6, 9 and 10 also take the capture
+// flag that the precalculation sets to render their last picture into the 512 x 256 corner.
+void drawScene1(float t);
+void drawScene2(float local, float t);
+void drawScene3(float local, float t);
+void drawScene4(float t);
+void drawScene5(float t, int32_t capture);
+void drawScene6(float local, float t, int32_t capture);
+void drawScene7(float local, float t);
+void drawScene8(float local, float t);
+void drawScene9(float local, float t, int32_t capture);
+void drawScene10(float local, float t, int32_t capture);
+void drawScene11(float local, float t);
+
+// The scene entries the timeline calls; a null entry is a scene not built yet (it draws a
+// cleared black frame). Filled in show/scene_entries.cpp, one line a scene.
+struct SceneEntries {
+    void (*scene1)(float);
+    void (*scene2)(float, float);
+    void (*scene3)(float, float);
+    void (*scene4)(float);
+    void (*scene5)(float, int32_t);
+    void (*scene6)(float, float, int32_t);
+    void (*scene7)(float, float);
+    void (*scene8)(float, float);
+    void (*scene9)(float, float, int32_t);
+    void (*scene10)(float, float, int32_t);
+    void (*scene11)(float, float);
+};
+extern const SceneEntries sceneEntries;
+
+// ---- Beat envelopes and counters (pure) ----------------------------------------------------
+//
+// Row tables hold ascending positions in rows, 64 x pattern + row. An envelope jumps to 1 at each
+// entry and falls linearly by decay per row until the next entry starts afresh; the last entry
+// falls for ever.
+
+constexpr int32_t TICK_COUNT = 12;
+extern const int32_t ticktable[TICK_COUNT];
+
+float tickEnvelope(float time, const int32_t* table, int32_t count, float decay);
+int32_t ticksReached(float time, const int32_t* table, int32_t count);
+float tickFlash(float time, float decay);   // over ticktable
+int32_t tickCount(float time);              // over ticktable
+// floor(2 x time): the half pattern the time falls in (negative before 0).
+int32_t halfPatternIndex(float time);
+// 1 at every half pattern, falling by 2 x decay per row.
+float halfPatternFlash(float time, float decay);
+// rate pulses a pattern, each jumping to strength and gone after 1 / decay of the period.
+// Negative times give the full strength.
+float pulse(float time, float strength, float rate, float decay);
+// The number of whole two-beat steps in time + one beat: it advances on the odd beats.
+float backbeatStep(float time);
+
+// ---- Full-screen passes ----------------------------------------------------------------------
+//
+// An additive grey quad over the letterbox. They leave blending on and depth test, fog, culling,
+// lighting and texturing off: call them last or reset the state after them.
+
+void drawTickFlash(float time, float strength);
+void drawHalfPatternFlash(float time, float strength);
+void drawPulse(float time, float strength, float rate, float decay);
+// A pulse on every odd beat, peak grey 0.075.
+void drawBackbeatPulse(float time);
+// Writes alpha 1 over the pass area, colour untouched (the last step of a capture frame).
+void fillAlphaChannel(RenderFlags flags);
+
+// ---- Warps for drawGridWarp (pure) -----------------------------------------------------------
+//
+// They map the 0 ... 1 grid onto the middle 80 % of the texture and ripple it by up to
+// 0.04 x amplitude; the centre and the parameter are ignored, r passes through.
+
+Vec3* rippleWarp(Vec3* out, float time, const Vec3* vertex, const Vec3* centre, float parameter,
+                 float amplitude);
+// The same, drifting towards +x by one texture width a pattern.
+Vec3* rippleWarpScrollBack(Vec3* out, float time, const Vec3* vertex, const Vec3* centre,
+                           float parameter, float amplitude);
+// The same, drifting towards -x by half a texture width a pattern.
+Vec3* rippleWarpScrollHalf(Vec3* out, float time, const Vec3* vertex, const Vec3* centre,
+                           float parameter, float amplitude);
