@@ -32,9 +32,10 @@ constexpr int32_t LEAF = 4;
 constexpr int32_t LEAVES = N / LEAF;   // per axis
 constexpr int32_t LEAF_COUNT = LEAVES * LEAVES * LEAVES;
 
-// How far a blob's field reaches from its centre along an axis, in radii. A round blob adds
-// nothing beyond sqrt(0.5) R; a rounded cube's q is a sum of fourth powers, so it reaches
-// 0.5^(1/4) R along the axes.
+// How far a blob reaches from its centre along an axis, in radii, for the octree test. A round
+// blob adds nothing beyond sqrt(0.5) R. A rounded cube's q is a sum of fourth powers, so its
+// field reaches 0.5^(1/4) R along the axes; any shorter reach (half the radius, say) would
+// slice its inside, which extends to 0.626 R, off flat at leaf boundaries.
 constexpr double ROUND_REACH = 0.707;
 constexpr double CUBE_REACH = 0.8409;
 // Slightly wider bounds for the leaf lists, so that no blob with a non-zero term is ever left
