@@ -3,7 +3,7 @@
 // bindTexture makes one texture current on unit 0 (unit 1 off) and sets its filtering, wrap and
 // coordinate generation from the record's flags ORed with the bind's; bindTextureCrossfade puts
 // the same texture on both units and blends the two samples by the vertex alpha. Everything is
-// re-specified at each bind, so no texturing state leaks between draws. Only the TEX_BIND_MASK
+// set again at each bind, so no texturing state leaks between draws. Only the TEX_BIND_MASK
 // bits reach OpenGL. Needs GL_ARB_multitexture and GL_ARB_texture_env_combine (checked at
 // start-up).
 #pragma once
