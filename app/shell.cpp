@@ -2,6 +2,7 @@
 // the shutdown.
 #include "app/app.h"
 #include "app/gl.h"
+#include "app/offline.h"
 #include "app/platform.h"
 #include "diagnostics/diagnostics.h"
 #include "music/music.h"
@@ -193,11 +194,8 @@ int runProgram(int argc, char** argv)
     if (status >= 0)
         return status;
     if (!programOptions.capturePath.empty() || !programOptions.contactSheetPath.empty() ||
-        programOptions.benchmark) {
-        std::fprintf(stderr, "orvanti: --capture, --contact-sheet and --benchmark are not "
-                             "available in this build yet\n");
-        return 2;
-    }
+        programOptions.benchmark)
+        return runOfflineMode();
     if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) {
         std::fprintf(stderr, "orvanti: SDL could not start: %s\n", SDL_GetError());
         return 1;

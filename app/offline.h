@@ -1,0 +1,35 @@
+// The offline modes: frame capture to PNG files or a video, the contact sheet and the benchmark.
+// They render the show exactly as a live run would, on a hidden window, with the show clock
+// driven frame by frame instead of by the music device.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Runs whichever of --capture, --contact-sheet or --benchmark was given; returns the exit status.
+int runOfflineMode();
+
+// Show time of capture frame n: from + n x tempo / (60 x 16 x fps) patterns, in double.
+double captureFrameTime(double from, double fps, double tempo, int64_t n);
+// Number of frames whose time lies below `to`.
+int64_t captureFrameCount(double from, double to, double fps, double tempo);
+
+// Video containers go to ffmpeg; every other path is a folder of numbered PNG files.
+bool isVideoPath(const std::string& path);
+// "000042.png"
+std::string frameFileName(int64_t n);
+// True when the folder holds a numbered frame already.
+bool folderHoldsFrames(const std::string& folder);
+
+// Area-averaged resize of an RGB image (rows packed, 3 bytes a pixel), for the thumbnails.
+void resizeAreaRGB(const uint8_t* src, int srcWidth, int srcHeight, uint8_t* dst, int dstWidth,
+                   int dstHeight);
+
+// The value below which the given fraction of the samples lie (nearest rank); 0 for none.
+double percentileOf(std::vector<double> samples, double fraction);
+
+// Writes an RGB image (top row first) as PNG, through a temporary file renamed into place, so a
+// frame on disk is always whole. On failure returns false with the reason in *error.
+bool writePngRGB(const std::string& path, const uint8_t* rgb, int width, int height,
+                 std::string* error);
