@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Soak: runs the live show, looping and muted, on a virtual X display for MINUTES minutes,
+# pressing the seek and hold keys at random, and samples the resident memory every 10 s.
+# Fails when the memory after the first pass through the music is more than 2 MB above what it
+# was at the end of that pass, or when the program dies on its own.
+#   tools/soak.sh MINUTES [LOG]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+MINUTES=${1:?usage: tools/soak.sh MINUTES [LOG]}
+LOG=${2:-build/soak.log}
+BINARY=build/orvanti
+[ -x "$BINARY" ] || { echo "soak: $BINARY is missing; build first (./test.sh or ./run.sh)" >&2; exit 1; }
+
+if [ -z "${SOAK_INSIDE_X:-}" ]; then
+  export SOAK_INSIDE_X=1
+  exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
+
+export SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy ORVANTI_NO_MESSAGE_BOX=1
+"$BINARY" --no-setup --windowed --loop --mute --mode 640x480 2>"$LOG.stderr" &
+PID=$!
+trap 'kill $PID 2>/dev/null || true' EXIT
+
+# One pass: the music (303.36 s of show plus its tail) after the precalculation and the pause.
+FIRST_PASS=330
+END=$(( $(date +%s) + MINUTES * 60 ))
+START=$(date +%s)
+WINDOW=""
+BASELINE=""
+PEAK=0
+echo "seconds rss_kb" >"$LOG"
+KEYS=(Prior Next Home Pause Pause)
+while [ "$(date +%s)" -lt "$END" ]; do
+  if ! kill -0 $PID 2>/dev/null; then
+    wait $PID && status=0 || status=$?
+    echo "soak: the show ended on its own (status $status)" >&2
+    cat "$LOG.stderr" >&2
+    exit 1
+  fi
+  [ -n "$WINDOW" ] || WINDOW=$(xdotool search --name "^Orvanti by Droblin$" 2>/dev/null | head -1 || true)
+  if [ -n "$WINDOW" ] && [ $((RANDOM % 3)) -eq 0 ]; then
+    xdotool key --window "$WINDOW" "${KEYS[$((RANDOM % ${#KEYS[@]}))]}" 2>/dev/null || true
+  fi
+  rss=$(awk '/^VmRSS/ {print $2}' /proc/$PID/status)
+  now=$(( $(date +%s) - START ))
+  echo "$now $rss" >>"$LOG"
+  if [ "$now" -ge "$FIRST_PASS" ]; then
+    [ -n "$BASELINE" ] || BASELINE=$rss
+    [ "$rss" -gt "$PEAK" ] && PEAK=$rss
+  fi
+  sleep 10
+done
+
+kill $PID
+wait $PID 2>/dev/null || true
+trap - EXIT
+if [ -z "$BASELINE" ]; then
+  echo "soak: ran $MINUTES min, too short to pass the first loop ($FIRST_PASS s); no verdict" >&2
+  exit 1
+fi
+GROWTH=$(( PEAK - BASELINE ))
+echo "soak: baseline ${BASELINE} kB after the first pass, peak ${PEAK} kB, growth ${GROWTH} kB (log: $LOG)"
+if [ "$GROWTH" -gt 2048 ]; then
+  echo "soak: resident memory grew by more than 2 MB" >&2
+  exit 1
+fi
