@@ -24,6 +24,7 @@
 #include <cstring>
 #include <ctime>
 #include <deque>
+#include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -96,17 +97,29 @@ void makeFolder(const std::string& folder)
     struct stat st;
     if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         fail(folder + ": not a folder");
-    if (access(folder.c_str(), W_OK) != 0)
+    std::string probe = folder + "/.orvanti-write-test-XXXXXX";
+    int fd = mkstemp(probe.data());
+    if (fd < 0)
         fail(folder + ": cannot write there: " + std::strerror(errno));
+    close(fd);
+    unlink(probe.c_str());
 }
 
 // A target is refused before anything renders: no silent overwrite, no unwritable place.
 void checkFileTarget(const std::string& path)
 {
-    if (fileExists(path) && !programOptions.overwrite)
+    bool existed = fileExists(path);
+    if (existed && !programOptions.overwrite)
         fail(path + ": exists already (give --overwrite to replace it)");
     std::string parent = parentOf(path);
     makeFolder(parent);
+    // Permissions say little (root may write anywhere, /proc refuses everyone): try it.
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT, 0666);
+    if (fd < 0)
+        fail(path + ": cannot write there: " + std::strerror(errno));
+    close(fd);
+    if (!existed)
+        unlink(path.c_str());
 }
 
 bool findOnPath(const char* program)

@@ -104,7 +104,7 @@ TEST(Thumbnails, AreaAverageKeepsFlatAreasAndMeans)
     uint8_t two[6];
     resizeAreaRGB(row, 5, 1, two, 2, 1);
     EXPECT_EQ(two[0], 50);    // (0 + 0 + 0.5 x 250) / 2.5
-    EXPECT_EQ(two[3], 90);    // (0.5 x 250 + 100 + 100) / 2.5
+    EXPECT_EQ(two[3], 130);   // (0.5 x 250 + 100 + 100) / 2.5
 }
 
 TEST(BenchmarkStatistics, NearestRankPercentiles)
@@ -182,10 +182,9 @@ TEST(CaptureProgram, VideoHasItsFramesAndSound)
         GTEST_SKIP() << "ffprobe missing";
     std::string dir = makeTempDir("video");
     std::string path = dir + "/two_seconds.mp4";
-    // Two seconds at 25 fps: 2 / 7.68 patterns.
-    ProcessResult r = runOrvanti({"--capture", path, "--from", "1", "--to",
-                                  std::to_string(1.0 + 2.0 / 7.68), "--fps", "25"},
-                                 300);
+    // Two seconds at 25 fps: 2 / 7.68 = 0.260416.. patterns, so frames 0 to 49 lie below 1.2604.
+    ProcessResult r =
+        runOrvanti({"--capture", path, "--from", "1", "--to", "1.2604", "--fps", "25"}, 300);
     ASSERT_EQ(r.status, 0) << r.err;
     ProcessResult probe = runProcess(
         {"/usr/bin/ffprobe", "-v", "error", "-count_frames", "-show_entries",
