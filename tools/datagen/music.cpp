@@ -343,7 +343,7 @@ void renderNote(const Note& n, Buses& buses, uint32_t seed) {
     case Voice::Pad: {
         const Chord chord = chordAt(n.beat);
         const float tones[4] = {float(chord.tones[0]), float(chord.tones[1]), float(chord.tones[2]), float(chord.tones[3])};
-        padChord(note, 0, length, tones, 4, n.gain * 2, n.param, n.shape, PAD_RELEASE, seed);
+        padChord(note, 0, length, tones, 4, n.gain, n.param, n.shape, PAD_RELEASE, seed);
         break;
     }
     case Voice::Pluck: pluckNote(note, 0, n.pitch, n.gain, n.param, PLUCK_DECAY, n.shape); break;

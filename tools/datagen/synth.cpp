@@ -88,7 +88,7 @@ void kick(Stereo& out, int64_t start, float gain) {
         float release = std::min(1.0f, float(length - i) / float(seconds(0.02f)));
         float body = std::sin(TAU_F * phase) * amp * attack * release;
         float v = body + rng.signedUnit() * click * 0.25f;
-        out.add(start + i, softClip(1.6f * v) * 0.92f * gain);
+        out.add(start + i, softClip(1.15f * v) * gain);
         pitch *= pitchFall;
         amp *= ampFall;
         click *= clickFall;
@@ -183,7 +183,7 @@ void impact(Stereo& out, int64_t start, float gain, uint32_t seed) {
         float release = std::min(1.0f, float(length - i) / float(seconds(0.2f)));
         float boom = std::sin(TAU_F * phase) * boomAmp;
         float noise = dark.run(rng.signedUnit()).low * noiseAmp;
-        float v = (softClip(boom * 1.5f) * 0.8f + noise * 0.9f) * attack * release;
+        float v = (softClip(boom * 1.2f) * 0.8f + noise * 0.5f) * attack * release;
         out.add(start + i, v * gain);
         pitch *= pitchFall;
         boomAmp *= boomFall;
@@ -249,7 +249,7 @@ void padChord(Stereo& out, int64_t start, int64_t length, const float* notes, in
         }
         float env = std::min(1.0f, float(i) / float(attackLen));
         if (i >= length) env *= 1.0f - float(i - length) / float(releaseLen);
-        float g = env * gain * 0.28f;
+        float g = env * gain * 0.2f;
         out.addLR(start + i, left.run(l).low * g, rightFilter.run(r).low * g);
     }
 }
