@@ -175,8 +175,9 @@ bool makeCloudDot(Image& img, Plane*, std::string&) {
 
 bool makeGlow(Image& img, Plane*, std::string&) {
     forSprite(img, [&](int x, int y, float, float, float r) {
-        float value = 0.75f * std::exp(-r * r * 22) + 0.35f * std::exp(-r * r * 5) +
-                      0.2f * std::pow(clamp01(1 - r), 3.0f);
+        // A small hot core in a wide halo: drawn huge, most of the sprite is halo.
+        float value = 0.6f * std::exp(-r * r * 40) + 0.4f * std::exp(-r * r * 6) +
+                      0.25f * std::pow(clamp01(1 - r), 2.0f);
         Colour c = mix(mix(WHITE, AMBER, smoothstep(0.0f, 0.35f, r)), EMBER, smoothstep(0.3f, 0.9f, r));
         img.at(x, y) = clampColour(c * (value * edgeFade(r)));
     });
