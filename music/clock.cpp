@@ -1,119 +1,189 @@
-// Interim show clock on the wall clock, until the music stream drives it.
+// The music stream and the show clock: opening and playing the one stream, the play position as
+// show time in patterns, seeking, the Pause hold, the end-of-music notification and the capture
+// clock of the offline modes.
 #include "music/music.h"
 
 #include "app/app.h"
+#include "music/sound.h"
+#include "support/support.h"
 
 #include <SDL.h>
 
-#include <vorbis/vorbisfile.h>
-
+#include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <vector>
+#include <cstdlib>
+#include <string>
 
-float musicTempo = 125.0f;
+float musicTempo = 0.0f;
+FSOUND_STREAM* musicStream = nullptr;
+int32_t musicChannel = -1;
+unsigned char* musicData = nullptr;
 float heldTime = 0.0f;
-static Uint32 clockStart = 0;
-static double clockOffsetMs = 0.0;
-
-void openMusic(const char* fileName, float tempo, int)
-{
-    musicTempo = tempo;
-    if (FILE* f = std::fopen(fileName, "rb")) {
-        std::fclose(f);
-    } else {
-        char text[1024];
-        std::snprintf(text, sizeof text, "%s not found", fileName);
-        fatalError(text);
-    }
-    clockStart = SDL_GetTicks();
-}
 
 namespace {
 
+constexpr float MINIMUM_LIBRARY_VERSION = 3.71f;
+constexpr int MIX_RATE = 44100;
+constexpr int SOFTWARE_CHANNELS = 32;
+constexpr unsigned LOOPING_MODE = FSOUND_LOOP_NORMAL | FSOUND_LOADMEMORY | FSOUND_MPEGACCURATE;
+constexpr unsigned ONCE_MODE = FSOUND_NORMAL | FSOUND_LOADMEMORY | FSOUND_MPEGACCURATE;
+static_assert(LOOPING_MODE == 163842 && ONCE_MODE == 164144);
+
 struct CaptureClock {
     bool active = false;
-    double time = 0.0;
-    double lengthSeconds = 0.0;
+    double patterns = 0.0;
 };
-CaptureClock capture;
+CaptureClock captureClock;
 
-struct MemoryReader {
-    const std::vector<unsigned char>* bytes;
-    size_t at;
-};
-
-size_t readMemory(void* into, size_t size, size_t count, void* source)
+[[noreturn]] void failWithPath(const char* format, const char* fileName)
 {
-    MemoryReader* r = (MemoryReader*)source;
-    size_t want = size * count, left = r->bytes->size() - r->at;
-    size_t n = want < left ? want : left;
-    std::memcpy(into, r->bytes->data() + r->at, n);
-    r->at += n;
-    return size ? n / size : 0;
+    FSOUND_Close();
+    char text[1024];
+    std::snprintf(text, sizeof text, format, fileName);
+    fatalError(text);
+}
+
+// The whole file into musicData; false when it cannot be read whole. Missing files are fatal.
+long readMusicFile(const char* fileName)
+{
+    FILE* file = std::fopen(fileName, "rb");
+    if (!file)
+        failWithPath("%s not found", fileName);
+    long length = -1;
+    if (std::fseek(file, 0, SEEK_END) == 0)
+        length = std::ftell(file);
+    if (length < 0 || std::fseek(file, 0, SEEK_SET) != 0) {
+        std::fclose(file);
+        return -1;
+    }
+    // The previous block goes only once its stream is closed; a stream may still play from it.
+    if (!musicStream)
+        std::free(musicData);
+    musicData = static_cast<unsigned char*>(std::malloc(length > 0 ? (size_t)length : 1));
+    size_t got = length > 0 ? std::fread(musicData, 1, (size_t)length, file) : 0;
+    bool readError = std::ferror(file) != 0;
+    std::fclose(file);
+    if (readError || got != (size_t)length)
+        return -1;
+    return length;
+}
+
+void openStream(const char* fileName, float tempo, int loop, int outputType)
+{
+    musicTempo = tempo;
+    captureClock = CaptureClock{};
+    if (FSOUND_GetVersion() < MINIMUM_LIBRARY_VERSION)
+        fatalError("FMOD: Wrong DLL version!");
+    FSOUND_SetOutput(outputType);
+    FSOUND_SetDriver(0);
+    if (!FSOUND_Init(MIX_RATE, SOFTWARE_CHANNELS, FSOUND_INIT_ACCURATEVULEVELS)) {
+        int error = FSOUND_GetError();
+        FSOUND_Close();
+        fatalError(soundErrorText((unsigned)error));
+    }
+    long length = readMusicFile(fileName);
+    if (length >= 0)
+        musicStream = FSOUND_Stream_Open(reinterpret_cast<const char*>(musicData),
+                                         loop ? LOOPING_MODE : ONCE_MODE, 0, (int)length);
+    // Without a stream the show would stand at time 0 for ever, in silence.
+    if (length < 0 || !musicStream)
+        failWithPath("%s: not a playable music stream", fileName);
+    FSOUND_Stream_SetEndCallback(musicStream, musicCallback, nullptr);
+    FSOUND_Stream_SetSyncCallback(musicStream, musicCallback, nullptr);
+    if (musicChannel < 0) {
+        musicChannel = FSOUND_Stream_PlayEx(FSOUND_FREE, musicStream, nullptr, true);
+        FSOUND_SetPaused(musicChannel, false);
+    }
 }
 
 }   // namespace
 
+void openMusic(const char* fileName, float tempo, int loop)
+{
+    openStream(fileName, tempo, loop,
+               programOptions.mute ? FSOUND_OUTPUT_NOSOUND : FSOUND_OUTPUT_DSOUND);
+}
+
 void openMusicForCapture(const char* fileName, float tempo)
 {
-    musicTempo = tempo;
-    FILE* f = std::fopen(fileName, "rb");
-    if (!f) {
-        char text[1024];
-        std::snprintf(text, sizeof text, "%s not found", fileName);
-        fatalError(text);
-    }
-    std::vector<unsigned char> bytes;
-    unsigned char chunk[65536];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + n);
-    std::fclose(f);
-    MemoryReader reader{&bytes, 0};
-    ov_callbacks callbacks = {readMemory, nullptr, nullptr, nullptr};
-    OggVorbis_File vf;
-    if (ov_open_callbacks(&reader, &vf, nullptr, 0, callbacks) != 0) {
-        char text[1200];
-        std::snprintf(text, sizeof text, "%s: not an Ogg Vorbis stream", fileName);
-        fatalError(text);
-    }
-    // Without seeking the length comes from decoding to the end.
-    double seconds = 0.0;
-    vorbis_info* info = ov_info(&vf, -1);
-    float** pcm;
-    int section;
-    long got;
-    while ((got = ov_read_float(&vf, &pcm, 4096, &section)) > 0)
-        seconds += (double)got / info->rate;
-    ov_clear(&vf);
-    capture.active = true;
-    capture.lengthSeconds = seconds;
-    capture.time = 0.0;
+    openStream(fileName, tempo, 0, FSOUND_OUTPUT_NOSOUND_NONREALTIME);
+    captureClock.active = true;
 }
 
 void setCaptureTime(double patterns)
 {
-    capture.time = patterns;
+    captureClock.active = true;
+    captureClock.patterns = patterns;
 }
 
 double musicLengthPatterns()
 {
-    return capture.lengthSeconds / 60.0 * musicTempo / 16.0;
+    if (!musicStream)
+        return 0.0;
+    return FSOUND_Stream_GetLengthMs(musicStream) / 60000.0 * musicTempo / 16.0;
 }
 
 float showTime()
 {
-    if (capture.active)
-        return (float)capture.time;
-    double ms = (double)(SDL_GetTicks() - clockStart) + clockOffsetMs;
-    return (float)(ms / 60000.0 * musicTempo / 16.0);
+    if (captureClock.active)
+        return (float)captureClock.patterns;
+    if (heldTime == 0.0f) {
+        int ms = FSOUND_Stream_GetTime(musicStream);
+        return (float)((double)ms / 60000.0 * musicTempo / 16.0);
+    }
+    // The hold: the picture stands while the sound repeats fragments of varying length.
+    Uint32 c = SDL_GetTicks();
+    SDL_Delay((Uint32)(int)(std::sin((double)c * PI) * 100.0 + 101.0));
+    seekShowTime(heldTime);
+    return heldTime;
 }
 
 void seekShowTime(float p)
 {
-    clockStart = SDL_GetTicks();
-    clockOffsetMs = (double)(int32_t)((double)p * 16.0 / musicTempo * 60000.0);
+    if (!musicStream)
+        return;   // no tempo to convert with before the music opens
+    FSOUND_Stream_SetTime(musicStream, (int)((double)p * 16.0 / musicTempo * 60000.0));
 }
 
-void closeMusic() {}
+void closeMusic()
+{
+    FSOUND_Stream_Close(musicStream);
+    FSOUND_Close();
+    musicStream = nullptr;
+    musicChannel = -1;
+    captureClock = CaptureClock{};
+}
+
+signed char musicCallback(FSOUND_STREAM*, void* buffer, int, void*)
+{
+    if (!buffer)
+        quitRequests++;
+    return true;
+}
+
+const char* soundErrorText(unsigned code)
+{
+    switch (code) {
+    case 0: return "No errors";
+    case 1: return "Cannot call this command after FSOUND_Init.  Call FSOUND_Close first.";
+    case 2: return "This command failed because FSOUND_Init was not called";
+    case 3: return "Error initializing output device.";
+    case 4: return "The output device is already in use and cannot be reused.";
+    case 5: return "Playing the sound failed.";
+    case 6: return "Soundcard does not support the features needed for this soundsystem (16bit "
+                   "stereo output)";
+    case 7: return "Error setting cooperative level for hardware.";
+    case 8: return "Error creating hardware sound buffer.";
+    case 9: return "File not found";
+    case 10: return "Unknown file format";
+    case 11: return "Error loading file";
+    case 12: return "Not enough memory ";
+    case 13: return "The version number of this file format is not supported";
+    case 14: return "An invalid parameter was passed to this function";
+    case 15: return "Tried to use an EAX command on a non EAX enabled channel or output.";
+    case 16: return "Failed to allocate a new channel";
+    case 17: return "Recording not supported on this device";
+    case 18: return "Required Mediaplayer codec is not installed";
+    default: return "Unknown error";
+    }
+}

@@ -1,18 +1,43 @@
-// Music and clock: the music stream and the show clock in patterns.
+// Music and clock: the one music stream and the show clock in patterns.
+//
+// The show has no clock of its own: the play position of the music is the clock. openMusic reads
+// the music file whole into memory and plays it through our sound library (music/sound.h);
+// showTime turns the stream position into patterns (one pattern is 16 beats, 7680 ms at 125
+// beats per minute). Everything here runs on the main thread; only musicCallback is called on
+// the sound library's thread, and it touches nothing but quitRequests.
+//
+// Failures are fatal: library too old, no sound device, the file missing ("<path> not found"),
+// or a file that is no playable stream ("<path>: not a playable music stream").
 #pragma once
 
 #include <cstdint>
 
-extern float musicTempo;
-extern float heldTime;
+struct FSOUND_STREAM;
 
+extern float musicTempo;            // beats per minute, from openMusic
+extern FSOUND_STREAM* musicStream;
+extern int32_t musicChannel;        // -1 until the stream plays
+extern unsigned char* musicData;    // the whole file; the stream plays from it
+extern float heldTime;              // the Pause hold: 0 = not held, else the time that stands
+
+// Loads, opens and starts the stream; returns when it plays. With programOptions.mute the
+// stream plays into a null output that consumes samples at the wall clock's pace: no sound, but
+// the clock, seeking, looping and the end of the music behave as with a device.
 void openMusic(const char* fileName, float tempo, int loop);
+// The current show time in patterns. While held it sleeps 1 to 201 ms, throws the music back
+// to the held time and returns it.
 float showTime();
+// Moves the stream to the start of that show time (whole milliseconds, truncated toward zero).
 void seekShowTime(float patterns);
 void closeMusic();
+// The stream's end (buffer null: one more quit request) and sync notification.
+signed char musicCallback(FSOUND_STREAM* stream, void* buffer, int length, void* userData);
+const char* soundErrorText(unsigned code);
 
-// Offline rendering: the stream is read and opened as for a live run, but no device plays it;
-// the show clock then reads the time set for each frame.
+// Frame capture. openMusicForCapture opens the stream exactly as openMusic does (same checks,
+// same messages) but no output consumes it. From then on showTime returns the capture clock
+// (0 until setCaptureTime; no hold, no sleep) until closeMusic.
 void openMusicForCapture(const char* fileName, float tempo);
 void setCaptureTime(double patterns);
-double musicLengthPatterns();   // the stream's length at the tempo
+// Length of the open stream in patterns at musicTempo (0 when no stream is open).
+double musicLengthPatterns();

@@ -1,0 +1,597 @@
+// The sound library: Ogg Vorbis streams decoded from memory with libvorbisfile, mixed to 16-bit
+// stereo and played through SDL2 audio or a null output of ours.
+//
+// Locks: mixLock guards the list of streams and everything the mixer touches; the mixer holds it
+// for one output buffer. Each stream's clockLock guards only the published play position and a
+// pending seek, and is held for a few instructions at a time, so GetTime and SetTime never wait
+// on decoding. The seek itself is done by the mixer at the start of its next buffer.
+#include "music/sound.h"
+
+#include <SDL.h>
+#include <vorbis/vorbisfile.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+constexpr int OUTPUT_BUFFER_FRAMES = 1024;
+constexpr int STAGE_FRAMES = 1024;
+constexpr std::chrono::milliseconds DEVICE_JITTER_SLACK{4};
+constexpr int NULL_OUTPUT_SPAN = 8;
+
+enum class EndState { PLAYING, END_DECODED, ENDED };
+
+}   // namespace
+
+struct FSOUND_STREAM {
+    // The caller's memory block, read by libvorbisfile through the callbacks below.
+    const unsigned char* data = nullptr;
+    long size = 0;
+    long readPos = 0;
+
+    OggVorbis_File vorbis{};
+    bool loop = false;
+    long rate = 44100;
+    int64_t totalFrames = 0;
+    double lengthMs = 0.0;
+
+    FSOUND_STREAMCALLBACK endCallback = nullptr;
+    void* endUserData = nullptr;
+    FSOUND_STREAMCALLBACK syncCallback = nullptr;
+    void* syncUserData = nullptr;
+
+    // Under mixLock.
+    int channel = -1;
+    std::atomic<bool> paused{true};
+
+    // Mixer only: decoded stereo frames of the stream, starting at stageStart.
+    int16_t stage[STAGE_FRAMES * 2] = {};
+    int64_t stageStart = 0;
+    int stageCount = 0;
+    double playPos = 0.0;   // stream frame of the next output frame
+    EndState endState = EndState::PLAYING;
+
+    // Under clockLock.
+    std::mutex clockLock;
+    int64_t pendingSeek = -1;       // stream frame, or -1
+    double publishedMs = 0.0;       // position at the start of the buffer being heard
+    double publishedLimitMs = 0.0;  // position at its end
+    SteadyClock::time_point publishedAt{};
+    bool advancing = false;
+    double floorMs = 0.0;           // the last time reported, so it never runs backwards
+};
+
+namespace {
+
+struct SoundLibrary {
+    std::atomic<int> lastError{FMOD_ERR_NONE};
+    std::atomic<float> reportedVersion{0.0f};
+    int outputType = FSOUND_OUTPUT_DSOUND;
+    bool initialised = false;
+    int mixRate = 44100;
+
+    SDL_AudioDeviceID device = 0;
+    bool audioSubsystem = false;
+    // Audio thread only: where the last device buffer ends on the clock.
+    bool deviceBufferSeen = false;
+    SteadyClock::time_point deviceBufferEnd{};
+
+    std::thread nullOutput;
+    std::mutex nullLock;
+    std::condition_variable nullWake;
+    bool nullStop = false;
+
+    std::mutex mixLock;
+    std::vector<FSOUND_STREAM*> streams;
+    int nextChannel = 0;
+};
+
+SoundLibrary sound;
+
+bool fail(int code)
+{
+    sound.lastError.store(code);
+    return false;
+}
+
+size_t memoryRead(void* out, size_t size, size_t count, void* source)
+{
+    FSOUND_STREAM* s = static_cast<FSOUND_STREAM*>(source);
+    if (size == 0)
+        return 0;
+    size_t available = (size_t)(s->size - s->readPos) / size;
+    size_t n = std::min(count, available);
+    std::memcpy(out, s->data + s->readPos, n * size);
+    s->readPos += (long)(n * size);
+    return n;
+}
+
+int memorySeek(void* source, ogg_int64_t offset, int whence)
+{
+    FSOUND_STREAM* s = static_cast<FSOUND_STREAM*>(source);
+    ogg_int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? s->readPos : s->size;
+    ogg_int64_t pos = base + offset;
+    if (pos < 0 || pos > s->size)
+        return -1;
+    s->readPos = (long)pos;
+    return 0;
+}
+
+long memoryTell(void* source)
+{
+    return static_cast<FSOUND_STREAM*>(source)->readPos;
+}
+
+double framesToMs(const FSOUND_STREAM* s, double frames)
+{
+    return frames * 1000.0 / (double)s->rate;
+}
+
+// The position a reader sees now: the published buffer start, advanced with the clock while
+// the buffer plays, never past the buffer's end (the next buffer republishes).
+double estimateMs(FSOUND_STREAM* s, SteadyClock::time_point now)
+{
+    double ms = s->publishedMs;
+    if (s->advancing) {
+        double elapsed = std::chrono::duration<double, std::milli>(now - s->publishedAt).count();
+        // Before the buffer's start moment (a base set a little ahead) this reads below the
+        // start, carrying on smoothly from the previous buffer.
+        ms = std::min(ms + elapsed, s->publishedLimitMs);
+    }
+    return std::max(ms, s->floorMs);
+}
+
+// Decodes the next run of frames into the stage. False at the end of a non-looping stream.
+bool refillStage(FSOUND_STREAM* s, bool* wrapped)
+{
+    s->stageStart += s->stageCount;
+    s->stageCount = 0;
+    char bytes[STAGE_FRAMES * 2 * 8];
+    for (int attempt = 0; attempt < 64; attempt++) {
+        int link = 0;
+        long got = ov_read(&s->vorbis, bytes, (int)sizeof bytes, 0, 2, 1, &link);
+        if (got == OV_HOLE)
+            continue;
+        if (got > 0) {
+            vorbis_info* info = ov_info(&s->vorbis, link);
+            int channels = info && info->channels > 0 ? info->channels : 1;
+            const int16_t* in = reinterpret_cast<const int16_t*>(bytes);
+            int frames = (int)(got / 2 / channels);
+            frames = std::min(frames, STAGE_FRAMES);
+            for (int i = 0; i < frames; i++) {
+                s->stage[2 * i] = in[i * channels];
+                s->stage[2 * i + 1] = in[i * channels + (channels > 1 ? 1 : 0)];
+            }
+            s->stageCount = frames;
+            return true;
+        }
+        // The end, or a stream damaged past repair: both end the stream here.
+        // A stream that gave nothing since its start cannot loop.
+        if (!s->loop || s->stageStart == 0)
+            return false;
+        s->playPos -= (double)s->stageStart;
+        if (ov_pcm_seek(&s->vorbis, 0) != 0)
+            return false;
+        s->stageStart = 0;
+        *wrapped = true;
+    }
+    return false;
+}
+
+void seekStream(FSOUND_STREAM* s, int64_t frame)
+{
+    if (s->loop && s->totalFrames > 0)
+        frame %= s->totalFrames;
+    s->stageStart = frame;
+    s->stageCount = 0;
+    s->playPos = (double)frame;
+    if (frame >= s->totalFrames || ov_pcm_seek(&s->vorbis, frame) != 0) {
+        s->endState = EndState::END_DECODED;
+        return;
+    }
+    s->endState = EndState::PLAYING;
+}
+
+void publish(FSOUND_STREAM* s, double startMs, double limitMs, SteadyClock::time_point at, bool advancing)
+{
+    std::lock_guard<std::mutex> lock(s->clockLock);
+    if (s->pendingSeek >= 0)
+        return;   // a seek came in while this buffer was made; it publishes itself
+    // A restart at the loop point goes back; anything else that looks backwards is rounding.
+    if (startMs < s->floorMs - 1.0)
+        s->floorMs = startMs;
+    s->publishedMs = startMs;
+    s->publishedLimitMs = limitMs;
+    s->publishedAt = at;
+    s->advancing = advancing;
+}
+
+// Adds one buffer of the stream to the mix.
+void mixStream(FSOUND_STREAM* s, int16_t* out, int frames, int mixRate, SteadyClock::time_point now,
+               int span)
+{
+    int64_t seek;
+    {
+        std::lock_guard<std::mutex> lock(s->clockLock);
+        seek = s->pendingSeek;
+        s->pendingSeek = -1;
+    }
+    if (seek >= 0)
+        seekStream(s, seek);
+
+    if (s->endState == EndState::END_DECODED && seek < 0) {
+        // The buffer that held the end has been heard.
+        s->endState = EndState::ENDED;
+        if (s->endCallback)
+            s->endCallback(s, nullptr, 0, s->endUserData);
+    }
+
+    // Pausing froze the clock already; this buffer stays silent.
+    if (s->paused.load())
+        return;
+    double startMs = std::min(framesToMs(s, s->playPos), s->lengthMs);
+    if (s->endState != EndState::PLAYING) {
+        publish(s, startMs, startMs, now, false);
+        return;
+    }
+
+    double step = (double)s->rate / (double)mixRate;
+    bool wrapped = false;
+    for (int i = 0; i < frames; i++) {
+        int64_t f = (int64_t)s->playPos;
+        while (f >= s->stageStart + s->stageCount) {
+            if (!refillStage(s, &wrapped)) {
+                s->endState = EndState::END_DECODED;
+                break;
+            }
+            f = (int64_t)s->playPos;
+        }
+        if (s->endState != EndState::PLAYING)
+            break;
+        const int16_t* frame = &s->stage[2 * (f - s->stageStart)];
+        for (int c = 0; c < 2; c++) {
+            int v = out[2 * i + c] + frame[c];
+            out[2 * i + c] = (int16_t)std::clamp(v, -32768, 32767);
+        }
+        s->playPos += step;
+    }
+    double limitMs = std::min(startMs + framesToMs(s, frames * step * span), s->lengthMs);
+    publish(s, startMs, limitMs, now, true);
+}
+
+// Mixes one output buffer that starts to play at the given moment. The clock may run on for
+// `span` buffers past its start before the next buffer republishes it.
+void mixOutput(int16_t* out, int frames, SteadyClock::time_point now, int span)
+{
+    std::memset(out, 0, (size_t)frames * 2 * sizeof(int16_t));
+    std::lock_guard<std::mutex> lock(sound.mixLock);
+    for (FSOUND_STREAM* s : sound.streams)
+        if (s->channel >= 0)
+            mixStream(s, out, frames, sound.mixRate, now, span);
+}
+
+// Device callbacks come with jitter. A buffer is taken to start where the previous one ended,
+// unless that lies in the past (a late callback: start now, the clock stood meanwhile) or more
+// than a little in the future (an early one: the clock may step by the excess).
+void SDLCALL sdlAudioCallback(void*, Uint8* buffer, int bytes)
+{
+    int frames = bytes / 4;
+    SteadyClock::time_point now = SteadyClock::now();
+    SteadyClock::time_point at = now;
+    if (sound.deviceBufferSeen) {
+        at = std::clamp(sound.deviceBufferEnd, now, now + DEVICE_JITTER_SLACK);
+    }
+    sound.deviceBufferSeen = true;
+    sound.deviceBufferEnd = at + std::chrono::duration_cast<SteadyClock::duration>(
+                                     std::chrono::duration<double>((double)frames / sound.mixRate));
+    // A device that stops taking samples stops the clock at the end of its last buffer.
+    mixOutput(reinterpret_cast<int16_t*>(buffer), frames, at, 1);
+}
+
+// The null output: buffers consumed on a fixed wall-clock schedule, so no drift builds up.
+void runNullOutput()
+{
+    std::vector<int16_t> buffer(OUTPUT_BUFFER_FRAMES * 2);
+    auto period = std::chrono::duration_cast<SteadyClock::duration>(
+        std::chrono::duration<double>((double)OUTPUT_BUFFER_FRAMES / sound.mixRate));
+    SteadyClock::time_point next = SteadyClock::now();
+    std::unique_lock<std::mutex> lock(sound.nullLock);
+    while (!sound.nullStop) {
+        if (sound.nullWake.wait_until(lock, next, [] { return sound.nullStop; }))
+            break;
+        lock.unlock();
+        // The null output consumes on the schedule whether or not this thread keeps up, so the
+        // clock runs on the schedule too, past a late buffer.
+        mixOutput(buffer.data(), OUTPUT_BUFFER_FRAMES, next, NULL_OUTPUT_SPAN);
+        lock.lock();
+        next += period;
+        // After a stall (a suspended process) carry on from now rather than racing to catch up.
+        if (SteadyClock::now() - next > NULL_OUTPUT_SPAN * period)
+            next = SteadyClock::now();
+    }
+}
+
+bool openOutput()
+{
+    if (sound.outputType == FSOUND_OUTPUT_NOSOUND_NONREALTIME)
+        return true;
+    if (sound.outputType == FSOUND_OUTPUT_NOSOUND) {
+        sound.nullStop = false;
+        sound.nullOutput = std::thread(runNullOutput);
+        return true;
+    }
+    if (!SDL_WasInit(SDL_INIT_AUDIO)) {
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+            return false;
+        sound.audioSubsystem = true;
+    }
+    sound.deviceBufferSeen = false;
+    SDL_AudioSpec want{};
+    want.freq = sound.mixRate;
+    want.format = AUDIO_S16SYS;
+    want.channels = 2;
+    want.samples = OUTPUT_BUFFER_FRAMES;
+    want.callback = sdlAudioCallback;
+    SDL_AudioSpec have{};
+    // No changes allowed: SDL converts to whatever the device really takes.
+    sound.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (sound.device == 0) {
+        if (sound.audioSubsystem)
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        sound.audioSubsystem = false;
+        return false;
+    }
+    SDL_PauseAudioDevice(sound.device, 0);
+    return true;
+}
+
+void closeOutput()
+{
+    if (sound.nullOutput.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(sound.nullLock);
+            sound.nullStop = true;
+        }
+        sound.nullWake.notify_all();
+        sound.nullOutput.join();
+    }
+    if (sound.device) {
+        SDL_CloseAudioDevice(sound.device);   // waits for the audio thread
+        sound.device = 0;
+    }
+    if (sound.audioSubsystem) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        sound.audioSubsystem = false;
+    }
+}
+
+void destroyStream(FSOUND_STREAM* s)
+{
+    ov_clear(&s->vorbis);
+    delete s;
+}
+
+bool isOpenStream(FSOUND_STREAM* s)
+{
+    return s && std::find(sound.streams.begin(), sound.streams.end(), s) != sound.streams.end();
+}
+
+}   // namespace
+
+float FSOUND_GetVersion()
+{
+    float v = sound.reportedVersion.load();
+    return v != 0.0f ? v : SOUND_LIBRARY_VERSION;
+}
+
+void soundReportVersionForTesting(float version)
+{
+    sound.reportedVersion.store(version);
+}
+
+signed char FSOUND_SetOutput(int outputType)
+{
+    if (sound.initialised)
+        return fail(FMOD_ERR_BUSY);
+    sound.outputType = outputType;
+    return true;
+}
+
+signed char FSOUND_SetDriver(int driver)
+{
+    if (sound.initialised)
+        return fail(FMOD_ERR_BUSY);
+    // Only the default device is offered; any other driver number is refused.
+    if (driver != 0)
+        return fail(FMOD_ERR_INVALID_PARAM);
+    return true;
+}
+
+signed char FSOUND_Init(int mixRate, int, unsigned)
+{
+    if (sound.initialised)
+        return fail(FMOD_ERR_BUSY);
+    if (mixRate < 4000 || mixRate > 192000)
+        return fail(FMOD_ERR_INVALID_PARAM);
+    sound.mixRate = mixRate;
+    if (!openOutput())
+        return fail(FMOD_ERR_INIT);
+    sound.initialised = true;
+    sound.lastError.store(FMOD_ERR_NONE);
+    return true;
+}
+
+void FSOUND_Close()
+{
+    if (!sound.initialised)
+        return;
+    closeOutput();
+    std::lock_guard<std::mutex> lock(sound.mixLock);
+    for (FSOUND_STREAM* s : sound.streams)
+        destroyStream(s);
+    sound.streams.clear();
+    sound.nextChannel = 0;
+    sound.initialised = false;
+}
+
+int FSOUND_GetError()
+{
+    return sound.lastError.load();
+}
+
+FSOUND_STREAM* FSOUND_Stream_Open(const char* data, unsigned mode, int offset, int length)
+{
+    if (!sound.initialised) {
+        fail(FMOD_ERR_UNINITIALIZED);
+        return nullptr;
+    }
+    if (!(mode & FSOUND_LOADMEMORY) || !data || offset < 0 || length < offset) {
+        fail(FMOD_ERR_INVALID_PARAM);
+        return nullptr;
+    }
+    FSOUND_STREAM* s = new (std::nothrow) FSOUND_STREAM;
+    if (!s) {
+        fail(FMOD_ERR_MEMORY);
+        return nullptr;
+    }
+    s->data = reinterpret_cast<const unsigned char*>(data) + offset;
+    s->size = length - offset;
+    s->loop = (mode & FSOUND_LOOP_NORMAL) != 0;
+    ov_callbacks callbacks{memoryRead, memorySeek, nullptr, memoryTell};
+    int result = ov_open_callbacks(s, &s->vorbis, nullptr, 0, callbacks);
+    if (result != 0) {
+        delete s;   // a failed open has already cleared the decoder
+        fail(result == OV_ENOTVORBIS ? FMOD_ERR_FILE_FORMAT : FMOD_ERR_FILE_BAD);
+        return nullptr;
+    }
+    vorbis_info* info = ov_info(&s->vorbis, -1);
+    ogg_int64_t total = ov_pcm_total(&s->vorbis, -1);
+    if (!info || info->rate <= 0 || total < 0 || !ov_seekable(&s->vorbis)) {
+        destroyStream(s);
+        fail(FMOD_ERR_FILE_BAD);
+        return nullptr;
+    }
+    s->rate = info->rate;
+    s->totalFrames = total;
+    s->lengthMs = framesToMs(s, (double)total);
+    std::lock_guard<std::mutex> lock(sound.mixLock);
+    sound.streams.push_back(s);
+    return s;
+}
+
+signed char FSOUND_Stream_Close(FSOUND_STREAM* stream)
+{
+    std::lock_guard<std::mutex> lock(sound.mixLock);
+    if (!isOpenStream(stream))
+        return fail(FMOD_ERR_INVALID_PARAM);
+    sound.streams.erase(std::find(sound.streams.begin(), sound.streams.end(), stream));
+    destroyStream(stream);
+    return true;
+}
+
+signed char FSOUND_Stream_SetEndCallback(FSOUND_STREAM* stream, FSOUND_STREAMCALLBACK callback,
+                                         void* userData)
+{
+    std::lock_guard<std::mutex> lock(sound.mixLock);
+    if (!isOpenStream(stream))
+        return fail(FMOD_ERR_INVALID_PARAM);
+    stream->endCallback = callback;
+    stream->endUserData = userData;
+    return true;
+}
+
+signed char FSOUND_Stream_SetSyncCallback(FSOUND_STREAM* stream, FSOUND_STREAMCALLBACK callback,
+                                          void* userData)
+{
+    std::lock_guard<std::mutex> lock(sound.mixLock);
+    if (!isOpenStream(stream))
+        return fail(FMOD_ERR_INVALID_PARAM);
+    stream->syncCallback = callback;
+    stream->syncUserData = userData;
+    return true;
+}
+
+int FSOUND_Stream_PlayEx(int channel, FSOUND_STREAM* stream, FSOUND_DSPUNIT*, signed char startPaused)
+{
+    std::lock_guard<std::mutex> lock(sound.mixLock);
+    if (!isOpenStream(stream) || channel < FSOUND_FREE) {
+        fail(FMOD_ERR_INVALID_PARAM);
+        return -1;
+    }
+    if (stream->channel < 0) {
+        if (channel == FSOUND_FREE)
+            channel = sound.nextChannel;
+        for (FSOUND_STREAM* other : sound.streams)
+            if (other->channel == channel) {
+                fail(FMOD_ERR_CHANNEL_ALLOC);
+                return -1;
+            }
+        stream->channel = channel;
+        sound.nextChannel = std::max(sound.nextChannel, channel + 1);
+    }
+    stream->paused.store(startPaused != 0);
+    return stream->channel;
+}
+
+signed char FSOUND_SetPaused(int channel, signed char paused)
+{
+    std::lock_guard<std::mutex> lock(sound.mixLock);
+    for (FSOUND_STREAM* s : sound.streams) {
+        if (s->channel != channel || channel < 0)
+            continue;
+        if (paused) {
+            // Freeze the clock where it stands now, not where the last buffer began.
+            std::lock_guard<std::mutex> clock(s->clockLock);
+            double ms = estimateMs(s, SteadyClock::now());
+            s->publishedMs = s->publishedLimitMs = ms;
+            s->advancing = false;
+        }
+        s->paused.store(paused != 0);
+        return true;
+    }
+    return fail(FMOD_ERR_INVALID_PARAM);
+}
+
+int FSOUND_Stream_GetTime(FSOUND_STREAM* stream)
+{
+    if (!stream)
+        return fail(FMOD_ERR_INVALID_PARAM);
+    std::lock_guard<std::mutex> lock(stream->clockLock);
+    double ms = estimateMs(stream, SteadyClock::now());
+    stream->floorMs = ms;
+    return (int)ms;
+}
+
+signed char FSOUND_Stream_SetTime(FSOUND_STREAM* stream, int ms)
+{
+    if (!stream)
+        return fail(FMOD_ERR_INVALID_PARAM);
+    // The first frame at or after the time, so that GetTime reads back the same millisecond.
+    int64_t frame = ((int64_t)std::max(ms, 0) * stream->rate + 999) / 1000;
+    std::lock_guard<std::mutex> lock(stream->clockLock);
+    stream->pendingSeek = frame;
+    double target = framesToMs(stream, (double)frame);
+    if (stream->loop && stream->totalFrames > 0)
+        target = framesToMs(stream, (double)(frame % stream->totalFrames));
+    target = std::min(target, stream->lengthMs);
+    stream->publishedMs = stream->publishedLimitMs = stream->floorMs = target;
+    stream->advancing = false;
+    return true;
+}
+
+int FSOUND_Stream_GetLengthMs(FSOUND_STREAM* stream)
+{
+    if (!stream)
+        return fail(FMOD_ERR_INVALID_PARAM);
+    return (int)stream->lengthMs;
+}

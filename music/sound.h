@@ -1,0 +1,99 @@
+// Our sound library: the small FSOUND call set the music clock is written against, on
+// libvorbisfile and SDL2 audio. Private to music/ (and its tests).
+//
+// - Output: 16-bit stereo at the mix rate given to FSOUND_Init. FSOUND_OUTPUT_NOSOUND plays into
+//   a null output that consumes samples at the wall clock's pace on a thread of ours;
+//   FSOUND_OUTPUT_NOSOUND_NONREALTIME consumes nothing (the position moves only by seeking); every
+//   other output word means SDL's default audio device.
+// - Streams: Ogg Vorbis from the caller's memory block (FSOUND_LOADMEMORY), which must outlive the
+//   stream. Any channel count (the first two are played, mono goes to both sides), any rate
+//   (resampled by nearest sample when it differs from the mix rate). Positions are in the
+//   stream's own samples, so seeking is sample-accurate.
+// - Threads: decoding and mixing run on the output's thread (SDL's audio thread or the null
+//   output's). The end callback runs there too; it must not open, play or close streams.
+//   FSOUND_Stream_GetTime and FSOUND_Stream_SetTime never wait on decoding.
+// - Errors: a failing call returns false / null / -1 and FSOUND_GetError gives its code.
+#pragma once
+
+#include <cstdint>
+
+struct FSOUND_STREAM;
+struct FSOUND_DSPUNIT;
+
+typedef signed char (*FSOUND_STREAMCALLBACK)(FSOUND_STREAM* stream, void* buffer, int length,
+                                             void* userData);
+
+enum FSOUND_OUTPUTTYPES {
+    FSOUND_OUTPUT_NOSOUND = 0,
+    FSOUND_OUTPUT_WINMM = 1,
+    FSOUND_OUTPUT_DSOUND = 2,
+    FSOUND_OUTPUT_NOSOUND_NONREALTIME = 12,
+};
+
+enum FMOD_ERRORS {
+    FMOD_ERR_NONE,
+    FMOD_ERR_BUSY,
+    FMOD_ERR_UNINITIALIZED,
+    FMOD_ERR_INIT,
+    FMOD_ERR_ALLOCATED,
+    FMOD_ERR_PLAY,
+    FMOD_ERR_OUTPUT_FORMAT,
+    FMOD_ERR_COOPERATIVELEVEL,
+    FMOD_ERR_CREATEBUFFER,
+    FMOD_ERR_FILE_NOTFOUND,
+    FMOD_ERR_FILE_FORMAT,
+    FMOD_ERR_FILE_BAD,
+    FMOD_ERR_MEMORY,
+    FMOD_ERR_VERSION,
+    FMOD_ERR_INVALID_PARAM,
+    FMOD_ERR_NO_EAX,
+    FMOD_ERR_CHANNEL_ALLOC,
+    FMOD_ERR_RECORD,
+    FMOD_ERR_MEDIAPLAYER,
+};
+
+// Mode bits of FSOUND_Stream_Open.
+constexpr unsigned FSOUND_LOOP_OFF = 0x00000001;
+constexpr unsigned FSOUND_LOOP_NORMAL = 0x00000002;
+constexpr unsigned FSOUND_8BITS = 0x00000008;
+constexpr unsigned FSOUND_16BITS = 0x00000010;
+constexpr unsigned FSOUND_MONO = 0x00000020;
+constexpr unsigned FSOUND_STEREO = 0x00000040;
+constexpr unsigned FSOUND_UNSIGNED = 0x00000080;
+constexpr unsigned FSOUND_SIGNED = 0x00000100;
+constexpr unsigned FSOUND_LOADMEMORY = 0x00008000;
+constexpr unsigned FSOUND_MPEGACCURATE = 0x00020000;
+constexpr unsigned FSOUND_NORMAL = FSOUND_16BITS | FSOUND_SIGNED | FSOUND_MONO;
+
+constexpr unsigned FSOUND_INIT_ACCURATEVULEVELS = 0x0008;
+constexpr int FSOUND_FREE = -1;
+
+constexpr float SOUND_LIBRARY_VERSION = 3.75f;
+
+float FSOUND_GetVersion();
+signed char FSOUND_SetOutput(int outputType);
+signed char FSOUND_SetDriver(int driver);
+signed char FSOUND_Init(int mixRate, int maxSoftwareChannels, unsigned flags);
+void FSOUND_Close();
+int FSOUND_GetError();
+
+FSOUND_STREAM* FSOUND_Stream_Open(const char* data, unsigned mode, int offset, int length);
+signed char FSOUND_Stream_Close(FSOUND_STREAM* stream);
+signed char FSOUND_Stream_SetEndCallback(FSOUND_STREAM* stream, FSOUND_STREAMCALLBACK callback,
+                                         void* userData);
+// Sync points are not supported by Ogg streams: the callback is kept and never called.
+signed char FSOUND_Stream_SetSyncCallback(FSOUND_STREAM* stream, FSOUND_STREAMCALLBACK callback,
+                                          void* userData);
+int FSOUND_Stream_PlayEx(int channel, FSOUND_STREAM* stream, FSOUND_DSPUNIT* dsp,
+                         signed char startPaused);
+signed char FSOUND_SetPaused(int channel, signed char paused);
+// The position of the sample being heard, in milliseconds from the start of the stream. Between
+// two buffers of the output it advances with a high-resolution clock, so it moves smoothly; it
+// never runs backwards except after a seek or a loop restart.
+int FSOUND_Stream_GetTime(FSOUND_STREAM* stream);
+// Sample-accurate seek; the next GetTime reads the new position. Negative times seek to 0.
+signed char FSOUND_Stream_SetTime(FSOUND_STREAM* stream, int ms);
+int FSOUND_Stream_GetLengthMs(FSOUND_STREAM* stream);
+
+// For tests: the version FSOUND_GetVersion reports (0 restores the real one).
+void soundReportVersionForTesting(float version);
