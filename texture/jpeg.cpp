@@ -336,6 +336,8 @@ void blurRows(const uint8_t* source, uint8_t* destination, const float* kernel, 
 
 }   // namespace
 
+int32_t apertureBlurThreads = 0;
+
 // Rows are independent: they are shared out over the cores, each thread with rows of its own,
 // so the result is the same byte for byte as with one thread.
 void apertureBlur(const uint8_t* source, uint8_t* destination, float radiusFraction, int32_t width,
@@ -344,7 +346,10 @@ void apertureBlur(const uint8_t* source, uint8_t* destination, float radiusFract
     float R = (float)width * radiusFraction;
     int32_t r = (int32_t)R;
     std::vector<float> kernel = apertureKernel(R, r);
-    int threads = (int)std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+    int threads = apertureBlurThreads > 0
+                      ? (int)apertureBlurThreads
+                      : (int)std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+    threads = std::min(threads, (int)height);
     if (height < 32)
         threads = 1;
     std::vector<std::thread> workers;

@@ -83,6 +83,9 @@ Texture* loadBlurAtlasPair(const char* colourPath1, const char* maskPath1, Alpha
                            TextureFlags flags);
 void apertureBlur(const uint8_t* source, uint8_t* destination, float radiusFraction, int32_t width,
                   int32_t height);
+// Threads the aperture blur shares its rows over: 0 means one per core (at most 8). The result
+// does not depend on it, byte for byte.
+extern int32_t apertureBlurThreads;
 // Assembles RGBA from decoded colour and an alpha source (mask red byte, function, or 0).
 void assembleRGBA(uint8_t* dst, int32_t dstStride, const uint8_t* colour, const uint8_t* mask,
                   AlphaFunction alpha, int32_t width, int32_t height, int invert);

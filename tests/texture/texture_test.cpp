@@ -318,7 +318,9 @@ TEST_F(TextureTest, BadFilesEndWithTheirName)
     std::ofstream(dir + "/text.jpg") << "this is not an image\n";
     std::ofstream(dir + "/png.jpg", std::ios::binary) << std::string("\x89PNG\r\n\x1a\n", 8);
 
-    for (const char* name : {"header_cut.jpg", "scan_cut.jpg", "empty.jpg", "text.jpg", "png.jpg",
+    // libjpeg cannot turn CMYK into RGB: an error naming the file, not four bytes read as three.
+    writeJpeg(dir + "/cmyk.jpg", 16, 16, flatRGB(16, 16, 1, 2, 3), 4);
+    for (const char* name : {"cmyk.jpg", "header_cut.jpg", "scan_cut.jpg", "empty.jpg", "text.jpg", "png.jpg",
                              "missing.jpg"}) {
         std::string path = dir + "/" + name;
         EXPECT_EXIT(loadTexture(path.c_str(), nullptr, nullptr, Vec3{1, 1, 1}, 0),
@@ -421,13 +423,62 @@ TEST(Smoke, CircleDensityAndRandomDraws)
     EXPECT_LT(mean, 90);
 }
 
+// Reads one pixel of the picture just shown (front buffer) or being drawn (back buffer).
+static std::vector<uint8_t> pixelAt(GLenum buffer, int x, int y)
+{
+    std::vector<uint8_t> p(4);
+    glReadBuffer(buffer);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
+    glReadBuffer(GL_BACK);
+    return p;
+}
+
 TEST_F(TextureTest, LoadingScreenDrawsBarsUntilTheShowStarts)
 {
+    displaySettings.width = 640;
+    displaySettings.height = 480;
     showStarted = 0;
-    float before = loadingProgress;
+    // In window pixels (from the bottom): bar 0 covers x 32..48, y 36..72; bar 1's progress
+    // column rises from y 72 over x 64..80; the base bar lies under them at y 24..36.
+    loadingProgress = 0.0f;
     drawLoadingScreen();
-    EXPECT_FLOAT_EQ(loadingProgress, before + 0.1f);
+    EXPECT_FLOAT_EQ(loadingProgress, 0.1f);
+    EXPECT_EQ(pixelAt(GL_FRONT, 40, 54)[0], 255);   // bar 0
+    EXPECT_EQ(pixelAt(GL_FRONT, 56, 54)[0], 0);     // the gap after it
+    EXPECT_EQ(pixelAt(GL_FRONT, 60, 30)[0], 255);   // base bar
+    EXPECT_EQ(pixelAt(GL_FRONT, 72, 90)[0], 0);     // no progress yet
+    loadingProgress = 2.0f;                         // column top at y 102
+    drawLoadingScreen();
+    EXPECT_EQ(pixelAt(GL_FRONT, 72, 90)[0], 255);
+    EXPECT_EQ(pixelAt(GL_FRONT, 72, 110)[0], 0);
+
     showStarted = 1;
+    glClearColor(0, 0, 1, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
     drawLoadingScreen();
-    EXPECT_FLOAT_EQ(loadingProgress, before + 0.1f);
+    EXPECT_FLOAT_EQ(loadingProgress, 2.1f);
+    std::vector<uint8_t> p = pixelAt(GL_BACK, 40, 54);
+    EXPECT_EQ(p[0], 0);
+    EXPECT_EQ(p[2], 255);   // nothing drawn over the blue
+}
+
+TEST(ApertureBlur, SameBytesOnAnyNumberOfThreads)
+{
+    int w = 64, h = 64;
+    std::vector<uint8_t> src((size_t)w * h * 4);
+    for (size_t i = 0; i < src.size(); i++)
+        src[i] = (uint8_t)((i * 2654435761u) >> 24);
+    auto blur = [&](int threads) {
+        apertureBlurThreads = threads;
+        std::vector<uint8_t> out(src.size(), 7);
+        apertureBlur(src.data(), out.data(), 0.0867f, w, h);
+        apertureBlurThreads = 0;
+        return out;
+    };
+    std::vector<uint8_t> one = blur(1);
+    EXPECT_EQ(blur(2), one);
+    EXPECT_EQ(blur(3), one);
+    EXPECT_EQ(blur(0), one);
+    EXPECT_NE(one, src);
 }
