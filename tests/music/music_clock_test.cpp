@@ -1,0 +1,229 @@
+// The show clock on the music stream: patterns from milliseconds, seeking by pattern, the Pause
+// hold, the end of the music, and the fatal messages for music files that cannot play.
+#include "app/app.h"
+#include "common/test_support.h"
+#include "music/music.h"
+#include "music/sound.h"
+#include "ogg_maker.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int PAUSE_KEY = 19;
+
+// A long, cheap stream (mono, low rate) so that show times up to 12 patterns exist in it.
+const std::string& longStreamPath()
+{
+    static const std::string path =
+        writeFile(makeTempDir("music") + "/long.ogg", makeClickStream(100.0, 11025, 1));
+    return path;
+}
+
+// Opens the long stream on the null output, stands it still, and closes it again afterwards.
+struct OpenMusic {
+    OpenMusic()
+    {
+        programOptions.mute = true;
+        heldTime = 0.0f;
+        openMusic(longStreamPath().c_str(), 125.0f, 0);
+        FSOUND_SetPaused(musicChannel, true);
+    }
+    ~OpenMusic()
+    {
+        heldTime = 0.0f;
+        closeMusic();
+    }
+};
+
+TEST(ShowClock, PatternsFollowTheStreamPositionAndSeeksTruncate)
+{
+    OpenMusic music;
+    EXPECT_EQ(musicTempo, 125.0f);
+    EXPECT_GE(musicChannel, 0);
+
+    FSOUND_Stream_SetTime(musicStream, 7680);
+    EXPECT_FLOAT_EQ(showTime(), 1.0f);
+    FSOUND_Stream_SetTime(musicStream, 46080);
+    EXPECT_FLOAT_EQ(showTime(), 6.0f);
+    FSOUND_Stream_SetTime(musicStream, 480);
+    EXPECT_FLOAT_EQ(showTime(), 0.0625f);   // one beat
+
+    seekShowTime(1.5f);
+    EXPECT_EQ(FSOUND_Stream_GetTime(musicStream), 11520);
+    seekShowTime(0.0001f);   // 0.768 ms, truncated
+    EXPECT_EQ(FSOUND_Stream_GetTime(musicStream), 0);
+    seekShowTime(-2.0f);     // Page Up at the start: the stream stays at its start
+    EXPECT_EQ(FSOUND_Stream_GetTime(musicStream), 0);
+}
+
+TEST(ShowClock, PageKeysStepWholePatternsAndHomeRestarts)
+{
+    OpenMusic music;
+    seekShowTime(3.7f);
+    handleKeyDown(34);   // Page Down: to the start of the next pattern
+    EXPECT_FLOAT_EQ(showTime(), 4.0f);
+    handleKeyDown(33);   // Page Up
+    handleKeyDown(33);
+    EXPECT_FLOAT_EQ(showTime(), 2.0f);
+    handleKeyDown(36);   // Home
+    EXPECT_FLOAT_EQ(showTime(), 0.0f);
+}
+
+TEST(ShowClock, PauseHoldsTheTimeWithShortSleepsAndReleasesWhereItStood)
+{
+    OpenMusic music;
+    FSOUND_SetPaused(musicChannel, false);
+    seekShowTime(10.3f);
+    handleKeyDown(PAUSE_KEY);
+    float held = heldTime;
+    EXPECT_NEAR(held, 10.3f, 0.01f);
+    for (int i = 0; i < 6; ++i) {
+        auto before = Clock::now();
+        EXPECT_EQ(showTime(), held);
+        double ms = std::chrono::duration<double, std::milli>(Clock::now() - before).count();
+        EXPECT_GE(ms, 1.0);
+        EXPECT_LE(ms, 240.0);   // at most 201 ms of sleep, with room for a loaded machine
+    }
+    handleKeyDown(PAUSE_KEY);
+    EXPECT_EQ(heldTime, 0.0f);
+    // The music runs on from the held time: a few milliseconds of play later, not far from it.
+    float after = showTime();
+    EXPECT_GE(after, held - 0.001f);
+    EXPECT_LT(after, held + 0.1f);
+}
+
+TEST(ShowClock, PauseAtTheVeryStartHoldsNothing)
+{
+    OpenMusic music;
+    FSOUND_Stream_SetTime(musicStream, 0);
+    handleKeyDown(PAUSE_KEY);
+    EXPECT_EQ(heldTime, 0.0f);
+    auto before = Clock::now();
+    showTime();
+    double ms = std::chrono::duration<double, std::milli>(Clock::now() - before).count();
+    EXPECT_LT(ms, 1.0);
+}
+
+TEST(ShowClock, OnlyTheEndOfTheStreamAsksToQuit)
+{
+    int before = quitRequests;
+    char sample = 0;
+    EXPECT_TRUE(musicCallback(nullptr, &sample, 1, nullptr));   // a sync point
+    EXPECT_EQ(quitRequests, before);
+    EXPECT_TRUE(musicCallback(nullptr, nullptr, 0, nullptr));
+    EXPECT_EQ(quitRequests, before + 1);
+    quitRequests = before;
+}
+
+TEST(ShowClock, NonLoopingMusicEndsOnceAndLoopingMusicStartsOver)
+{
+    std::string path = writeFile(makeTempDir("music") + "/short.ogg", makeClickStream(1.0));
+    programOptions.mute = true;
+    int before = quitRequests;
+
+    openMusic(path.c_str(), 125.0f, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1600));
+    EXPECT_EQ(quitRequests, before + 1);
+    closeMusic();
+
+    quitRequests = before;
+    openMusic(path.c_str(), 125.0f, 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_EQ(quitRequests, before);
+    EXPECT_LT(showTime(), 1000.0f / 7680.0f);   // back near the start
+    closeMusic();
+    quitRequests = before;
+}
+
+TEST(ShowClock, ErrorTextsComeFromTheTable)
+{
+    EXPECT_STREQ(soundErrorText(0), "No errors");
+    EXPECT_STREQ(soundErrorText(3), "Error initializing output device.");
+    EXPECT_STREQ(soundErrorText(12), "Not enough memory ");
+    EXPECT_STREQ(soundErrorText(18), "Required Mediaplayer codec is not installed");
+    EXPECT_STREQ(soundErrorText(19), "Unknown error");
+    EXPECT_STREQ(soundErrorText(0xffffffffu), "Unknown error");
+}
+
+using ShowClockDeathTest = ::testing::Test;
+
+TEST_F(ShowClockDeathTest, MusicThatCannotPlayEndsTheProgramNamingTheFile)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    setenv("ORVANTI_NO_MESSAGE_BOX", "1", 1);
+    programOptions.mute = true;
+    std::string dir = makeTempDir("badmusic");
+
+    std::string missing = dir + "/missing.ogg";
+    EXPECT_EXIT(openMusic(missing.c_str(), 125.0f, 0), ::testing::ExitedWithCode(1),
+                "missing\\.ogg not found");
+
+    std::string empty = writeFile(dir + "/empty.ogg", {});
+    EXPECT_EXIT(openMusic(empty.c_str(), 125.0f, 0), ::testing::ExitedWithCode(1),
+                "empty\\.ogg: not a playable music stream");
+
+    std::vector<unsigned char> noise(20000);
+    std::mt19937 random(7);
+    for (auto& byte : noise)
+        byte = (unsigned char)random();
+    std::string bytes = writeFile(dir + "/noise.ogg", noise);
+    EXPECT_EXIT(openMusic(bytes.c_str(), 125.0f, 0), ::testing::ExitedWithCode(1),
+                "noise\\.ogg: not a playable music stream");
+
+    // A stream cut off in its audio opens, plays what it has and ends like a whole one.
+    std::vector<unsigned char> whole = makeClickStream(20.0);
+    whole.resize(whole.size() * 3 / 4);
+    std::string cut = writeFile(dir + "/cut.ogg", whole);
+    EXPECT_EXIT(
+        {
+            openMusic(cut.c_str(), 125.0f, 0);
+            int length = FSOUND_Stream_GetLengthMs(musicStream);
+            FSOUND_Stream_SetTime(musicStream, length - 300);
+            for (int i = 0; i < 300 && quitRequests == 0; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            bool ended = length > 5000 && quitRequests == 1;
+            closeMusic();
+            std::exit(ended ? 0 : 3);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(ShowClockDeathTest, AnOldSoundLibraryIsRefusedBeforeAnySound)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    setenv("ORVANTI_NO_MESSAGE_BOX", "1", 1);
+    programOptions.mute = true;
+    EXPECT_EXIT(
+        {
+            soundReportVersionForTesting(3.70f);
+            openMusic(longStreamPath().c_str(), 125.0f, 0);
+        },
+        ::testing::ExitedWithCode(1), "FMOD: Wrong DLL version!");
+}
+
+// The real program with the real music: started near the end, it ends by itself.
+TEST(ShowClockData, TheShowEndsByItselfWhenTheMusicEnds)
+{
+    if (!std::filesystem::exists(buildDir() + "/data/music.ogg"))
+        GTEST_SKIP() << "no data set built";
+    auto start = Clock::now();
+    ProcessResult r = runOrvanti({"--no-setup", "--windowed", "--mute", "--mode", "640x480",
+                                  "--start", "40"},
+                                 120.0);
+    double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.status, 0) << r.err;
+    // 40 to 41 patterns is 7.68 s of music; the start-up comes before it.
+    EXPECT_GT(seconds, 7.0);
+}
+
+} // namespace
