@@ -6,6 +6,7 @@
 #include "app/platform.h"
 #include "diagnostics/diagnostics.h"
 #include "music/music.h"
+#include "precalc/precalc.h"
 #include "show/show.h"
 
 #include <SDL.h>
@@ -111,6 +112,7 @@ void initApplication()
 void runPrecalcPhase()
 {
     TimedSection* precalc = beginTimedSection("precalc");
+    precalculate();
     endTimedSection(precalc);
 }
 
