@@ -1,0 +1,199 @@
+// The precalculation: the point sets' shapes and repeatability, the grown aggregates against the
+// plain scan, and one whole run over the real data set.
+#include "common/test_support.h"
+#include "app/app.h"
+#include "effects/ifs.h"
+#include "precalc/precalc.h"
+#include "texture/texture.h"
+#include "show/show.h"
+#include "support/support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <vector>
+
+namespace {
+
+float distance(const Vec3& a, const Vec3& b)
+{
+    return std::sqrt((a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y) +
+                     (a.z - b.z) * (a.z - b.z));
+}
+
+bool samePoints(const std::vector<Vec3>& a, const std::vector<Vec3>& b)
+{
+    for (size_t i = 0; i < a.size(); i++)
+        if (a[i].x != b[i].x || a[i].y != b[i].y || a[i].z != b[i].z)
+            return false;
+    return true;
+}
+
+TEST(PointSets, TrailPairsAreSmallStepsWithSidePointsInThePlane)
+{
+    randomSeed = 99;
+    std::vector<Vec3> path(PATH_POINT_COUNT);
+    buildPathPoints(path.data());
+    for (int i = 0; i < 4; i++)
+        EXPECT_EQ(distance(path[i], {0, 0, 0}), 0.0f) << i;
+    for (int i = 2; i < PATH_POINT_COUNT / 2; i++) {
+        ASSERT_NEAR(distance(path[2 * i], path[2 * i - 2]), 0.05f, 1e-5f) << i;
+        float side = distance(path[2 * i + 1], path[2 * i]);
+        ASSERT_GE(side, 0.2f - 1e-5f) << i;
+        ASSERT_LE(side, 0.3f + 1e-4f) << i;   // randomUnit reaches slightly above 1
+        ASSERT_EQ(path[2 * i + 1].z, path[2 * i].z) << i;
+    }
+    // The curve moves forward along z all the way.
+    EXPECT_GT(path[PATH_POINT_COUNT - 2].z, 0.05f * 4000.0f * 0.5f);
+}
+
+TEST(PointSets, SwarmReseedsSoEarlierDrawsChangeTheTrailButNotTheSwarm)
+{
+    std::vector<Vec3> pathA(PATH_POINT_COUNT), pathB(PATH_POINT_COUNT);
+    std::vector<Vec3> swarmA(SWARM_POINT_COUNT), swarmB(SWARM_POINT_COUNT);
+
+    randomSeed = 1;
+    buildPathPoints(pathA.data());
+    buildSwarmPoints(swarmA.data());
+
+    randomSeed = 1;
+    randomUnit();   // one more draw before, as if an earlier step were moved
+    buildPathPoints(pathB.data());
+    buildSwarmPoints(swarmB.data());
+
+    EXPECT_FALSE(samePoints(pathA, pathB));
+    EXPECT_TRUE(samePoints(swarmA, swarmB));
+
+    Vec3 mean{0, 0, 0};
+    for (const Vec3& p : swarmA) {
+        mean.x += p.x / SWARM_POINT_COUNT;
+        mean.y += p.y / SWARM_POINT_COUNT;
+        mean.z += p.z / SWARM_POINT_COUNT;
+    }
+    EXPECT_LT(distance(mean, {0, 0, 0}), 1e-3f);   // centred on the origin
+}
+
+TEST(PointSets, RaysRunFromTheOriginOutToNinePointEight)
+{
+    randomSeed = 5;
+    std::vector<Vec3> rays(RAY_POINT_COUNT);
+    buildRayPoints(rays.data());
+    for (int ray = 0; ray < RAY_COUNT; ray++) {
+        const Vec3* r = &rays[ray * RAY_POINTS_PER_RAY];
+        EXPECT_EQ(distance(r[0], {0, 0, 0}), 0.0f);
+        EXPECT_NEAR(distance(r[49], {0, 0, 0}), 9.8f, 1e-4f);
+        // Straight: the middle point lies halfway.
+        EXPECT_NEAR(distance(r[25], {r[50 - 1].x * 25 / 49, r[49].y * 25 / 49, r[49].z * 25 / 49}),
+                    0.0f, 1e-4f);
+    }
+}
+
+// The grid search must give exactly the plain scan's first hit, so the aggregate is the same
+// point for point, and the count ends at the limit or up to seven points past it.
+TEST(GrownAggregates, FastSearchGrowsTheSameAggregateAsThePlainScan)
+{
+    for (GrowthParams params : {GrowthParams{2500, 12.0f, false}, GrowthParams{2000, 8.0f, true}}) {
+        std::vector<Vec3> fast(params.limit + GROWTH_OVERSHOOT), plain(params.limit + GROWTH_OVERSHOOT);
+        randomSeed = 4242;
+        int32_t fastCount = growAggregate(fast.data(), params, nullptr);
+        uint32_t fastSeed = randomSeed;
+        randomSeed = 4242;
+        int32_t plainCount = growAggregateLiteral(plain.data(), params, nullptr);
+        EXPECT_EQ(fastCount, plainCount);
+        EXPECT_EQ(fastSeed, randomSeed);
+        fast.resize(fastCount);
+        plain.resize(plainCount);
+        EXPECT_TRUE(samePoints(fast, plain));
+        EXPECT_GE(fastCount, params.limit);
+        EXPECT_LE(fastCount, params.limit + GROWTH_OVERSHOOT);
+
+    }
+}
+
+int loadingCalls = 0;
+void countLoading()
+{
+    loadingCalls++;
+}
+
+TEST(GrownAggregates, LoadingScreenStepsAtEveryMultipleOf2048)
+{
+    std::vector<Vec3> points(GROWTH_POINT_LIMIT + GROWTH_OVERSHOOT);
+    randomSeed = 77;
+    loadingCalls = 0;
+    int32_t count = growAggregate(points.data(), GROWTH_AGGREGATE, countLoading);
+    // Eight multiples lie below 16384 + 7; a hit jumps the count by eight, so it may step over
+    // a multiple now and then, but never calls more often.
+    EXPECT_GE(loadingCalls, 4);
+    EXPECT_LE(loadingCalls, count / 2048);
+}
+
+// One whole precalculation with the real data set: every slot filled, the aggregates full, the
+// grain made in its place, and the same assets twice from the same start.
+TEST(Precalculation, FillsEverySlotFromTheDataSet)
+{
+    if (!std::filesystem::exists(buildDir() + "/data/spiral.jpg"))
+        GTEST_SKIP() << "no data set built";
+    ensureGLContext(640, 480);
+    programOptions.dataDir = buildDir() + "/data/";
+    randomSeed = 0;
+    float progressBefore = loadingProgress;
+    precalculate();
+    int loadingSteps = (int)std::lround((loadingProgress - progressBefore) / 0.1f);
+
+    // 29 loader steps (the two pairs twice), the solid, noise and four copy targets, the three
+    // late loads, three meshes, and the eight fixed steps around the point sets; the grown
+    // aggregates add one at each multiple of 2048 they land on (16384 and 6000 points: up to
+    // eight and two, fewer when a hit jumps over one).
+    EXPECT_GE(loadingSteps, 47 + 4);
+    EXPECT_LE(loadingSteps, 47 + 10);
+
+    const AssetTable& a = assets;
+    for (Texture* t : {a.spiralTexture, a.spriteAtlasA, a.spriteAtlasB, a.spriteAtlasC,
+                       a.spriteAtlasD, a.sceneTexture2, a.spritePairAtlas1, a.spritePairAtlas2,
+                       a.bubbleAtlas, a.glowTexture, a.warpTexture1, a.warpTexture2,
+                       a.backdropTexture, a.tissueTexture2, a.tissueTexture1, a.layerTextureA,
+                       a.layerTextureB, a.sceneTexture7, a.sceneTexture8, a.captionTexture9,
+                       a.captionTexture2, a.captionTexture7, a.captionTexture5, a.shadeTexture1,
+                       a.shadeTexture2, a.captionTexture10, a.captionTexture11, a.logoTexture,
+                       a.titleTexture, a.creditsTexture, a.generatedTexture, a.captureTexture5,
+                       a.captureTexture6, a.captureTexture9, a.captureTexture10, grainTexture})
+        ASSERT_NE(t, nullptr);
+    EXPECT_EQ(grainTexture->width, 256);
+    EXPECT_EQ(a.generatedTexture->width, 128);
+    EXPECT_NE(a.gridPlane1, nullptr);
+    EXPECT_NE(a.cubeMesh, nullptr);
+    EXPECT_GE(a.growthCount, GROWTH_POINT_LIMIT);
+    EXPECT_LE(a.growthCount, GROWTH_POINT_LIMIT + GROWTH_OVERSHOOT);
+    EXPECT_GE(a.clusterCount, CLUSTER_POINT_LIMIT);
+    EXPECT_LE(a.clusterCount, CLUSTER_POINT_LIMIT + GROWTH_OVERSHOOT);
+    ASSERT_NE(a.growthShade, nullptr);
+    for (int32_t i = 0; i < a.growthCount; i++)
+        ASSERT_TRUE(a.growthShade[i] >= 0.0f && a.growthShade[i] <= 1.0f) << i;
+
+    // The trail comes after the start-up draws and the swarm reseeds: the sets after it are the
+    // same on every run from the same seed.
+    auto sets = [] {
+        const AssetTable& t = assets;
+        return std::vector<std::vector<Vec3>>{
+            {t.pathPoints, t.pathPoints + PATH_POINT_COUNT},
+            {t.swarmPoints, t.swarmPoints + SWARM_POINT_COUNT},
+            {fractalPoints, fractalPoints + FRACTAL_POINT_COUNT},
+            {t.growthPoints, t.growthPoints + t.growthCount},
+            {t.clusterPoints, t.clusterPoints + t.clusterCount},
+            {t.rayPoints, t.rayPoints + RAY_POINT_COUNT}};
+    };
+    std::vector<std::vector<Vec3>> first = sets();
+    std::vector<float> shade(a.growthShade, a.growthShade + a.growthCount);
+    randomSeed = 0;
+    precalculate();
+    std::vector<std::vector<Vec3>> second = sets();
+    for (size_t i = 0; i < first.size(); i++) {
+        ASSERT_EQ(first[i].size(), second[i].size()) << "set " << i;
+        EXPECT_TRUE(samePoints(first[i], second[i])) << "set " << i;
+    }
+    EXPECT_EQ(shade, std::vector<float>(assets.growthShade, assets.growthShade + assets.growthCount));
+}
+
+} // namespace
