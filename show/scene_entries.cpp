@@ -4,10 +4,10 @@
 const SceneEntries sceneEntries = {
     nullptr,   // drawScene1
     nullptr,   // drawScene2
-    nullptr,   // drawScene3
-    nullptr,   // drawScene4
+    drawScene3,
+    drawScene4,
     nullptr,   // drawScene5
-    nullptr,   // drawScene6
+    drawScene6,
     nullptr,   // drawScene7
     nullptr,   // drawScene8
     nullptr,   // drawScene9
