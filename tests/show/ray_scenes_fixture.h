@@ -1,0 +1,103 @@
+// Stand-in assets for the tests of Scenes 3, 4 and 6: plain-colour textures in the slots those
+// scenes read, a swarm and a ray set of the real sizes, and frame readers for the letterbox and
+// the 512 x 256 corner.
+#pragma once
+
+#include "app/gl.h"
+#include "common/test_support.h"
+#include "precalc/precalc.h"
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+inline Texture* solidTexture(uint8_t r, uint8_t g, uint8_t b, int32_t size = 64)
+{
+    return makeSolidTexture(size, size, r, g, b, 255, Vec3{1, 1, 1}, 0);
+}
+
+// 40 rays of 50 from the origin along fixed directions spread over the sphere, the layout of
+// the precalculation's rayPoints.
+inline void fillTestRays(Vec3* rays)
+{
+    for (int32_t j = 0; j < RAY_COUNT; j++) {
+        double y = 1 - 2 * (j + 0.5) / RAY_COUNT;
+        double r = std::sqrt(1 - y * y), phi = j * 2.39996;
+        Vec3 d = {(float)(r * std::cos(phi)), (float)y, (float)(r * std::sin(phi))};
+        for (int32_t k = 0; k < RAY_POINTS_PER_RAY; k++)
+            rays[j * RAY_POINTS_PER_RAY + k] = {d.x * k / 5, d.y * k / 5, d.z * k / 5};
+    }
+}
+
+// A 640 x 480 context and every slot Scenes 3, 4 and 6 read, made once. Neutral images where a
+// layer multiplies (white) and distinct colours where a test looks for a layer.
+inline void setUpRaySceneAssets()
+{
+    ensureGLContext(640, 480);
+    static bool ready = false;
+    if (ready)
+        return;
+    ready = true;
+    assets.warpTexture2 = solidTexture(60, 60, 60);
+    assets.bubbleAtlas = solidTexture(120, 140, 160);
+    shuffleNoisePermutation();   // the smoke is empty over an unshuffled lattice
+    assets.generatedTexture = solidTexture(0, 0, 0, 128);
+    assets.screenCopyChain = makeScreenCopyChain();
+    assets.layerTextureA = solidTexture(255, 0, 0);   // red: Scene 4's first window
+    assets.layerTextureB = solidTexture(0, 0, 255);   // blue: its later windows
+    assets.shadeTexture1 = solidTexture(255, 255, 255);
+    assets.spriteAtlasB = solidTexture(255, 255, 255);
+    assets.sceneTexture7 = solidTexture(255, 255, 255);
+    assets.sceneTexture8 = solidTexture(255, 255, 255);
+    assets.captureTexture5 = solidTexture(255, 0, 255);   // magenta: Scene 5's last picture
+
+    static std::vector<Vec3> swarm(SWARM_POINT_COUNT), rays(RAY_POINT_COUNT);
+    uint32_t seed = 12345;
+    for (Vec3& p : swarm) {
+        float c[3];
+        for (float& v : c) {
+            seed = seed * 69069 + 1;
+            v = (float)(seed >> 8) / 16777216.0f * 40 - 20;
+        }
+        p = {c[0], c[1], c[2]};
+    }
+    fillTestRays(rays.data());
+    assets.swarmPoints = swarm.data();
+    assets.rayPoints = rays.data();
+}
+
+// RGB rows of a region of the frame buffer, bottom row first.
+inline std::vector<uint8_t> readRegion(int32_t x, int32_t y, int32_t w, int32_t h)
+{
+    std::vector<uint8_t> pixels((size_t)w * h * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, y, w, h, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}
+
+// The letterbox of the 640 x 480 window: 640 x 360 from row 60.
+inline std::vector<uint8_t> readLetterbox()
+{
+    return readRegion(0, 60, 640, 360);
+}
+
+// Mean of each channel over a region read by readRegion.
+struct ChannelMeans {
+    double r, g, b;
+};
+inline ChannelMeans channelMeans(const std::vector<uint8_t>& pixels)
+{
+    double sum[3] = {0, 0, 0};
+    for (size_t i = 0; i < pixels.size(); i++)
+        sum[i % 3] += pixels[i];
+    double n = pixels.size() / 3.0;
+    return {sum[0] / n, sum[1] / n, sum[2] / n};
+}
+
+inline int32_t brightestValue(const std::vector<uint8_t>& pixels)
+{
+    int32_t m = 0;
+    for (uint8_t v : pixels)
+        m = v > m ? v : m;
+    return m;
+}
