@@ -17,13 +17,7 @@ namespace {
 std::vector<Vec3> testRays()
 {
     std::vector<Vec3> rays(RAY_POINT_COUNT);
-    for (int32_t j = 0; j < RAY_COUNT; j++) {
-        double y = 1 - 2 * (j + 0.5) / RAY_COUNT, r = std::sqrt(1 - y * y), phi = j * 2.39996;
-        for (int32_t k = 0; k < RAY_POINTS_PER_RAY; k++)
-            rays[j * RAY_POINTS_PER_RAY + k] = {(float)(r * std::cos(phi) * k / 5),
-                                                (float)(y * k / 5),
-                                                (float)(r * std::sin(phi) * k / 5)};
-    }
+    buildRayPoints(rays.data());
     return rays;
 }
 

@@ -1,5 +1,5 @@
 // Stand-in assets for the tests of Scenes 3, 4 and 6: plain-colour textures in the slots those
-// scenes read, a swarm and a ray set of the real sizes, and frame readers for the letterbox and
+// scenes read beside the real swarm and rays, and frame readers for the letterbox and
 // the 512 x 256 corner.
 #pragma once
 
@@ -16,21 +16,9 @@ inline Texture* solidTexture(uint8_t r, uint8_t g, uint8_t b, int32_t size = 64)
     return makeSolidTexture(size, size, r, g, b, 255, Vec3{1, 1, 1}, 0);
 }
 
-// 40 rays of 50 from the origin along fixed directions spread over the sphere, the layout of
-// the precalculation's rayPoints.
-inline void fillTestRays(Vec3* rays)
-{
-    for (int32_t j = 0; j < RAY_COUNT; j++) {
-        double y = 1 - 2 * (j + 0.5) / RAY_COUNT;
-        double r = std::sqrt(1 - y * y), phi = j * 2.39996;
-        Vec3 d = {(float)(r * std::cos(phi)), (float)y, (float)(r * std::sin(phi))};
-        for (int32_t k = 0; k < RAY_POINTS_PER_RAY; k++)
-            rays[j * RAY_POINTS_PER_RAY + k] = {d.x * k / 5, d.y * k / 5, d.z * k / 5};
-    }
-}
-
-// A 640 x 480 context and every slot Scenes 3, 4 and 6 read, made once. Neutral images where a
-// layer multiplies (white) and distinct colours where a test looks for a layer.
+// A 640 x 480 context and every slot Scenes 3, 4 and 6 read, made once: the real point sets,
+// neutral images where a layer multiplies (white) and distinct colours where a test looks for a
+// layer.
 inline void setUpRaySceneAssets()
 {
     ensureGLContext(640, 480);
@@ -52,16 +40,8 @@ inline void setUpRaySceneAssets()
     assets.captureTexture5 = solidTexture(255, 0, 255);   // magenta: Scene 5's last picture
 
     static std::vector<Vec3> swarm(SWARM_POINT_COUNT), rays(RAY_POINT_COUNT);
-    uint32_t seed = 12345;
-    for (Vec3& p : swarm) {
-        float c[3];
-        for (float& v : c) {
-            seed = seed * 69069 + 1;
-            v = (float)(seed >> 8) / 16777216.0f * 40 - 20;
-        }
-        p = {c[0], c[1], c[2]};
-    }
-    fillTestRays(rays.data());
+    buildSwarmPoints(swarm.data());
+    buildRayPoints(rays.data());
     assets.swarmPoints = swarm.data();
     assets.rayPoints = rays.data();
 }

@@ -52,7 +52,7 @@ TEST(Rotations, TurnRightHandedAboutEachAxis)
 TEST(RayBursts, TurnEveryRingRigidly)
 {
     std::vector<Vec3> rays(RAY_POINT_COUNT), pose(RAY_POINT_COUNT);
-    fillTestRays(rays.data());
+    buildRayPoints(rays.data());
     for (int32_t scene : {4, 6}) {
         for (float t : {13.8f, 19.37f, 38.61f}) {
             if (scene == 4)
@@ -74,7 +74,7 @@ TEST(RayBursts, TurnEveryRingRigidly)
 TEST(RayBursts, SnapToANewPoseOnEveryHalfPattern)
 {
     std::vector<Vec3> rays(RAY_POINT_COUNT), before(RAY_POINT_COUNT), after(RAY_POINT_COUNT);
-    fillTestRays(rays.data());
+    buildRayPoints(rays.data());
     auto largestMove = [&]() {
         float m = 0;
         for (int32_t n = 0; n < RAY_POINT_COUNT; n++)
