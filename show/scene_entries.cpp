@@ -2,7 +2,7 @@
 #include "show/show.h"
 
 const SceneEntries sceneEntries = {
-    nullptr,   // drawScene1
+    drawScene1,
     nullptr,   // drawScene2
     drawScene3,
     drawScene4,
@@ -12,5 +12,5 @@ const SceneEntries sceneEntries = {
     nullptr,   // drawScene8
     nullptr,   // drawScene9
     nullptr,   // drawScene10
-    nullptr,   // drawScene11
+    drawScene11,
 };

@@ -1,0 +1,173 @@
+// The two blob-surface scenes: the opening's fades, ticks, caption and zoom, the nested zoom's
+// cameras, exponent and copy weights, and frames of both drawn from the real assets.
+#include "common/test_support.h"
+#include "app/app.h"
+#include "app/gl.h"
+#include "precalc/precalc.h"
+#include "show/scenes/blob_scenes.h"
+#include "show/show.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <vector>
+
+namespace {
+
+float distance(const Vec3& a, const Vec3& b)
+{
+    return std::sqrt((a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y) +
+                     (a.z - b.z) * (a.z - b.z));
+}
+
+TEST(OpeningScene, StartsInvisibleAndFlashesTheLogoInOnTheFirstTick)
+{
+    OpeningView start = openingViewAt(0.0f);
+    EXPECT_EQ(start.fade, 0.0f);
+    EXPECT_EQ(start.blobRadius, 0.0f);
+    EXPECT_EQ(start.captionAlpha, 0.0f);
+    EXPECT_EQ(start.ticks, 0);
+
+    OpeningView tick = openingViewAt(0.75f);   // row 48
+    EXPECT_EQ(tick.ticks, 1);
+    EXPECT_FLOAT_EQ(tick.captionAlpha, 1.0f);
+    EXPECT_FALSE(tick.title);
+    EXPECT_NEAR(tick.captionPan, 0.325f, 1e-6f);
+    // The camera's phases jump by one on the tick: a cut, not a glide.
+    OpeningView before = openingViewAt(0.7499f);
+    EXPECT_GT(distance(before.eye.position, tick.eye.position), 1.0f);
+    EXPECT_LT(distance(openingViewAt(0.74f).eye.position, before.eye.position), 0.1f);
+
+    EXPECT_FLOAT_EQ(openingViewAt(2.0f).blobRadius, 3.5f);
+    EXPECT_FLOAT_EQ(openingViewAt(0.5f).fade, 1.0f);
+}
+
+TEST(OpeningScene, TitleTakesOverAtThreeAndTheLastHalfPatternZooms)
+{
+    EXPECT_FALSE(openingViewAt(2.999f).title);
+    OpeningView three = openingViewAt(3.0f);
+    EXPECT_TRUE(three.title);
+    EXPECT_NEAR(three.captionAlpha, 0.0f, 1e-6f);   // the logo's flashes have died away
+    EXPECT_FLOAT_EQ(openingViewAt(3.25f).captionAlpha, 1.0f);   // row 208
+
+    EXPECT_FLOAT_EQ(openingViewAt(5.49f).fieldOfView, 90.0f);
+    // Before 5.75 no jitter: the cube law alone.
+    EXPECT_NEAR(openingViewAt(5.7f).fieldOfView, 90.0f - std::pow(0.4, 3.0) * 58.0, 1e-3);
+    // At the end it narrows to 32 degrees minus twice the jitter of row 63 (15).
+    EXPECT_NEAR(openingViewAt(5.9999f).fieldOfView, 32.0f - 2.0f * 15.0f, 0.05f);
+    // The target lies on the line from the origin to the eye.
+    OpeningView v = openingViewAt(4.3f);
+    float ratio = v.target.z / v.eye.position.z;
+    EXPECT_NEAR(v.target.x, v.eye.position.x * ratio, 1e-5f);
+    EXPECT_NEAR(v.target.y, v.eye.position.y * ratio, 1e-5f);
+}
+
+TEST(OpeningScene, EveryFourthBlobCarvesAndEveryFifthIsACube)
+{
+    std::vector<Blob> blobs(OPENING_BLOB_COUNT);
+    openingBlobs(blobs.data(), 1.7f, 2.0f);
+    for (int i = 0; i < OPENING_BLOB_COUNT; i++) {
+        EXPECT_EQ(blobs[i].negative, i % 4 == 0 ? 1 : 0) << i;
+        EXPECT_EQ(blobs[i].shape, i % 5 == 0 ? 1 : 0) << i;
+        EXPECT_EQ(blobs[i].radius, 2.0f);
+        EXPECT_LE(std::fabs(blobs[i].x), 5.0f);
+    }
+}
+
+TEST(NestedZoom, ExponentCamerasAndCopyWeightsFollowTheGrid)
+{
+    NestView start = nestViewAt(0.0f, 34.5f);
+    EXPECT_EQ(start.cameraChoice, 0);
+    EXPECT_FLOAT_EQ(start.zoomExponent, 8.0f);
+    EXPECT_EQ(start.copyNumber[0], 11);   // smallest first
+    EXPECT_EQ(start.copyNumber[3], 8);
+
+    // At a = 0.5 X drops from 4 to 1: same sizes, other turns.
+    EXPECT_NEAR(nestViewAt(0.4999f, 34.9999f).zoomExponent, 4.0f, 2e-3f);
+    NestView second = nestViewAt(0.5f, 35.0f);
+    EXPECT_FLOAT_EQ(second.zoomExponent, 1.0f);
+    // Three visible copies in every second half: n = 4 fades to 0, n = 1 is whole.
+    EXPECT_EQ(second.copyNumber[0], 4);
+    EXPECT_FLOAT_EQ(second.copyWeight[0], 0.0f);
+    EXPECT_EQ(second.copyNumber[3], 1);
+    EXPECT_FLOAT_EQ(second.copyWeight[3], 1.0f);
+    EXPECT_FLOAT_EQ(second.copyWeight[1], 1.0f);
+
+    NestView next = nestViewAt(1.0f, 35.5f);
+    EXPECT_EQ(next.cameraChoice, 1);
+    EXPECT_NEAR(next.zoomExponent, 0.0f, 1e-5f);
+    EXPECT_EQ(nestViewAt(2.2f, 36.7f).cameraChoice, 0);
+
+    // Camera 0 keeps a horizontal distance of 64 from the origin.
+    NestView v = nestViewAt(2.3f, 36.8f);
+    EXPECT_NEAR(std::hypot(v.eye.position.x, v.eye.position.z), 64.0f, 1e-3f);
+    EXPECT_GE(v.eye.fieldOfView, 40.0f);
+    EXPECT_LE(v.eye.fieldOfView, 50.0f);
+}
+
+TEST(NestedZoom, ThreeOfTheEightBlobsCarve)
+{
+    std::vector<Blob> blobs(NEST_BLOB_COUNT);
+    nestBlobs(blobs.data(), 1.3f);
+    int carving = 0;
+    for (const Blob& b : blobs) {
+        carving += b.negative;
+        EXPECT_EQ(b.shape, 0);
+    }
+    EXPECT_EQ(carving, 3);
+    EXPECT_EQ(blobs[0].radius, 8.0f);
+    EXPECT_EQ(blobs[7].radius, 5.0f);
+}
+
+// Frames from the real data set (one precalculation per test process).
+class BlobSceneFrames : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!std::filesystem::exists(buildDir() + "/data/spiral.jpg"))
+            GTEST_SKIP() << "no data set built";
+        ensureGLContext(640, 480);
+        displaySettings.width = 640;
+        displaySettings.height = 480;
+        programOptions.dataDir = buildDir() + "/data/";
+        precalculate();
+        showStarted = 1;
+    }
+
+    // Mean grey of the letterbox (rows 60 ... 419 at 640 x 480).
+    double letterboxMean()
+    {
+        std::vector<uint8_t> pixels(640 * 360 * 4);
+        glReadPixels(0, 60, 640, 360, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        double sum = 0;
+        for (size_t i = 0; i < pixels.size(); i += 4)
+            sum += (pixels[i] + pixels[i + 1] + pixels[i + 2]) / 3.0;
+        return sum / (640.0 * 360.0);
+    }
+};
+
+TEST_F(BlobSceneFrames, OpeningIsBlackAtTheStartAndLitOnceItHasFadedIn)
+{
+    drawScene1(0.0f);
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+    EXPECT_LT(letterboxMean(), 1.0);
+    drawScene1(2.0f);
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+    EXPECT_GT(surfaceVertexCount, 1000);   // the surface with its triangle centres
+    EXPECT_GT(letterboxMean(), 30.0);
+    drawScene1(5.99f);
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}
+
+TEST_F(BlobSceneFrames, NestedZoomDrawsAtEveryCutAndKeepsTheCloudsWithinTheSortLimit)
+{
+    for (float a : {0.0f, 0.49f, 0.5f, 1.0f, 2.75f, 3.999f}) {
+        drawScene11(a, 34.5f + a);
+        EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR) << a;
+        EXPECT_LT(surfaceVertexCount, PARTICLE_MAX) << a;
+        EXPECT_GT(letterboxMean(), 10.0) << a;
+    }
+}
+
+} // namespace
