@@ -8,8 +8,8 @@ const SceneEntries sceneEntries = {
     drawScene4,
     nullptr,   // drawScene5
     drawScene6,
-    nullptr,   // drawScene7
-    nullptr,   // drawScene8
+    drawScene7,
+    drawScene8,
     nullptr,   // drawScene9
     nullptr,   // drawScene10
     drawScene11,
