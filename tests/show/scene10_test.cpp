@@ -1,6 +1,8 @@
 // Scene 10's flight on along the trail: the travel, the opening field of view, the projection
 // shift and the turning sprites.
 #include "show/scenes/trail.h"
+#include "show/show.h"
+#include "trail_test_assets.h"
 
 #include <gtest/gtest.h>
 
@@ -53,4 +55,43 @@ TEST(Scene10Travel, AnglesTurnWithTime)
     trailAngles(angles.data(), random.data(), TRAIL_ENTRY_COUNT, 0.5f);
     EXPECT_FLOAT_EQ(angles[0], 0.25f + std::sin(0.5f));
     EXPECT_NEAR(angles[8191], 0.25 + std::sin(0.5 + 0.15 * 8191), 1e-5);
+}
+
+// ---- Drawn -------------------------------------------------------------------------------------
+
+TEST(Scene10Frames, DrawAcrossTheWindowWithoutError)
+{
+    ensureTrailAssets();
+    // L = 0 opens with the narrowest view of the scene and the full projection shift.
+    for (float local : {0.0f, 0.01f, 0.5f, 1.0f, 1.5f, 1.999f}) {
+        drawScene10(local, local + 32.5f, 0);
+        EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR) << "L = " << local;
+    }
+    drawScene10(1.999f, 34.499f, 1);
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}
+
+TEST(Scene10Frames, CaptureStaysInTheCornerShownFrameFillsTheLetterbox)
+{
+    ensureTrailAssets();
+    // The capture leaves the letterbox above the 512 x 256 corner as cleared.
+    drawScene10(1.999f, 34.499f, 1);
+    std::vector<uint8_t> captured(640 * 100 * 4);
+    glReadPixels(0, 300, 640, 100, GL_RGBA, GL_UNSIGNED_BYTE, captured.data());
+    for (size_t i = 0; i < captured.size(); i += 4)
+        ASSERT_EQ(captured[i] + captured[i + 1] + captured[i + 2], 0) << "pixel " << i / 4;
+    std::vector<uint8_t> corner(512 * 256 * 4);
+    glReadPixels(0, 0, 512, 256, GL_RGBA, GL_UNSIGNED_BYTE, corner.data());
+    int32_t lit = 0;
+    for (size_t i = 0; i < corner.size(); i += 4)
+        lit += corner[i] + corner[i + 1] + corner[i + 2] > 0;
+    EXPECT_GT(lit, 512 * 256 / 2);
+
+    // Shown, the glow chain lays the picture over the whole letterbox.
+    drawScene10(1.999f, 34.499f, 0);
+    std::vector<uint8_t> shown = readLetterbox();
+    int32_t dark = 0;
+    for (size_t i = 0; i < shown.size(); i += 3)
+        dark += shown[i] + shown[i + 1] + shown[i + 2] == 0;
+    EXPECT_EQ(dark, 0);
 }

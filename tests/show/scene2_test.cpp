@@ -1,6 +1,8 @@
 // The sprite trail and Scene 2's flight along it: the tables, the drift of the side points, the
 // travel out and back and the window of drawn sprites.
 #include "show/scenes/trail.h"
+#include "show/show.h"
+#include "trail_test_assets.h"
 
 #include <gtest/gtest.h>
 
@@ -161,4 +163,42 @@ TEST(Scene2Travel, FieldOfViewKicksOnHalfPatternsAndOddBeats)
     EXPECT_NEAR(scene2FieldOfView(0.5f + 14.0f / 64), 90.0f, 1e-4);
     // An odd beat (one beat before a two-beat mark) adds 1.5 for its first row.
     EXPECT_NEAR(scene2FieldOfView(0.75f - 0.0625f + 1e-4f), 91.5f, 0.01);
+}
+
+// ---- Drawn -------------------------------------------------------------------------------------
+
+TEST(Scene2Frames, DrawAcrossTheWindowWithoutError)
+{
+    ensureTrailAssets();
+    for (float local : {0.0f, 0.25f, 0.5f, 1.75f, std::nextafter(2.0f, 0.0f), 2.0f, 3.0f, 3.25f,
+                        3.499f}) {
+        drawScene2(local, local + 6.0f);
+        EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR) << "L = " << local;
+    }
+}
+
+TEST(Scene2Frames, FirstInstantShowsOnlyTheFlash)
+{
+    ensureTrailAssets();
+    // Eye on target, fade 0: no sprite and no caption, only the half-pattern flash under the
+    // white layers, one even grey.
+    drawScene2(0.0f, 6.0f);
+    std::vector<uint8_t> first = readLetterbox();
+    EXPECT_EQ(distinctValues(first), 1);
+    EXPECT_NEAR(first[0], 64, 2);
+
+    // A moment later the sprites are there.
+    drawScene2(0.25f, 6.25f);
+    EXPECT_GT(distinctValues(readLetterbox()), 8);
+}
+
+TEST(Scene2Frames, SameTimeAndRandomStateSamePicture)
+{
+    ensureTrailAssets();
+    randomSeed = 4711;
+    drawScene2(1.0f + 1.0f / 64, 7.0f + 1.0f / 64);
+    std::vector<uint8_t> a = readLetterbox();
+    randomSeed = 4711;
+    drawScene2(1.0f + 1.0f / 64, 7.0f + 1.0f / 64);
+    EXPECT_EQ(a, readLetterbox());
 }
