@@ -3,7 +3,7 @@
 
 const SceneEntries sceneEntries = {
     drawScene1,
-    nullptr,   // drawScene2
+    drawScene2,
     drawScene3,
     drawScene4,
     nullptr,   // drawScene5
@@ -11,6 +11,6 @@ const SceneEntries sceneEntries = {
     drawScene7,
     drawScene8,
     nullptr,   // drawScene9
-    nullptr,   // drawScene10
+    drawScene10,
     drawScene11,
 };
