@@ -74,6 +74,15 @@ TEST(Scene10Frames, DrawAcrossTheWindowWithoutError)
 TEST(Scene10Frames, CaptureStaysInTheCornerShownFrameFillsTheLetterbox)
 {
     ensureTrailAssets();
+    static Texture* grey = solidTestTexture(128, 255);
+    static Texture* clear = solidTestTexture(255, 0);
+    static Texture* dotted = dottedTestTexture();
+    dotted->spriteCount = 2;
+    SlotOverride warp1(assets.warpTexture1, grey);
+    SlotOverride warp2(assets.warpTexture2, grey);
+    SlotOverride layers(assets.tissueTexture1, grey);
+    SlotOverride caption(assets.captionTexture10, clear);
+    SlotOverride sprites(assets.spritePairAtlas2, dotted);
     // The capture leaves the letterbox above the 512 x 256 corner as cleared.
     drawScene10(1.999f, 34.499f, 1);
     std::vector<uint8_t> captured(640 * 100 * 4);

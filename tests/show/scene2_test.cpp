@@ -180,6 +180,13 @@ TEST(Scene2Frames, DrawAcrossTheWindowWithoutError)
 TEST(Scene2Frames, FirstInstantShowsOnlyTheFlash)
 {
     ensureTrailAssets();
+    static Texture* white = solidTestTexture(255, 255);
+    static Texture* clear = solidTestTexture(255, 0);
+    static Texture* dotted = dottedTestTexture();
+    dotted->spriteCount = 2;
+    SlotOverride layers(assets.tissueTexture2, white);
+    SlotOverride caption(assets.captionTexture2, clear);
+    SlotOverride sprites(assets.spritePairAtlas1, dotted);
     // Eye on target, fade 0: no sprite and no caption, only the half-pattern flash under the
     // white layers, one even grey.
     drawScene2(0.0f, 6.0f);

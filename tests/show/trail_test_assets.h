@@ -57,6 +57,20 @@ inline void ensureTrailAssets()
         a.screenCopyChain = makeScreenCopyChain();
 }
 
+// Puts a texture of the test's own into a slot for the scope, whatever other tests of the binary
+// left there.
+class SlotOverride {
+public:
+    SlotOverride(Texture*& slot, Texture* texture) : slot_(slot), saved_(slot) { slot = texture; }
+    ~SlotOverride() { slot_ = saved_; }
+    SlotOverride(const SlotOverride&) = delete;
+    SlotOverride& operator=(const SlotOverride&) = delete;
+
+private:
+    Texture*& slot_;
+    Texture* saved_;
+};
+
 // The letterbox of the 640 x 480 test window (rows 60 to 419), RGB.
 inline std::vector<uint8_t> readLetterbox()
 {
