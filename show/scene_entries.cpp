@@ -6,11 +6,11 @@ const SceneEntries sceneEntries = {
     drawScene2,
     drawScene3,
     drawScene4,
-    nullptr,   // drawScene5
+    drawScene5,
     drawScene6,
     drawScene7,
     drawScene8,
-    nullptr,   // drawScene9
+    drawScene9,
     drawScene10,
     drawScene11,
 };
