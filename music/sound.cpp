@@ -28,6 +28,8 @@ constexpr int OUTPUT_BUFFER_FRAMES = 1024;
 constexpr int STAGE_FRAMES = 1024;
 constexpr std::chrono::milliseconds DEVICE_JITTER_SLACK{4};
 constexpr int NULL_OUTPUT_SPAN = 8;
+// Only a stall this long (a suspended process) makes the null output drop the time it missed.
+constexpr std::chrono::seconds NULL_OUTPUT_STALL{2};
 
 enum class EndState { PLAYING, END_DECODED, ENDED };
 
@@ -316,7 +318,7 @@ void runNullOutput()
         lock.lock();
         next += period;
         // After a stall (a suspended process) carry on from now rather than racing to catch up.
-        if (SteadyClock::now() - next > NULL_OUTPUT_SPAN * period)
+        if (SteadyClock::now() - next > NULL_OUTPUT_STALL)
             next = SteadyClock::now();
     }
 }
