@@ -7,6 +7,7 @@
 #include "diagnostics/diagnostics.h"
 #include "music/music.h"
 #include "precalc/precalc.h"
+#include "render/render.h"
 #include "show/show.h"
 
 #include <SDL.h>
@@ -121,9 +122,12 @@ void initShow()
     initApplication();
     runPrecalcPhase();
 
+    // One black picture during the pause. The loading bar reaches outside the letterbox, which
+    // beginFrame alone would leave standing, so the whole window is wiped first.
     glViewport(0, 0, displaySettings.width, displaySettings.height);
     glClearColor(0, 0, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    beginFrame(&defaultClearColour);
     swapFrame();
     SDL_Delay(2000);
     showStarted = 1;
