@@ -6,6 +6,7 @@
 #include "precalc/precalc.h"
 #include "show/scenes/blob_scenes.h"
 #include "show/show.h"
+#include "real_assets_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -121,31 +122,7 @@ TEST(NestedZoom, ThreeOfTheEightBlobsCarve)
 }
 
 // Frames from the real data set (one precalculation per test process).
-class BlobSceneFrames : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        if (!std::filesystem::exists(buildDir() + "/data/spiral.jpg"))
-            GTEST_SKIP() << "no data set built";
-        ensureGLContext(640, 480);
-        displaySettings.width = 640;
-        displaySettings.height = 480;
-        programOptions.dataDir = buildDir() + "/data/";
-        precalculate();
-        showStarted = 1;
-    }
-
-    // Mean grey of the letterbox (rows 60 ... 419 at 640 x 480).
-    double letterboxMean()
-    {
-        std::vector<uint8_t> pixels(640 * 360 * 4);
-        glReadPixels(0, 60, 640, 360, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-        double sum = 0;
-        for (size_t i = 0; i < pixels.size(); i += 4)
-            sum += (pixels[i] + pixels[i + 1] + pixels[i + 2]) / 3.0;
-        return sum / (640.0 * 360.0);
-    }
-};
+using BlobSceneFrames = RealAssetFrames;
 
 TEST_F(BlobSceneFrames, OpeningIsBlackAtTheStartAndLitOnceItHasFadedIn)
 {
@@ -168,6 +145,36 @@ TEST_F(BlobSceneFrames, NestedZoomDrawsAtEveryCutAndKeepsTheCloudsWithinTheSortL
         EXPECT_LT(surfaceVertexCount, PARTICLE_MAX) << a;
         EXPECT_GT(letterboxMean(), 10.0) << a;
     }
+}
+
+TEST_F(BlobSceneFrames, NestedZoomOpensUnderScene10sLastPicture)
+{
+    // Scene 10's snapshot filled with pure magenta: at a = 0 it covers the frame whole (screen
+    // blending at alpha 1 takes red and blue to full), from a = 0.5 it is gone.
+    std::vector<uint8_t> magenta(512 * 256 * 4);
+    for (size_t i = 0; i < magenta.size(); i += 4) {
+        magenta[i] = 255;
+        magenta[i + 1] = 0;
+        magenta[i + 2] = 255;
+        magenta[i + 3] = 255;
+    }
+    glext.glActiveTextureARB(GL_TEXTURE0_ARB);
+    glBindTexture(GL_TEXTURE_2D, assets.captureTexture10->name);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 512, 256, GL_RGBA, GL_UNSIGNED_BYTE, magenta.data());
+    ASSERT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+
+    auto redMinusGreen = [] {
+        std::vector<uint8_t> pixels(640 * 360 * 4);
+        glReadPixels(0, 60, 640, 360, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        double sum = 0;
+        for (size_t i = 0; i < pixels.size(); i += 4)
+            sum += (double)pixels[i] - pixels[i + 1];
+        return sum / (640.0 * 360.0);
+    };
+    drawScene11(0.0f, 34.5f);
+    EXPECT_GT(redMinusGreen(), 100.0);
+    drawScene11(0.5f, 35.0f);
+    EXPECT_LT(redMinusGreen(), 30.0);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "precalc/precalc.h"
 #include "show/scenes/fractal_scenes.h"
 #include "show/show.h"
+#include "real_assets_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -67,30 +68,7 @@ TEST(FractalZoom, GlowOpensBlurredClearsAndBlursOutWhileTheTicksWidenTheView)
     EXPECT_NEAR(std::hypot(tick.eye.position.x, tick.eye.position.z), 64.0f, 1e-3f);
 }
 
-class FractalSceneFrames : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        if (!std::filesystem::exists(buildDir() + "/data/spiral.jpg"))
-            GTEST_SKIP() << "no data set built";
-        ensureGLContext(640, 480);
-        displaySettings.width = 640;
-        displaySettings.height = 480;
-        programOptions.dataDir = buildDir() + "/data/";
-        precalculate();
-        showStarted = 1;
-    }
-
-    double letterboxMean()
-    {
-        std::vector<uint8_t> pixels(640 * 360 * 4);
-        glReadPixels(0, 60, 640, 360, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-        double sum = 0;
-        for (size_t i = 0; i < pixels.size(); i += 4)
-            sum += (pixels[i] + pixels[i + 1] + pixels[i + 2]) / 3.0;
-        return sum / (640.0 * 360.0);
-    }
-};
+using FractalSceneFrames = RealAssetFrames;
 
 TEST_F(FractalSceneFrames, AnimatedFractalDrawsThroughItsWindow)
 {
@@ -112,6 +90,29 @@ TEST_F(FractalSceneFrames, ZoomOpensOnTheCreditsOverBlackAndThenShowsTheFractal)
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
     double later = letterboxMean();
     EXPECT_GT(later, opening + 10.0);
+}
+
+// How sharp the letterbox is: the mean difference between horizontal neighbours.
+double sharpness()
+{
+    std::vector<uint8_t> pixels(640 * 360 * 4);
+    glReadPixels(0, 60, 640, 360, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    double sum = 0;
+    for (int y = 0; y < 360; y++)
+        for (int x = 1; x < 640; x++) {
+            size_t i = ((size_t)y * 640 + (size_t)x) * 4;
+            sum += std::abs((int)pixels[i + 1] - (int)pixels[i - 3]);
+        }
+    return sum / (639.0 * 360.0);
+}
+
+TEST_F(FractalSceneFrames, ZoomBlursOutTowardsItsEnd)
+{
+    drawScene8(4.0f, 26.0f);
+    double middle = sharpness();
+    drawScene8(6.24f, 28.24f);
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+    EXPECT_LT(sharpness(), 0.6 * middle);
 }
 
 } // namespace

@@ -167,7 +167,9 @@ bool makeBubble(Image& img, Plane*, std::string&) {
 
 bool makeCloudDot(Image& img, Plane*, std::string&) {
     forSprite(img, [&](int x, int y, float, float, float r) {
-        float value = std::exp(-r * r * 5) * 0.85f + 0.15f * std::pow(clamp01(1 - r), 2.0f);
+        // Thousands of these are screen-blended over each other and then glowed: a small, dim
+        // dot keeps the nested cloud from burning out to white.
+        float value = std::exp(-r * r * 16) * 0.45f + 0.05f * std::pow(clamp01(1 - r), 2.0f);
         img.at(x, y) = clampColour(mix(WHITE, Colour{0.55f, 0.8f, 1.0f}, r) * (value * edgeFade(r)));
     });
     return true;
