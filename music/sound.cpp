@@ -401,6 +401,11 @@ void soundReportVersionForTesting(float version)
     sound.reportedVersion.store(version);
 }
 
+void soundMixForTesting(int16_t* out, int frames)
+{
+    mixOutput(out, frames, SteadyClock::now(), 1);
+}
+
 signed char FSOUND_SetOutput(int outputType)
 {
     if (sound.initialised)

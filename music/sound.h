@@ -97,3 +97,6 @@ int FSOUND_Stream_GetLengthMs(FSOUND_STREAM* stream);
 
 // For tests: the version FSOUND_GetVersion reports (0 restores the real one).
 void soundReportVersionForTesting(float version);
+// For tests and fuzzing with FSOUND_OUTPUT_NOSOUND_NONREALTIME: mixes one output buffer of
+// `frames` stereo frames into out at once, as an output's thread would (end callback included).
+void soundMixForTesting(int16_t* out, int frames);

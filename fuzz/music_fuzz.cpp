@@ -1,0 +1,8 @@
+// libFuzzer target: any bytes as a music stream, opened, sought and mixed to its end.
+#include "robustness/fuzz_inputs.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    fuzzMusicInput(data, size);
+    return 0;
+}
