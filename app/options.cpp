@@ -65,6 +65,15 @@ static bool parseNumber(const char* text, double* out)
     return true;
 }
 
+// Show times are held as milliseconds in an int and counted out in frames: beyond this many
+// patterns (21 hours) those counts would overflow, and no show or capture comes near it.
+constexpr double SHOW_TIME_LIMIT = 10000.0;
+
+static bool parseShowTime(const char* text, double* out)
+{
+    return parseNumber(text, out) && std::fabs(*out) <= SHOW_TIME_LIMIT;
+}
+
 static bool parseMode(const char* text, int32_t* width, int32_t* height)
 {
     if (!text)
@@ -149,8 +158,8 @@ int parseCommandLine(int argc, char** argv)
             const char* v = value(arg);
             if (!v)
                 return 2;
-            if (!parseNumber(v, &number))
-                return usageError("--start wants a show time in patterns, not", v);
+            if (!parseShowTime(v, &number))
+                return usageError("--start wants a show time of -10000 to 10000 patterns, not", v);
             o.startGiven = true;
             o.start = (float)number;
         } else if (!std::strcmp(arg, "--mute")) {
@@ -185,16 +194,16 @@ int parseCommandLine(int argc, char** argv)
             const char* v = value(arg);
             if (!v)
                 return 2;
-            if (!parseNumber(v, &number))
-                return usageError("--from wants a show time in patterns, not", v);
+            if (!parseShowTime(v, &number))
+                return usageError("--from wants a show time of -10000 to 10000 patterns, not", v);
             o.fromGiven = true;
             o.from = number;
         } else if (!std::strcmp(arg, "--to")) {
             const char* v = value(arg);
             if (!v)
                 return 2;
-            if (!parseNumber(v, &number))
-                return usageError("--to wants a show time in patterns, not", v);
+            if (!parseShowTime(v, &number))
+                return usageError("--to wants a show time of -10000 to 10000 patterns, not", v);
             o.toGiven = true;
             o.to = number;
         } else {
