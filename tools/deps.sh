@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the show and the tests need, and only those missing.
+# Installs the Debian packages the build, the show, the tests and the fuzzers need, and only
+# those missing.
 set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
@@ -8,6 +9,7 @@ PACKAGES=(
   libfreetype-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool ffmpeg
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
