@@ -29,7 +29,7 @@ for target in "${TARGETS[@]}"; do
   # A 65500 x 65500 header is refused before decoding; anything the decoder does accept may
   # need a few hundred megabytes, hence the raised memory limit.
   if ! nice -n 10 "$BUILD/fuzz/fuzz_$target" "$corpus" "fuzz/seeds/$target" \
-      -max_total_time="$SECONDS_EACH" -max_len=65536 -timeout=20 -rss_limit_mb=4096 \
+      -max_total_time="$SECONDS_EACH" -max_len=65536 -timeout=120 -rss_limit_mb=4096 \
       -artifact_prefix="$findings/" -print_final_stats=1 >"$BUILD/$target.log" 2>&1; then
     echo "fuzz: $target found a failing input (see $BUILD/$target.log, $findings/)" >&2
     status=1

@@ -95,7 +95,7 @@ bool fuzzMusicInput(const uint8_t* data, size_t size)
     long pass = std::max(lengthMs * MIX_RATE / 1000 / MIX_FRAMES,
                          (long)bytes.size() * 2048 / MIX_FRAMES) + 16;
     pass = std::min(pass, 1L << 20);
-    long budget = loop ? std::min(2 * pass, 4000L) : pass * (seeks + 1);
+    long budget = loop ? std::min(2 * pass, 600L) : pass * (seeks + 1);
     std::vector<int16_t> out(MIX_FRAMES * 2);
     int seeksDone = 0;
     for (long i = 0; i < budget && endCalls == 0; i++) {
