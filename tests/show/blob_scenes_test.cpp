@@ -6,11 +6,13 @@
 #include "precalc/precalc.h"
 #include "show/scenes/blob_scenes.h"
 #include "show/show.h"
+#include "texture/texture.h"
 #include "real_assets_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <vector>
 
@@ -145,6 +147,43 @@ TEST_F(BlobSceneFrames, NestedZoomDrawsAtEveryCutAndKeepsTheCloudsWithinTheSortL
         EXPECT_LT(surfaceVertexCount, PARTICLE_MAX) << a;
         EXPECT_GT(letterboxMean(), 10.0) << a;
     }
+}
+
+// The logo lies in the lower left of the letterbox on the first tick and nowhere before it:
+// frames drawn with the real logo and with a transparent one differ only there.
+TEST_F(BlobSceneFrames, OpeningFlashesTheLogoInTheLowerLeftOnTheFirstTick)
+{
+    Texture* logo = assets.logoTexture;
+    Texture* clear = makeSolidTexture(64, 64, 0, 0, 0, 0, {1.0f, 1.0f, 1.0f}, 0);
+    auto letterbox = [] {
+        std::vector<uint8_t> pixels(640 * 360 * 4);
+        glReadPixels(0, 60, 640, 360, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    };
+    for (float t : {0.74f, 0.75f}) {
+        assets.logoTexture = logo;
+        drawScene1(t);
+        std::vector<uint8_t> with = letterbox();
+        assets.logoTexture = clear;
+        drawScene1(t);
+        std::vector<uint8_t> without = letterbox();
+        int changed = 0, outside = 0;
+        for (int y = 0; y < 360; y++)
+            for (int x = 0; x < 640; x++) {
+                size_t i = ((size_t)y * 640 + (size_t)x) * 4;
+                if (std::abs(with[i] - without[i]) <= 40)
+                    continue;
+                changed++;
+                outside += y >= 180 || x >= 400;   // row 0 is the letterbox's bottom
+            }
+        if (t < 0.75f) {
+            EXPECT_EQ(changed, 0) << "the caption shows before the first tick";
+        } else {
+            EXPECT_GT(changed, 3000);
+            EXPECT_EQ(outside, 0);
+        }
+    }
+    assets.logoTexture = logo;
 }
 
 TEST_F(BlobSceneFrames, NestedZoomOpensUnderScene10sLastPicture)
