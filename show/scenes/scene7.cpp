@@ -13,7 +13,6 @@
 #include "support/support.h"
 
 #include <cmath>
-#include <vector>
 
 namespace {
 
@@ -22,10 +21,12 @@ constexpr Vec3 LEANING_UP = {-0.5f, 1.0f, 0.0f};
 constexpr int32_t WARP_COLUMNS = 16;
 constexpr int32_t WARP_ROWS = 9;
 
-// Starting angles of the sprites, drawn once on the scene's first frame.
+// Starting angles of the sprites, drawn once on the scene's first frame, and the frame's angles
+// (kept here so a frame allocates nothing).
 struct FractalSceneState {
     bool ready = false;
     float randomAngles[RANDOM_ANGLE_COUNT];
+    float angles[IFS_POINT_COUNT];
 };
 FractalSceneState scene7;
 
@@ -84,12 +85,11 @@ void drawScene7(float L, float t)
     camera.farPlane = 256.0f;
     camera.projectionShift = {projectionShiftPreset.x, -projectionShiftPreset.y, 0.0f};
     // Two turns a pattern from random starting angles.
-    std::vector<float> angles(IFS_POINT_COUNT);
     for (int32_t i = 0; i < IFS_POINT_COUNT; i++)
-        angles[(size_t)i] = scene7.randomAngles[i & (RANDOM_ANGLE_COUNT - 1)] + 2.0f * L;
+        scene7.angles[i] = scene7.randomAngles[i & (RANDOM_ANGLE_COUNT - 1)] + 2.0f * L;
     lookAtCamera(view.eye, view.target, RENDER_TO_TEXTURE);
 
-    drawParticles(ifsPoints, nullptr, angles.data(), nullptr, nullptr, IFS_POINT_COUNT,
+    drawParticles(ifsPoints, nullptr, scene7.angles, nullptr, nullptr, IFS_POINT_COUNT,
                   view.eye.position, view.target, a.bubbleAtlas, nullptr, 0.2f, 1.25f, 1.0f,
                   PS_SORT | PS_ROTATE, RENDER_ALPHA_BLEND);
 

@@ -79,6 +79,42 @@ TEST_F(FractalSceneFrames, AnimatedFractalDrawsThroughItsWindow)
     }
 }
 
+// RGBA of the letterbox (640 x 360 from row 60).
+std::vector<uint8_t> letterbox()
+{
+    std::vector<uint8_t> pixels(640 * 360 * 4);
+    glReadPixels(0, 60, 640, 360, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}
+
+TEST_F(FractalSceneFrames, SceneSixPictureCoversTheOpeningAndIsGoneAfterTheFirstHalfPattern)
+{
+    Texture* snapshot = assets.captureTexture6;
+    assets.captureTexture6 = makeSolidTexture(64, 64, 255, 0, 255, 255, Vec3{1, 1, 1}, 0);
+    drawScene7(0.0f, 20.0f);
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+    // The lower left, away from the caption: the magenta picture under the white flash.
+    std::vector<uint8_t> opening = letterbox();
+    double red = 0, green = 0, blue = 0;
+    for (int32_t y = 10; y < 110; y++) {
+        for (int32_t x = 10; x < 200; x++) {
+            const uint8_t* p = &opening[(size_t)(y * 640 + x) * 4];
+            red += p[0];
+            green += p[1];
+            blue += p[2];
+        }
+    }
+    EXPECT_GT(red, green * 2.5) << "the fractal shows through the opening picture";
+    EXPECT_GT(blue, green * 2.5);
+
+    drawScene7(0.5f, 20.5f);
+    std::vector<uint8_t> withMagenta = letterbox();
+    assets.captureTexture6 = makeSolidTexture(64, 64, 0, 255, 0, 255, Vec3{1, 1, 1}, 0);
+    drawScene7(0.5f, 20.5f);
+    EXPECT_TRUE(letterbox() == withMagenta) << "Scene 6's picture still drawn at L = 0.5";
+    assets.captureTexture6 = snapshot;
+}
+
 TEST_F(FractalSceneFrames, ZoomOpensOnTheCreditsOverBlackAndThenShowsTheFractal)
 {
     // At L = 0 the glow chain draws nothing: only the shade-multiplied black, the credits and
