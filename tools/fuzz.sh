@@ -21,6 +21,7 @@ CC=clang CXX=clang++ cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithD
 nice -n 10 cmake --build "$BUILD" --target "${TARGETS[@]/#/fuzz_}"
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+export LSAN_OPTIONS=suppressions=$PWD/fuzz/lsan.supp
 export SDL_AUDIODRIVER=dummy
 status=0
 for target in "${TARGETS[@]}"; do
