@@ -145,10 +145,6 @@ void initShow()
 void renderFrame()
 {
     runTimeline();
-    // Wait for the frame to be drawn before the next one starts: a driver that does not throttle
-    // its swaps (software rendering off screen) would otherwise queue frames without bound, the
-    // picture falling ever further behind the music and every queued frame drawn at exit.
-    glFinish();
     swapFrame();
     checkGLError();
 }
