@@ -13,27 +13,43 @@ inline Texture* solidTexture(uint8_t r, uint8_t g, uint8_t b, uint8_t a = 255)
     return makeSolidTexture(64, 64, r, g, b, a, Vec3{1, 1, 1}, 0);
 }
 
-// White where a layer multiplies; red, blue and magenta where a test looks for a layer.
+// White where a layer multiplies; red, blue and magenta where a test looks for a layer. Made
+// once, put back into the slots at every call, since other tests fill the same slots.
 inline void setUpRaySceneAssets()
 {
     ensureGLContext(640, 480);
-    static std::vector<Vec3> swarm(SWARM_POINT_COUNT), rays(RAY_POINT_COUNT);
-    if (assets.swarmPoints == swarm.data())
-        return;
-    shuffleNoisePermutation();   // the smoke is empty over an unshuffled lattice
-    assets.generatedTexture = makeSolidTexture(128, 128, 0, 0, 0, 0, Vec3{1, 1, 1}, 0);
-    assets.screenCopyChain = makeScreenCopyChain();
-    assets.warpTexture2 = solidTexture(60, 60, 60);
-    assets.bubbleAtlas = solidTexture(120, 140, 160);
-    assets.layerTextureA = solidTexture(255, 0, 0);
-    assets.layerTextureB = solidTexture(0, 0, 255);
-    assets.shadeTexture1 = assets.spriteAtlasB = assets.sceneTexture7 = assets.sceneTexture8 =
-        solidTexture(255, 255, 255);
-    assets.captureTexture5 = solidTexture(255, 0, 255);
-    buildSwarmPoints(swarm.data());
-    buildRayPoints(rays.data());
-    assets.swarmPoints = swarm.data();
-    assets.rayPoints = rays.data();
+    static std::vector<Vec3> swarm, rays;
+    static AssetTable mine;
+    if (swarm.empty()) {
+        swarm.resize(SWARM_POINT_COUNT);
+        rays.resize(RAY_POINT_COUNT);
+        buildSwarmPoints(swarm.data());
+        buildRayPoints(rays.data());
+        shuffleNoisePermutation();   // the smoke is empty over an unshuffled lattice
+        mine.generatedTexture = makeSolidTexture(128, 128, 0, 0, 0, 0, Vec3{1, 1, 1}, 0);
+        mine.screenCopyChain = makeScreenCopyChain();
+        mine.warpTexture2 = solidTexture(60, 60, 60);
+        mine.bubbleAtlas = solidTexture(120, 140, 160);
+        mine.layerTextureA = solidTexture(255, 0, 0);
+        mine.layerTextureB = solidTexture(0, 0, 255);
+        mine.shadeTexture1 = mine.spriteAtlasB = mine.sceneTexture7 = mine.sceneTexture8 =
+            solidTexture(255, 255, 255);
+        mine.captureTexture5 = solidTexture(255, 0, 255);
+    }
+    AssetTable& a = assets;
+    a.generatedTexture = mine.generatedTexture;
+    a.screenCopyChain = mine.screenCopyChain;
+    a.warpTexture2 = mine.warpTexture2;
+    a.bubbleAtlas = mine.bubbleAtlas;
+    a.layerTextureA = mine.layerTextureA;
+    a.layerTextureB = mine.layerTextureB;
+    a.shadeTexture1 = mine.shadeTexture1;
+    a.spriteAtlasB = mine.spriteAtlasB;
+    a.sceneTexture7 = mine.sceneTexture7;
+    a.sceneTexture8 = mine.sceneTexture8;
+    a.captureTexture5 = mine.captureTexture5;
+    a.swarmPoints = swarm.data();
+    a.rayPoints = rays.data();
 }
 
 // RGB, bottom row first; the letterbox of the 640 x 480 window is 640 x 360 from row 60.
