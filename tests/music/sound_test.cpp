@@ -177,10 +177,11 @@ TEST_P(BothOutputs, LoopingStreamRestartsAtZeroWithoutEnding)
             afterRestart = t;
         highest = std::max(highest, t);
     }
-    EXPECT_GE(highest, 1950);
+    // Sampled every few milliseconds, or less often on a busy machine: near the end, then near 0.
+    EXPECT_GE(highest, 1800);
     EXPECT_LE(highest, 2000);
     EXPECT_GE(afterRestart, 0) << "never restarted";
-    EXPECT_LT(afterRestart, 100);
+    EXPECT_LT(afterRestart, 300);
     EXPECT_EQ(endCalls.load(), 0);
 }
 
