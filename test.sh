@@ -25,5 +25,18 @@ export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ORVANTI_NO_MESSAGE_BOX=1
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export TSAN_OPTIONS=halt_on_error=1
 # The setup dialog's tests need an X display; everything else runs without one.
+# Xvfb picks a free display number itself and writes it to us once it is ready, so several of
+# these runs can share a machine without racing for one number.
+display_file=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$display_file" 2>/dev/null &
+xvfb_pid=$!
+trap 'kill "$xvfb_pid" 2>/dev/null; rm -f "$display_file"' EXIT
+for _ in $(seq 200); do
+  [ -s "$display_file" ] && break
+  kill -0 "$xvfb_pid" 2>/dev/null || { echo "test.sh: Xvfb did not start" >&2; exit 1; }
+  sleep 0.05
+done
+[ -s "$display_file" ] || { echo "test.sh: Xvfb gave no display within 10 s" >&2; exit 1; }
+export DISPLAY=":$(head -n 1 "$display_file")"
 cd "$BUILD"
-xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j2 "${CTEST_ARGS[@]}"
+ctest --output-on-failure -j2 "${CTEST_ARGS[@]}"

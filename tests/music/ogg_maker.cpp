@@ -87,7 +87,8 @@ std::string writeFile(const std::string& path, const std::vector<unsigned char>&
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f)
         std::abort();
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    if (!bytes.empty())
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
     return path;
 }
