@@ -23,7 +23,7 @@ cmake --build "$BUILD"
 export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ORVANTI_NO_MESSAGE_BOX=1
 # Any sanitizer report fails the test it comes from.
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
-export TSAN_OPTIONS=halt_on_error=1
+export TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tools/tsan.supp"
 # The setup dialog's tests need an X display; everything else runs without one.
 # Xvfb picks a free display number itself and writes it to us once it is ready, so several of
 # these runs can share a machine without racing for one number.
