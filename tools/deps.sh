@@ -7,6 +7,8 @@ PACKAGES=(
   libsdl2-dev libfltk1.3-dev libvorbis-dev libjpeg62-turbo-dev libpng-dev
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl1 libegl-mesa0
   libfreetype-dev fonts-dejavu-core
+  # FLTK's CMake package names its form designer among its targets and fails without it.
+  fluid
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool ffmpeg
   clang libclang-rt-14-dev
