@@ -6,7 +6,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libsdl2-dev libfltk1.3-dev libvorbis-dev libjpeg62-turbo-dev libpng-dev
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl1 libegl-mesa0
-  libfreetype-dev fonts-dejavu-core
+  libfreetype-dev fonts-dejavu-core fonts-dejavu-extra
   # FLTK's CMake package names its form designer among its targets and fails without it.
   fluid
   libgtest-dev libgmock-dev libbenchmark-dev
