@@ -4,7 +4,11 @@
 
 #include "app/app.h"
 #include "app/gl.h"
+#include "precalc/precalc.h"
+#include "support/support.h"
 #include "texture/texture.h"
+
+#include <gtest/gtest.h>
 
 #include <vector>
 
@@ -25,5 +29,23 @@ struct Frame {
     const uint8_t* at(int x, int y) const
     {
         return &rgba[((size_t)y * displaySettings.width + x) * 4];
+    }
+};
+
+// A suite that puts stand-ins into the asset slots: the slots and the random state go back as
+// they were for the suites that follow.
+class GrowthSceneTest : public testing::Test {
+protected:
+    static inline AssetTable savedAssets;
+    static inline uint32_t savedSeed;
+    static void saveShowState()
+    {
+        savedAssets = assets;
+        savedSeed = randomSeed;
+    }
+    static void TearDownTestSuite()
+    {
+        assets = savedAssets;
+        randomSeed = savedSeed;
     }
 };

@@ -10,21 +10,12 @@
 
 namespace {
 
-class Scene5 : public testing::Test {
+class Scene5 : public GrowthSceneTest {
 protected:
-    // The slots and the random state go back as they were for the suites that follow.
-    static inline AssetTable saved;
-    static inline uint32_t savedSeed;
-    static void TearDownTestSuite()
-    {
-        assets = saved;
-        randomSeed = savedSeed;
-    }
     static void SetUpTestSuite()
     {
         ensureGLContext(640, 480);
-        saved = assets;
-        savedSeed = randomSeed;
+        saveShowState();
         AssetTable& a = assets;
         a.glowTexture = a.spriteAtlasC = solidTexture(255, 255, 255, 255);
         a.backdropTexture = a.captionTexture5 = solidTexture(0, 0, 0, 0);

@@ -12,21 +12,12 @@
 
 namespace {
 
-class Scene9 : public testing::Test {
+class Scene9 : public GrowthSceneTest {
 protected:
-    // The slots and the random state go back as they were for the suites that follow.
-    static inline AssetTable saved;
-    static inline uint32_t savedSeed;
-    static void TearDownTestSuite()
-    {
-        assets = saved;
-        randomSeed = savedSeed;
-    }
     static void SetUpTestSuite()
     {
         ensureGLContext(640, 480);
-        saved = assets;
-        savedSeed = randomSeed;
+        saveShowState();
         AssetTable& a = assets;
         a.warpTexture2 = solidTexture(200, 40, 20, 255);
         a.spriteAtlasA = a.spiralTexture = solidTexture(255, 255, 255, 255);
