@@ -5,14 +5,27 @@
 #include "common/test_support.h"
 #include "texture/texture.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <jpeglib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <vector>
+
+// A driver whose largest texture is smaller than Mesa's: while fakeMaxTextureSize is set, this
+// binary's glGetIntegerv reports it as GL_MAX_TEXTURE_SIZE and passes every other query on.
+static GLint fakeMaxTextureSize = 0;
+extern "C" void glGetIntegerv(GLenum what, GLint* value)
+{
+    static auto real = (void (*)(GLenum, GLint*))dlsym(RTLD_NEXT, "glGetIntegerv");
+    real(what, value);
+    if (what == GL_MAX_TEXTURE_SIZE && fakeMaxTextureSize > 0)
+        *value = fakeMaxTextureSize;
+}
 
 namespace {
 
@@ -260,7 +273,7 @@ TEST_F(TextureTest, BlurAtlasLevelsAndPairs)
                 dot[((size_t)y * 64 + x) * 3 + c] = 255;
     writeJpeg(dir + "/dot.jpg", 64, 64, dot);
     writeJpeg(dir + "/tiny.jpg", 4, 4, flatRGB(4, 4, 200, 200, 200));
-    writeJpeg(dir + "/half.jpg", 16, 8, flatRGB(16, 8, 9, 9, 9));
+    writeJpeg(dir + "/half.jpg", 64, 32, flatRGB(64, 32, 9, 9, 9));
 
     Texture* atlas = loadBlurAtlas((dir + "/dot.jpg").c_str(), nullptr, alphaMean, TEX_NO_MIPMAP);
     EXPECT_EQ(atlas->width, 128);
@@ -302,7 +315,7 @@ TEST_F(TextureTest, BlurAtlasLevelsAndPairs)
                                   (dir + "/half.jpg").c_str(), nullptr, nullptr, 0),
                 ::testing::ExitedWithCode(1), "erikokosii texturei: .*half.jpg");
     EXPECT_EXIT(loadBlurAtlas((dir + "/half.jpg").c_str(), nullptr, nullptr, 0),
-                ::testing::ExitedWithCode(1), "half.jpg: a sprite must be a square .*16x8");
+                ::testing::ExitedWithCode(1), "half.jpg: a sprite must be a square .*64x32");
 }
 
 TEST_F(TextureTest, BadFilesEndWithTheirName)
@@ -340,6 +353,30 @@ TEST_F(TextureTest, BadFilesEndWithTheirName)
     huge[sof + 7] = (char)0xff, huge[sof + 8] = (char)0xdc;   // width 65500
     EXPECT_EQ(decodeJpegMemory((const uint8_t*)huge.data(), huge.size(), &w, &h, error), nullptr);
     EXPECT_NE(std::strstr(error, "65500"), nullptr) << error;
+}
+
+TEST_F(TextureTest, TexturesBeyondTheDriverLimitAreRefused)
+{
+    std::string dir = makeTempDir("tex_limit");
+    writeJpeg(dir + "/wide.jpg", 200, 100, flatRGB(200, 100, 1, 2, 3));
+    writeJpeg(dir + "/tall.jpg", 100, 200, flatRGB(100, 200, 1, 2, 3));
+    writeJpeg(dir + "/sprite.jpg", 64, 64, flatRGB(64, 64, 1, 2, 3));
+    std::string wide = dir + "/wide.jpg", tall = dir + "/tall.jpg", sprite = dir + "/sprite.jpg";
+    // Padded to 256x128 it loads on a driver whose limit is 256; padded to 128x256, not.
+    fakeMaxTextureSize = 256;
+    Texture* fits = loadTexture(wide.c_str(), nullptr, nullptr, Vec3{1, 1, 1}, TEX_NO_MIPMAP);
+    fakeMaxTextureSize = 0;
+    EXPECT_EQ(levelCount(fits->name), 1);
+    EXPECT_EXIT((fakeMaxTextureSize = 128,
+                 loadTexture(tall.c_str(), nullptr, nullptr, Vec3{1, 1, 1}, 0)),
+                ::testing::ExitedWithCode(1), "tall.jpg: a 128x256 texture .* 128");
+    // A 64x64 sprite makes a 128x128 atlas, a pair of them 256x128.
+    EXPECT_EXIT((fakeMaxTextureSize = 64, loadBlurAtlas(sprite.c_str(), nullptr, nullptr, 0)),
+                ::testing::ExitedWithCode(1), "sprite.jpg: a 128x128 texture .* 64");
+    EXPECT_EXIT((fakeMaxTextureSize = 128,
+                 loadBlurAtlasPair(sprite.c_str(), nullptr, nullptr, sprite.c_str(), nullptr,
+                                   nullptr, 0)),
+                ::testing::ExitedWithCode(1), "sprite.jpg: a 256x128 texture .* 128");
 }
 
 TEST_F(TextureTest, GeneratedTexturesAndTheChain)
