@@ -110,6 +110,36 @@ GLuint uploadImage(int w, int h, std::vector<uint8_t> pixels)
     return name;
 }
 
+// The next level by the filter's definition, in double precision: output texel (i, j) is the
+// 16-tap sum over source rows 2j - 7 .. 2j + 8 and columns 2i - 7 .. 2i + 8, colour in the
+// squared domain, texels outside the image counting as zero; a side of 1 is kept.
+std::vector<uint8_t> referenceHalving(const std::vector<uint8_t>& px, int w, int h)
+{
+    buildDownsampleKernel();
+    auto weight = [](int side, int out, int src) -> double {
+        if (side == 1)
+            return 1.0;
+        int k = 2 * out + 8 - src;
+        return k >= 0 && k < 16 ? DOWNSAMPLE_KERNEL[k] : 0.0;
+    };
+    int w2 = std::max(w / 2, 1), h2 = std::max(h / 2, 1);
+    std::vector<uint8_t> out((size_t)w2 * h2 * 4);
+    for (int j = 0; j < h2; j++)
+        for (int i = 0; i < w2; i++)
+            for (int c = 0; c < 4; c++) {
+                double v = 0;
+                for (int y = 0; y < h; y++)
+                    for (int x = 0; x < w; x++) {
+                        double b = px[((size_t)y * w + x) * 4 + c] / 255.0;
+                        v += weight(h, j, y) * weight(w, i, x) * (c < 3 ? b * b : b);
+                    }
+                if (c < 3)
+                    v = std::sqrt(std::max(v, 0.0));
+                out[((size_t)j * w2 + i) * 4 + c] = (uint8_t)std::clamp((int)(v * 255.9), 0, 255);
+            }
+    return out;
+}
+
 struct TextureTest : ::testing::Test {
     void SetUp() override
     {
@@ -181,6 +211,32 @@ TEST_F(TextureTest, UploadMakesEveryLevelDownToOneTexel)
     EXPECT_EQ(w, 2);
     EXPECT_EQ(h, 1);
     EXPECT_EQ(scratchUsed(), 0u);
+}
+
+TEST_F(TextureTest, UploadedLevelsAreTheFilteredLevelAbove)
+{
+    // Bytes that differ in every texel and channel, on a non-square image, so a shifted centre,
+    // swapped passes or mixed channels all show.
+    int w = 32, h = 8;
+    std::vector<uint8_t> px((size_t)w * h * 4);
+    for (size_t i = 0; i < px.size(); i++)
+        px[i] = (uint8_t)((i * 2654435761u) >> 24);
+    GLuint name = uploadImage(w, h, px);
+    Texture t{name, 1, 1, 1, w, h, 0, 1};
+    ASSERT_EQ(levelCount(name), 6);   // 32x8 16x4 8x2 4x1 2x1 1x1
+    std::vector<uint8_t> above = readLevel(&t, 0);
+    EXPECT_EQ(above, px);
+    for (int level = 1; level < 6; level++) {
+        int lw, lh;
+        std::vector<uint8_t> got = readLevel(&t, level, &lw, &lh);
+        std::vector<uint8_t> want = referenceHalving(above, w, h);
+        w = std::max(w / 2, 1), h = std::max(h / 2, 1);
+        ASSERT_EQ(lw, w);
+        ASSERT_EQ(lh, h);
+        for (size_t i = 0; i < want.size(); i++)
+            ASSERT_NEAR(got[i], want[i], 1) << "level " << level << " byte " << i;
+        above = got;
+    }
 }
 
 TEST(HalveImage, TruncatedAverageAndZeroedTail)
