@@ -516,6 +516,77 @@ TEST(Smoke, CircleDensityAndRandomDraws)
     EXPECT_LT(mean, 90);
 }
 
+TEST_F(TextureTest, SmokeLevelsAreBoxFilteredFromTheImage)
+{
+    randomSeed = 21;
+    shuffleNoisePermutation();
+    Texture* t = makeSolidTexture(128, 128, 9, 9, 9, 255, Vec3{1, 1, 1}, 0);
+    uint32_t seed = randomSeed;
+    std::vector<uint8_t> image(128 * 128 * 4);
+    computeSmokeImage(1.5f, image.data());
+    randomSeed = seed;
+    generateTexture(t, 1.5f);
+    EXPECT_EQ(t->width, 128);
+    EXPECT_EQ(t->flags, 0u);
+    ASSERT_EQ(levelCount(t->name), 8);
+    std::vector<uint8_t> above = readLevel(t, 0);
+    EXPECT_EQ(above, image);
+    // Each smaller level: every byte the sum of its four source bytes shifted right by 2.
+    for (int level = 1, n = 64; level < 8; level++, n /= 2) {
+        int lw, lh;
+        std::vector<uint8_t> got = readLevel(t, level, &lw, &lh);
+        ASSERT_EQ(lw, n);
+        ASSERT_EQ(lh, n);
+        for (int y = 0; y < n; y++)
+            for (int x = 0; x < n; x++)
+                for (int c = 0; c < 4; c++) {
+                    auto src = [&](int dx, int dy) {
+                        return above[((size_t)(2 * y + dy) * 2 * n + 2 * x + dx) * 4 + c];
+                    };
+                    ASSERT_EQ(got[((size_t)y * n + x) * 4 + c],
+                              (src(0, 0) + src(1, 0) + src(0, 1) + src(1, 1)) >> 2)
+                        << "level " << level << " at " << x << "," << y;
+                }
+        above = got;
+    }
+    EXPECT_GT(*std::max_element(above.begin(), above.end()), 0);   // the 1x1 level has smoke
+}
+
+TEST_F(TextureTest, ThinSmokeIsEmpty)
+{
+    // At time 0 every lookup chain of this table ends at entry 200 + the column's lattice cell:
+    // the first two cells are dense, the rest are 0. From column 64 on no octave reaches, and
+    // the noise sum minus the grain is zero or negative: nothing there, not a hard speck.
+    std::fill(std::begin(noisePermutation), std::end(noisePermutation), 0);
+    noisePermutation[0] = noisePermutation[1] = 100;
+    std::fill(noisePermutation + 100, noisePermutation + 134, 200);
+    noisePermutation[200] = noisePermutation[201] = 1023;
+    std::vector<uint8_t> px(128 * 128 * 4);
+    randomSeed = 8;
+    computeSmokeImage(0.0f, px.data());
+    int densest = 0;
+    for (int i = 0; i < 128; i++)
+        for (int j = 0; j < 128; j++) {
+            uint8_t a = px[((size_t)i * 128 + j) * 4 + 3];
+            if (j >= 64) {
+                ASSERT_EQ(a, 0) << i << "," << j;
+            }
+            densest = std::max<int>(densest, a);
+        }
+    EXPECT_EQ(densest, 255);
+
+    // Noise 80 everywhere: a sum of 99 less the grain, far too little to reach the density the
+    // normalisation divides by. The whole texture is empty, every level.
+    std::fill(std::begin(noisePermutation), std::end(noisePermutation), 80);
+    Texture* t = makeSolidTexture(128, 128, 9, 9, 9, 255, Vec3{1, 1, 1}, 0);
+    generateTexture(t, 0.5f);
+    for (int level = 0; level < 8; level++)
+        for (uint8_t b : readLevel(t, level))
+            ASSERT_EQ(b, 0) << "level " << level;
+    randomSeed = 1;
+    shuffleNoisePermutation();
+}
+
 // Reads one pixel of the picture just shown (front buffer) or being drawn (back buffer).
 static std::vector<uint8_t> pixelAt(GLenum buffer, int x, int y)
 {
