@@ -197,6 +197,21 @@ TEST_F(ShowClockDeathTest, MusicThatCannotPlayEndsTheProgramNamingTheFile)
         ::testing::ExitedWithCode(0), "");
 }
 
+// Without a sound device the library's own text ends the program, before the file is looked at.
+TEST_F(ShowClockDeathTest, NoSoundDeviceEndsTheProgramWithTheLibrarysText)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    setenv("ORVANTI_NO_MESSAGE_BOX", "1", 1);
+    std::string missing = makeTempDir("nodevice") + "/missing.ogg";
+    EXPECT_EXIT(
+        {
+            setenv("SDL_AUDIODRIVER", "no_such_driver", 1);
+            programOptions.mute = false;
+            openMusic(missing.c_str(), 125.0f, 0);
+        },
+        ::testing::ExitedWithCode(1), "Error initializing output device\\.");
+}
+
 TEST_F(ShowClockDeathTest, AnOldSoundLibraryIsRefusedBeforeAnySound)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
