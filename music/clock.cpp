@@ -9,9 +9,11 @@
 
 #include <SDL.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 float musicTempo = 0.0f;
@@ -43,29 +45,51 @@ CaptureClock captureClock;
     fatalError(text);
 }
 
-// The whole file into musicData; false when it cannot be read whole. Missing files are fatal.
+[[noreturn]] void failUnreadable(const char* fileName, int error)
+{
+    FSOUND_Close();
+    char text[1024];
+    std::snprintf(text, sizeof text, "%s: not a playable music stream (cannot be read: %s)",
+                  fileName, std::strerror(error));
+    fatalError(text);
+}
+
+// The whole file into musicData; returns its length. A missing file is "not found"; one that is
+// there but cannot be read (no permission, a folder, a failing read) says why. All are fatal.
 long readMusicFile(const char* fileName)
 {
     FILE* file = std::fopen(fileName, "rb");
-    if (!file)
-        failWithPath("%s not found", fileName);
+    if (!file) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            failWithPath("%s not found", fileName);
+        failUnreadable(fileName, errno);
+    }
+    // A folder opens as well and may claim any length: only a read tells.
+    errno = 0;
+    bool readable = std::fgetc(file) != EOF || !std::ferror(file);
     long length = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0)
+    if (readable && std::fseek(file, 0, SEEK_END) == 0)
         length = std::ftell(file);
     if (length < 0 || std::fseek(file, 0, SEEK_SET) != 0) {
+        int error = errno ? errno : EIO;
         std::fclose(file);
-        return -1;
+        failUnreadable(fileName, error);
     }
     // The previous block goes only once its stream is closed; a stream may still play from it.
     if (!musicStream)
         std::free(musicData);
     musicData = static_cast<unsigned char*>(std::malloc(length > 0 ? (size_t)length : 1));
+    if (!musicData) {
+        std::fclose(file);
+        failUnreadable(fileName, ENOMEM);
+    }
+    errno = 0;
     size_t got = length > 0 ? std::fread(musicData, 1, (size_t)length, file) : 0;
-    bool readError = std::ferror(file) != 0;
+    int error = std::ferror(file) ? (errno ? errno : EIO) : 0;
     std::fclose(file);
-    if (readError || got != (size_t)length)
-        return -1;
-    return length;
+    if (error)
+        failUnreadable(fileName, error);
+    return (long)got;   // a file cut short meanwhile: the stream decides what it is worth
 }
 
 void openStream(const char* fileName, float tempo, int loop, int outputType)
@@ -82,11 +106,10 @@ void openStream(const char* fileName, float tempo, int loop, int outputType)
         fatalError(soundErrorText((unsigned)error));
     }
     long length = readMusicFile(fileName);
-    if (length >= 0)
-        musicStream = FSOUND_Stream_Open(reinterpret_cast<const char*>(musicData),
-                                         loop ? LOOPING_MODE : ONCE_MODE, 0, (int)length);
+    musicStream = FSOUND_Stream_Open(reinterpret_cast<const char*>(musicData),
+                                     loop ? LOOPING_MODE : ONCE_MODE, 0, (int)length);
     // Without a stream the show would stand at time 0 for ever, in silence.
-    if (length < 0 || !musicStream)
+    if (!musicStream)
         failWithPath("%s: not a playable music stream", fileName);
     FSOUND_Stream_SetEndCallback(musicStream, musicCallback, nullptr);
     FSOUND_Stream_SetSyncCallback(musicStream, musicCallback, nullptr);

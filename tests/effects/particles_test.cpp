@@ -85,6 +85,9 @@ TEST(DepthSort, DrawsTheFarthestFirstAndDropsWhatIsNotInFront)
     EXPECT_EQ(keepParticles(normals, 4, EYE, PS_CULL | PS_ALL, indices, kept), 2);
     EXPECT_EQ(indices[0], 2);
     EXPECT_EQ(indices[1], 0);
+    // Culling asked for without normals: what is in front of the eye, as without culling.
+    EXPECT_EQ(keepParticles(nullptr, 4, EYE, PS_CULL | PS_ALL, indices, kept), 3);
+    EXPECT_EQ(std::vector<int32_t>(indices, indices + 3), (std::vector<int32_t>{2, 1, 0}));
 
     // An eye on its own target has nothing in front of it.
     computeParticleKeys(points.data(), 4, TARGET, TARGET);
@@ -97,9 +100,10 @@ struct Quad {
     float corners[12], t0[8], t1[8], colours[16];
 };
 
-// One particle of size 2 x baseSize 1.5 at the origin, brightness 0.8 x baseAlpha 0.5.
+// One particle of size 2 x baseSize 1.5 at the origin, brightness 0.8 x baseAlpha 0.5 unless
+// given. A sprite of -1 passes no sprites array.
 Quad quadFor(float key, int32_t flags, const float* angle = nullptr, int32_t spriteCount = 1,
-             uint8_t sprite = 0)
+             int sprite = 0, float alpha = 0.8f, float blurRange = 0.1f)
 {
     Quad q;
     ParticleQuads out = {q.corners, q.t0, q.t1, q.colours};
@@ -107,9 +111,10 @@ Quad quadFor(float key, int32_t flags, const float* angle = nullptr, int32_t spr
     t.spriteCount = spriteCount;
     Vec3 p = {0.0f, 0.0f, 0.0f};
     int32_t index = 0;
-    float size = 2.0f, alpha = 0.8f;
+    float size = 2.0f;
+    uint8_t spriteByte = (uint8_t)sprite;
     fillParticleQuads(&p, angle, &size, &alpha, &key, &index, 1, {1, 0, 0}, {0, 1, 0}, &t,
-                      &sprite, 0.1f, 1.5f, 0.5f, flags, &out);
+                      sprite < 0 ? nullptr : &spriteByte, blurRange, 1.5f, 0.5f, flags, &out);
     return q;
 }
 
@@ -148,6 +153,10 @@ TEST(ParticleQuads, SpriteOneOfAPairUsesTheRightHalf)
     EXPECT_EQ(blurred.t0[0], 0.5f);
     EXPECT_EQ(blurred.t0[2], 0.75f);
     EXPECT_EQ(quadFor(1.0f, 0, nullptr, 1, 1).t0[0], 0.0f);   // one sprite: bytes ignored
+    // A pair without a sprites array: every particle shows sprite 0, the left half.
+    float left[8] = {0, 0, 0.5f, 0, 0.5f, 1, 0, 1};
+    EXPECT_TRUE(std::equal(left, left + 8, quadFor(1.0f, 0, nullptr, 2, -1).t0));
+    EXPECT_EQ(quadFor(1.0f, PS_DEPTH_BLUR, nullptr, 2, -1).t0[2], 0.25f);
 }
 
 TEST(ParticleQuads, DepthBlurCrossFadesFromOneLevelToTheNext)
@@ -176,6 +185,14 @@ TEST(ParticleQuads, DepthBlurCrossFadesFromOneLevelToTheNext)
         EXPECT_FLOAT_EQ(far.colours[3], 1.0f) << key;
     }
     EXPECT_EQ(quadFor(-2.0f, PS_DEPTH_BLUR).t0[2], BLUR_ATLAS_CELLS[0][2]);   // behind: sharp
+
+    // Brightness above 1 can use up all of C (alpha 2, halfway from level 1 to 2): the colours
+    // stay finite, with all of the weight on the farther cell.
+    Quad over = quadFor(0.25f, PS_DEPTH_BLUR, nullptr, 1, 0, 4.0f, 0.5f);
+    EXPECT_TRUE(std::equal(over.t1, over.t1 + 8, BLUR_ATLAS_CELLS[2]));
+    EXPECT_EQ(over.colours[3], 0.0f);
+    for (float c : over.colours)
+        EXPECT_TRUE(std::isfinite(c)) << c;
 }
 
 namespace {
@@ -270,16 +287,20 @@ TEST(ParticleDraw, MoreThanTheKeyArrayHolds)
 TEST(ParticleDraw, DepthBlurShowsTheMixOfTwoCells)
 {
     // Brightness 0.8: at key 1 all of cell 0; at key 1.25 (blurRange 0.1) half of 2 and 3.
-    for (auto [key, grey] : {std::pair{1.0f, 20.0f}, std::pair{1.25f, 70.0f}}) {
+    // Brightness 2 halfway from level 1 to 2 (key 0.25, blurRange 0.5) takes all of C: cell 2.
+    struct Case {
+        float key, alpha, blurRange, expected;
+    } cases[] = {{1.0f, 0.8f, 0.1f, 0.8f * 20}, {1.25f, 0.8f, 0.1f, 0.8f * 70},
+                 {0.25f, 2.0f, 0.5f, 60}};
+    for (const Case& c : cases) {
         Texture atlas = cameraAndGreyAtlas();
-        std::vector<Vec3> one = atKeys({key});
-        float alpha = 0.8f;
-        drawParticles(one.data(), nullptr, nullptr, nullptr, &alpha, 1, EYE, TARGET, &atlas,
-                      nullptr, 0.1f, 4.0f, 1.0f, PS_DEPTH_BLUR, 0);
+        std::vector<Vec3> one = atKeys({c.key});
+        drawParticles(one.data(), nullptr, nullptr, nullptr, &c.alpha, 1, EYE, TARGET, &atlas,
+                      nullptr, c.blurRange, 4.0f, 1.0f, PS_DEPTH_BLUR, 0);
         uint8_t pixel[4];
         glReadPixels(320, 240, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
-        EXPECT_NEAR(pixel[0], alpha * grey, 3.0f) << key;
-        EXPECT_NEAR(pixel[2], alpha * grey, 3.0f) << key;
+        EXPECT_NEAR(pixel[0], c.expected, 3.0f) << c.key;
+        EXPECT_NEAR(pixel[2], c.expected, 3.0f) << c.key;
     }
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }

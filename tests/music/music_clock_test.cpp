@@ -179,6 +179,19 @@ TEST_F(ShowClockDeathTest, MusicThatCannotPlayEndsTheProgramNamingTheFile)
     EXPECT_EXIT(openMusic(bytes.c_str(), 125.0f, 0), ::testing::ExitedWithCode(1),
                 "noise\\.ogg: not a playable music stream");
 
+    // There, but not to be read: a folder in its place, or a file without read permission (which
+    // does not stop root, so that case is left out when the file reads anyway).
+    std::string folder = dir + "/folder.ogg";
+    std::filesystem::create_directory(folder);
+    EXPECT_EXIT(openMusic(folder.c_str(), 125.0f, 0), ::testing::ExitedWithCode(1),
+                "folder\\.ogg: not a playable music stream \\(cannot be read: Is a directory\\)");
+    std::string locked = writeFile(dir + "/locked.ogg", makeClickStream(1.0));
+    std::filesystem::permissions(locked, std::filesystem::perms::none);
+    if (!std::ifstream(locked)) {
+        EXPECT_EXIT(openMusic(locked.c_str(), 125.0f, 0), ::testing::ExitedWithCode(1),
+                    "locked\\.ogg: not a playable music stream \\(cannot be read: Permission");
+    }
+
     // A stream cut off in its audio opens, plays what it has and ends like a whole one.
     std::vector<unsigned char> whole = makeClickStream(20.0);
     whole.resize(whole.size() * 3 / 4);
@@ -195,6 +208,21 @@ TEST_F(ShowClockDeathTest, MusicThatCannotPlayEndsTheProgramNamingTheFile)
             std::exit(ended ? 0 : 3);
         },
         ::testing::ExitedWithCode(0), "");
+}
+
+// Without a sound device the library's own text ends the program, before the file is looked at.
+TEST_F(ShowClockDeathTest, NoSoundDeviceEndsTheProgramWithTheLibrarysText)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    setenv("ORVANTI_NO_MESSAGE_BOX", "1", 1);
+    std::string missing = makeTempDir("nodevice") + "/missing.ogg";
+    EXPECT_EXIT(
+        {
+            setenv("SDL_AUDIODRIVER", "no_such_driver", 1);
+            programOptions.mute = false;
+            openMusic(missing.c_str(), 125.0f, 0);
+        },
+        ::testing::ExitedWithCode(1), "Error initializing output device\\.");
 }
 
 TEST_F(ShowClockDeathTest, AnOldSoundLibraryIsRefusedBeforeAnySound)

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <string>
 #include <thread>
 
 namespace {
@@ -98,6 +100,36 @@ TEST(SoundLibrary, RefusesCallsOutOfOrderAndBadStreams)
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(FSOUND_Stream_GetLengthMs(s), 1000);
     EXPECT_TRUE(FSOUND_Stream_Close(s));
+    FSOUND_Close();
+}
+
+// No device to be had: Init fails with error 3 and leaves the library closed, so that it can be
+// set up again; the null output needs no device at all.
+TEST(SoundLibrary, InitWithoutADeviceFailsAndLeavesTheLibraryClosed)
+{
+    struct BadDriver {
+        const char* old = std::getenv("SDL_AUDIODRIVER");
+        std::string saved = old ? old : "";
+        BadDriver() { setenv("SDL_AUDIODRIVER", "no_such_driver", 1); }
+        ~BadDriver()
+        {
+            if (old)
+                setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
+            else
+                unsetenv("SDL_AUDIODRIVER");
+        }
+    };
+    {
+        BadDriver bad;
+        FSOUND_SetOutput(FSOUND_OUTPUT_DSOUND);
+        EXPECT_FALSE(FSOUND_Init(44100, 32, FSOUND_INIT_ACCURATEVULEVELS));
+        EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_INIT);
+        EXPECT_TRUE(FSOUND_SetOutput(FSOUND_OUTPUT_NOSOUND)) << "left initialised";
+        EXPECT_TRUE(FSOUND_Init(44100, 32, 0)) << FSOUND_GetError();
+        FSOUND_Close();
+    }
+    FSOUND_SetOutput(FSOUND_OUTPUT_DSOUND);
+    EXPECT_TRUE(FSOUND_Init(44100, 32, 0)) << FSOUND_GetError();
     FSOUND_Close();
 }
 

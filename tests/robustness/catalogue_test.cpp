@@ -315,6 +315,13 @@ TEST_F(Catalogue, UnplayableMusicIsNamed)
         expectFatal(r, data.dir() + "/" + MUSIC, "not a playable music stream", c.label);
         data.expectNothingWritten(c.label);
     }
+    // A folder in its place opens, but cannot be read.
+    BrokenData data;
+    data.remove(MUSIC);
+    fs::create_directory(data.dir() + "/" + MUSIC);
+    expectFatal(data.run({}), data.dir() + "/" + MUSIC, "cannot be read: Is a directory",
+                "folder");
+    data.expectNothingWritten("folder");
 }
 
 TEST_F(Catalogue, CutMusicPlaysWhatItHasAndEnds)
