@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -24,19 +26,35 @@ const uint8_t* at(const std::vector<uint8_t>& px, int x, int y)
     return &px[((size_t)y * displaySettings.width + x) * 4];
 }
 
-// A 2 x 2 texture: red, green on the top row, blue, white below.
-Texture* quadrants()
+// An RGBA texture from its texels, row 0 at t = 0, sampled without mipmaps.
+Texture* textureFrom(int w, int h, const std::vector<uint8_t>& rgba)
 {
-    std::vector<uint8_t> rgba = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255};
     Texture* t = new Texture{};
     glGenTextures(1, &t->name);
     glBindTexture(GL_TEXTURE_2D, t->name);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    t->width = t->height = 2;
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    t->width = w;
+    t->height = h;
     t->scaleS = t->scaleT = t->scaleR = 1;
     t->flags = TEX_NO_MIPMAP;
     t->spriteCount = 1;
     return t;
+}
+
+// A 2 x 2 texture: red, green on the top row, blue, white below.
+Texture* quadrants()
+{
+    return textureFrom(2, 2, {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255});
+}
+
+// Every texel (i, j) a colour of its own: red 30 + 60 i, green 30 + 60 j.
+Texture* grid4()
+{
+    std::vector<uint8_t> rgba;
+    for (int j = 0; j < 4; j++)
+        for (int i = 0; i < 4; i++)
+            rgba.insert(rgba.end(), {(uint8_t)(30 + 60 * i), (uint8_t)(30 + 60 * j), 200, 255});
+    return textureFrom(4, 4, rgba);
 }
 
 struct ScreenPasses : ::testing::Test {
@@ -67,20 +85,119 @@ TEST_F(ScreenPasses, ImageLayerIsUprightAndClampedZoomShrinksIt)
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
 
-TEST_F(ScreenPasses, InsetMagnifiesTheCentreAndBlendsFollowTheFlags)
+TEST_F(ScreenPasses, WholeTexturePassesBlendByTheirFormulas)
 {
-    Texture* t = makeSolidTexture(4, 4, 100, 100, 100, 255, Vec3{1, 1, 1}, TEX_NO_MIPMAP);
-    float grey[4] = {0.2f, 0.2f, 0.2f, 1};
-    beginFrame(&defaultClearColour);
-    fillScreen(grey, RENDER_NO_DEPTH);
-    drawScreenTexture(t, 1.0f, RENDER_ADD);
-    std::vector<uint8_t> px = readScreen();
-    EXPECT_NEAR(at(px, 320, 240)[0], 51 + 100, 3);
-    drawScreenTextureInset(t, 0.5f, 0.25f, RENDER_MUL);
-    px = readScreen();
-    EXPECT_NEAR(at(px, 320, 240)[0], 151 * 50 / 255, 3);
+    // Source s = texel x brightness in every channel, its alpha a likewise; d the picture below.
+    const uint8_t texel[4] = {128, 64, 191, 128};
+    Texture* t = makeSolidTexture(4, 4, texel[0], texel[1], texel[2], texel[3], Vec3{1, 1, 1},
+                                  TEX_NO_MIPMAP);
+    const float below[4] = {0.6f, 0.4f, 0.2f, 1}, brightness = 0.8f;
+    using Blend = float (*)(float s, float a, float d);
+    struct Row {
+        const char* name;
+        RenderFlags flags;
+        Blend blend;
+    } rows[] = {
+        {"add", RENDER_ADD, [](float s, float, float d) { return s + d; }},
+        {"multiply-inverse", RENDER_MUL_INVERSE,
+         [](float s, float, float d) { return d * (1 - s); }},
+        {"multiply", RENDER_MUL, [](float s, float, float d) { return d * s; }},
+        {"alpha", RENDER_ALPHA_BLEND,
+         [](float s, float a, float d) { return s * a + d * (1 - a); }},
+        {"screen", RENDER_SCREEN, [](float s, float, float d) { return s + d * (1 - s); }},
+        {"replace", 0, [](float s, float, float) { return s; }},
+        // The first bit in the order above wins.
+        {"add first", RENDER_ADD | RENDER_MUL_INVERSE | RENDER_MUL | RENDER_SCREEN,
+         [](float s, float, float d) { return s + d; }},
+        {"multiply-inverse first", RENDER_MUL_INVERSE | RENDER_MUL | RENDER_ALPHA_BLEND,
+         [](float s, float, float d) { return d * (1 - s); }},
+        {"alpha before screen", RENDER_ALPHA_BLEND | RENDER_SCREEN,
+         [](float s, float a, float d) { return s * a + d * (1 - a); }},
+    };
+    const float a = texel[3] / 255.0f * brightness;
+    for (const Row& row : rows)
+        for (bool inset : {false, true}) {
+            beginFrame(&defaultClearColour);
+            fillScreen(below, RENDER_NO_DEPTH);
+            if (inset)
+                drawScreenTextureInset(t, brightness, 0.25f, row.flags);
+            else
+                drawScreenTexture(t, brightness, row.flags);
+            std::vector<uint8_t> px = readScreen();
+            for (int c = 0; c < 3; c++) {
+                float want = clamp01(row.blend(texel[c] / 255.0f * brightness, a, below[c]));
+                EXPECT_NEAR(at(px, 320, 240)[c], want * 255, 3)
+                    << row.name << (inset ? " inset" : "") << ", channel " << c;
+            }
+        }
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
+
+TEST_F(ScreenPasses, InsetWithoutMarginIsTheWholeTextureAndAQuarterZoomsIntoTheCentre)
+{
+    Texture* t = grid4();
+    beginFrame(&defaultClearColour);
+    drawScreenTexture(t, 1, TEX_NEAREST);
+    std::vector<uint8_t> whole = readScreen();
+    EXPECT_NEAR(at(whole, 2, 62)[0], 30, 2);   // texel (0, 0) in the lower left
+    EXPECT_NEAR(at(whole, 637, 417)[1], 210, 2);
+    beginFrame(&defaultClearColour);
+    drawScreenTextureInset(t, 1, 0.0f, TEX_NEAREST);
+    EXPECT_TRUE(readScreen() == whole);
+
+    // Margin 0.25: the centre 2 x 2 texels fill the letterbox (rows 60 to 419).
+    beginFrame(&defaultClearColour);
+    drawScreenTextureInset(t, 1, 0.25f, TEX_NEAREST);
+    std::vector<uint8_t> px = readScreen();
+    struct {
+        int x, y, i, j;
+    } probes[] = {{2, 62, 1, 1},    {318, 238, 1, 1}, {322, 242, 2, 2},
+                  {637, 417, 2, 2}, {160, 330, 1, 2}, {480, 150, 2, 1}};
+    for (const auto& p : probes) {
+        EXPECT_NEAR(at(px, p.x, p.y)[0], 30 + 60 * p.i, 2) << p.x << ", " << p.y;
+        EXPECT_NEAR(at(px, p.x, p.y)[1], 30 + 60 * p.j, 2) << p.x << ", " << p.y;
+    }
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}
+
+namespace {
+
+std::vector<uint8_t> readTexture(const Texture& t)
+{
+    std::vector<uint8_t> px((size_t)t.width * t.height * 4);
+    glBindTexture(GL_TEXTURE_2D, t.name);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+    return px;
+}
+
+// The largest difference in red, green or blue between a level and the 2 x 2 box average of
+// the w x h level before it.
+int worstHalvingError(const std::vector<uint8_t>& big, int w, int h,
+                      const std::vector<uint8_t>& small)
+{
+    int worst = 0;
+    for (int y = 0; y < h / 2; y++)
+        for (int x = 0; x < w / 2; x++)
+            for (int c = 0; c < 3; c++) {
+                auto texel = [&](int bx, int by) { return big[((size_t)by * w + bx) * 4 + c]; };
+                int sum = texel(2 * x, 2 * y) + texel(2 * x + 1, 2 * y) + texel(2 * x, 2 * y + 1) +
+                          texel(2 * x + 1, 2 * y + 1);
+                int got = small[((size_t)y * (w / 2) + x) * 4 + c];
+                worst = std::max(worst, std::abs(got * 4 - sum) / 4);
+            }
+    return worst;
+}
+
+ScreenChain& sharedChain()
+{
+    renderTargetWidth = 512;
+    renderTargetHeight = 256;
+    static ScreenChain chain = makeScreenCopyChain();
+    return chain;
+}
+
+}   // namespace
 
 TEST(GlowChainLevels, WeightsAndTaps)
 {
@@ -105,9 +222,7 @@ TEST(GlowChainLevels, WeightsAndTaps)
 
 TEST_F(ScreenPasses, GlowChainOfAFlatPictureComesBackBrighter)
 {
-    renderTargetWidth = 512;
-    renderTargetHeight = 256;
-    ScreenChain chain = makeScreenCopyChain();
+    ScreenChain& chain = sharedChain();
     float grey[4] = {0.1f, 0.1f, 0.1f, 1};
     beginFrame(&defaultClearColour);
     fillScreen(grey, RENDER_TO_TEXTURE | RENDER_NO_DEPTH);
@@ -120,5 +235,71 @@ TEST_F(ScreenPasses, GlowChainOfAFlatPictureComesBackBrighter)
     drawGlowChainFrom(&chain, 1.0f, 0);
     px = readScreen();
     EXPECT_EQ(at(px, 320, 240)[0], 0);
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}
+
+
+TEST_F(ScreenPasses, GlowChainWithoutSpreadHalvesEveryLevelUnblurred)
+{
+    ScreenChain& chain = sharedChain();
+    ASSERT_EQ(chain.count, 8);
+    // 16 x 8 texels with colours of their own, 32 x 32 pixels each in the corner.
+    auto colour = [](int i, int j) {
+        return std::vector<uint8_t>{(uint8_t)(16 * i + 8), (uint8_t)(32 * j + 16),
+                                    (uint8_t)((7 * i + 13 * j) % 16 * 16), 255};
+    };
+    std::vector<uint8_t> rgba;
+    for (int j = 0; j < 8; j++)
+        for (int i = 0; i < 16; i++) {
+            std::vector<uint8_t> c = colour(i, j);
+            rgba.insert(rgba.end(), c.begin(), c.end());
+        }
+    Texture* picture = textureFrom(16, 8, rgba);
+    for (bool zoom : {false, true}) {
+        beginFrame(&defaultClearColour);
+        drawScreenTexture(picture, 1, RENDER_TO_TEXTURE | TEX_NEAREST);
+        if (zoom)
+            buildGlowChainZoom(&chain, 0, 0.0f, whiteTint);
+        else
+            buildGlowChainDisc(&chain, 0, 0.0f, whiteTint);
+        std::vector<uint8_t> level = readTexture(chain.textures[0]);
+        for (int j = 0; j < 8; j++)
+            for (int i = 0; i < 16; i++)
+                for (int c = 0; c < 3; c++)
+                    ASSERT_EQ(level[((size_t)(32 * j + 16) * 512 + 32 * i + 16) * 4 + c],
+                              colour(i, j)[c]);
+        for (int k = 1; k < chain.count; k++) {
+            std::vector<uint8_t> next = readTexture(chain.textures[k]);
+            EXPECT_LE(worstHalvingError(level, 512 >> (k - 1), 256 >> (k - 1), next), 2)
+                << (zoom ? "zoom" : "disc") << ", level " << k;
+            level = std::move(next);
+        }
+        // The 4 x 2 level still shows the red ramp across.
+        EXPECT_GT(level[3 * 4] - level[0], 150);
+    }
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}
+
+TEST_F(ScreenPasses, GlowChainOfOneLevelOnlyCopiesTheCorner)
+{
+    ScreenChain& chain = sharedChain();
+    beginFrame(&defaultClearColour);
+    drawScreenTexture(grid4(), 1, RENDER_TO_TEXTURE | TEX_NEAREST);
+    buildGlowChainDisc(&chain, 0, 0.0f, whiteTint);
+    std::vector<uint8_t> levelOne = readTexture(chain.textures[1]);
+
+    float grey[4] = {0.2f, 0.2f, 0.2f, 1};
+    beginFrame(&defaultClearColour);
+    fillScreen(grey, RENDER_TO_TEXTURE | RENDER_NO_DEPTH);
+    ScreenChain one = chain;
+    one.count = 1;
+    buildGlowChainDisc(&one, 1, 2.0f, greyTint);
+    std::vector<uint8_t> levelZero = readTexture(chain.textures[0]);
+    EXPECT_NEAR(levelZero[0], 51, 1);
+    EXPECT_NEAR(levelZero[(256 * 512 - 1) * 4], 51, 1);
+    EXPECT_TRUE(readTexture(chain.textures[1]) == levelOne);
+    // Nothing was drawn into the corner either.
+    std::vector<uint8_t> px = readScreen();
+    EXPECT_NEAR(at(px, 10, 10)[0], 51, 1);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 TEST(TickEnvelopes, FlashesOnTheTickTable)
@@ -62,26 +64,56 @@ TEST(RippleWarps, MapTheGridIntoTheMiddleOfTheTexture)
     }
 }
 
-TEST(WindowTable, EveryWindowAndItsLocalTime)
+TEST(WindowTable, EveryWindowFromItsStartToItsEnd)
 {
-    struct Case {
-        float t;
+    // Half-open windows; each local time is worked out in double and handed over as a float.
+    struct Window {
+        float start, end;
         int scene;
-        float local;
-    } cases[] = {
-        {-1.0f, 1, -1.0f},     {5.9999f, 1, 5.9999f}, {6.0f, 2, 0.0f},       {9.5f, 3, 0.0f},
-        {13.8f, 4, 13.8f},     {14.0f, 5, 14.0f},     {19.0f, 6, 1.0f},      {21.0f, 7, 1.0f},
-        {22.0f, 8, 0.0f},      {28.25f, 9, -0.25f},   {32.3f, 4, 32.3f},     {33.0f, 10, 0.5f},
-        {34.5f, 11, 0.0f},     {39.0f, 4, 38.625f},   {39.5f, 0, 39.5f},     {120.0f, 0, 120.0f},
+        double (*local)(double t);
+    } windows[] = {
+        {-INFINITY, 6.0f, 1, [](double t) { return t; }},
+        {6.0f, 9.5f, 2, [](double t) { return t - 6; }},
+        {9.5f, 13.75f, 3, [](double t) { return t - 9.5; }},
+        {13.75f, 14.0f, 4, [](double t) { return t; }},
+        {14.0f, 18.0f, 5, [](double t) { return t; }},
+        {18.0f, 20.0f, 6, [](double t) { return t - 18; }},
+        {20.0f, 22.0f, 7, [](double t) { return t - 20; }},
+        {22.0f, 28.25f, 8, [](double t) { return t - 22; }},
+        {28.25f, 32.25f, 9, [](double t) { return t - 28.5; }},
+        {32.25f, 32.5f, 4, [](double t) { return t; }},
+        {32.5f, 34.5f, 10, [](double t) { return t - 32.5; }},
+        {34.5f, 38.5f, 11, [](double t) { return t - 34.5; }},
+        {38.5f, 39.5f, 4, [](double t) { return (t - 38.5) * 0.25 + 38.5; }},
     };
-    for (const Case& c : cases) {
-        SceneCall call = sceneCallAt(c.t);
-        EXPECT_EQ(call.scene, c.scene) << c.t;
-        EXPECT_FLOAT_EQ(call.local, c.local) << c.t;
-        EXPECT_EQ(call.time, c.t);
-        EXPECT_EQ(call.capture, 0);
-        EXPECT_EQ(sceneAtTime(c.t), c.scene);
+    auto check = [](float t, int scene, float local) {
+        SceneCall call = sceneCallAt(t);
+        EXPECT_EQ(call.scene, scene) << t;
+        if (scene) {
+            EXPECT_EQ(call.local, local) << t;
+        }
+        EXPECT_EQ(call.time, t) << t;
+        EXPECT_EQ(call.capture, 0) << t;
+        EXPECT_EQ(sceneAtTime(t), scene) << t;
+    };
+    for (const Window& w : windows) {
+        // The start and the float just above it open this window; the float just below the end
+        // still belongs to it; the end itself opens the next row.
+        std::vector<float> inside = {std::nextafter(w.end, -INFINITY)};
+        if (std::isfinite(w.start))
+            inside.insert(inside.end(), {w.start, std::nextafter(w.start, INFINITY)});
+        for (float t : inside)
+            check(t, w.scene, (float)w.local(t));
     }
+    for (float t : {39.5f, std::nextafter(39.5f, INFINITY), 120.0f})
+        check(t, 0, 0);
+
+    // The named cases, by value.
+    check(-1.0f, 1, -1.0f);
+    check(5.9999f, 1, 5.9999f);
+    check(6.0f, 2, 0.0f);
+    check(28.25f, 9, -0.25f);
+    check(39.0f, 4, 38.625f);
 }
 
 namespace {
@@ -119,37 +151,75 @@ TEST(Passes, FilmGrainDiffersEveryFrameAndAfterTheShowIsAllThereIs)
     showStarted = 1;
     randomSeed = 42;
     grainTexture = makeNoiseTexture(256, 256, TEX_NO_MIPMAP);
-    drawShowFrame(45.0f);
+    drawShowFrame(39.7f);
     std::vector<uint8_t> first = readScreen();
-    drawShowFrame(45.0f);
+    drawShowFrame(39.7f);
     std::vector<uint8_t> second = readScreen();
-    EXPECT_NE(first, second);   // two new grain offsets a frame
-    // Black with a faint grain: alpha 12 of 255 over black.
-    int brightest = 0;
-    for (int x = 0; x < 640; x += 7)
-        brightest = std::max<int>(brightest, pixel(first, x, 240)[0]);
-    EXPECT_GT(brightest, 0);
+    EXPECT_TRUE(first != second);   // two new grain offsets a frame
+    // Black with a faint grain (alpha 12 of 255) in the letterbox, rows 60 to 419; the bars
+    // stay black.
+    long sum = 0;
+    int brightest = 0, bars = 0;
+    for (int y = 0; y < 480; y++)
+        for (int x = 0; x < 640; x++) {
+            int red = pixel(first, x, y)[0];
+            if (y < 60 || y >= 420) {
+                bars = std::max(bars, red);
+            } else {
+                sum += red;
+                brightest = std::max(brightest, red);
+            }
+        }
+    double mean = (double)sum / (640 * 360);
+    EXPECT_GT(mean, 2);
+    EXPECT_LT(mean, 12);
     EXPECT_LE(brightest, 13);
+    EXPECT_EQ(bars, 0);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
     grainTexture = nullptr;
 }
 
-TEST(Passes, GridWarpCallsBackOncePerVertex)
+TEST(Passes, GridWarpThroughTheIdentityShowsTheTextureUndistorted)
 {
     ensureGLContext(640, 480);
-    static int calls;
-    calls = 0;
+    static std::vector<Vec3> seen;
+    seen.clear();
     GridWarpFn identity = [](Vec3* out, float, const Vec3* v, const Vec3*, float, float) {
-        calls++;
+        seen.push_back(*v);
         *out = *v;
         return out;
     };
-    Texture* flat = makeSolidTexture(4, 4, 200, 100, 50, 255, Vec3{1, 1, 1}, TEX_NO_MIPMAP);
+    // 4 x 4 texels, (i, j) with red 30 + 60 i and green 30 + 60 j, row 0 at the bottom.
+    std::vector<uint8_t> rgba;
+    for (int j = 0; j < 4; j++)
+        for (int i = 0; i < 4; i++)
+            rgba.insert(rgba.end(), {(uint8_t)(30 + 60 * i), (uint8_t)(30 + 60 * j), 200, 255});
+    Texture* grid = makeSolidTexture(4, 4, 0, 0, 0, 255, Vec3{1, 1, 1}, TEX_NO_MIPMAP);
+    glBindTexture(GL_TEXTURE_2D, grid->name);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 4, 4, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+
     beginFrame(&defaultClearColour);
-    drawGridWarp(flat, 16, 9, 0.0f, identity, 1, 1, RENDER_NO_DEPTH | RENDER_NO_CULL);
-    EXPECT_EQ(calls, 170);
+    drawGridWarp(grid, 16, 9, 0.0f, identity, 1, 1,
+                 RENDER_NO_DEPTH | RENDER_NO_CULL | TEX_NEAREST);
+    ASSERT_EQ(seen.size(), 170u);
+    // Rows from the bottom, each from the left.
+    EXPECT_EQ(seen[1].x, 1.0f / 16);
+    EXPECT_EQ(seen[1].y, 0.0f);
+    EXPECT_EQ(seen[17].x, 0.0f);
+    EXPECT_EQ(seen[17].y, 1.0f / 9);
+    EXPECT_EQ(seen[169].x, 1.0f);
+    EXPECT_EQ(seen[169].y, 1.0f);
+
     std::vector<uint8_t> px = readScreen();
-    EXPECT_NEAR(pixel(px, 320, 240)[0], 200, 2);
-    EXPECT_NEAR(pixel(px, 320, 240)[1], 100, 2);
+    // Every texel's centre in the letterbox (rows 60 to 419), and the two far corners.
+    for (int j = 0; j < 4; j++)
+        for (int i = 0; i < 4; i++) {
+            EXPECT_NEAR(pixel(px, 80 + 160 * i, 105 + 90 * j)[0], 30 + 60 * i, 2) << i << j;
+            EXPECT_NEAR(pixel(px, 80 + 160 * i, 105 + 90 * j)[1], 30 + 60 * j, 2) << i << j;
+        }
+    EXPECT_NEAR(pixel(px, 1, 61)[0], 30, 2);
+    EXPECT_NEAR(pixel(px, 1, 61)[1], 30, 2);
+    EXPECT_NEAR(pixel(px, 638, 418)[0], 210, 2);
+    EXPECT_NEAR(pixel(px, 638, 418)[1], 210, 2);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
