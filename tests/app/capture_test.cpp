@@ -1,14 +1,25 @@
 // The offline modes: frame timing and naming, the thumbnail filter, and the real program writing
-// PNG frames, a video, a contact sheet and the benchmark table.
+// PNG frames, videos, a contact sheet and the benchmark table, and failing cleanly when it cannot.
 #include "app/offline.h"
 #include "common/test_support.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <chrono>
 #include <cstring>
+#include <fcntl.h>
+#include <filesystem>
 #include <fstream>
+#include <poll.h>
+#include <pty.h>
+#include <regex>
+#include <signal.h>
+#include <sstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 
@@ -47,6 +58,89 @@ int countFrames(const std::string& folder)
         n++;
     return n;
 }
+
+std::vector<std::string> linesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+bool haveProgram(const char* name)
+{
+    return runProcess({"/bin/sh", "-c", std::string("command -v ") + name}, 10).status == 0;
+}
+
+// The program with its standard output on a terminal (the standard error thrown away); returns
+// the bytes the terminal received, untranslated.
+ProcessResult runOnTerminal(const std::vector<std::string>& args, double timeoutSeconds)
+{
+    ProcessResult result;
+    int master = -1;
+    pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+    if (pid < 0)
+        return result;
+    if (pid == 0) {
+        termios mode;
+        if (tcgetattr(1, &mode) == 0) {
+            mode.c_oflag &= ~(tcflag_t)OPOST;   // "\n" stays "\n"
+            tcsetattr(1, TCSANOW, &mode);
+        }
+        int null = open("/dev/null", O_WRONLY);
+        dup2(null, 2);
+        setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        setenv("ORVANTI_NO_MESSAGE_BOX", "1", 1);
+        std::vector<std::string> argv = {orvantiBinary()};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<char*> raw;
+        for (std::string& a : argv)
+            raw.push_back(a.data());
+        raw.push_back(nullptr);
+        execv(raw[0], raw.data());
+        _exit(127);
+    }
+    auto deadline = std::chrono::steady_clock::now() +
+                    std::chrono::milliseconds((long)(timeoutSeconds * 1000));
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        deadline - std::chrono::steady_clock::now())
+                        .count();
+        if (left <= 0) {
+            kill(pid, SIGKILL);
+            result.timedOut = true;
+            break;
+        }
+        pollfd fd = {master, POLLIN, 0};
+        if (poll(&fd, 1, (int)std::min<long>(left, 1000)) <= 0)
+            continue;
+        char buffer[4096];
+        ssize_t n = read(master, buffer, sizeof buffer);
+        if (n <= 0)
+            break;   // EIO once the program has closed the terminal
+        result.out.append(buffer, (size_t)n);
+    }
+    close(master);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.status = result.timedOut ? -1 : WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+    return result;
+}
+
+// A data directory of links to the built data set, for breaking one file of it.
+std::string dataCopy()
+{
+    namespace fs = std::filesystem;
+    std::string dir = makeTempDir("data");
+    for (const fs::directory_entry& e : fs::directory_iterator(buildDir() + "/data"))
+        if (e.is_regular_file())
+            fs::create_symlink(e.path(), fs::path(dir) / e.path().filename());
+    return dir;
+}
+
+const std::regex PROGRESS(R"(frame (\d+)/(\d+)  \d+\.\d fps  \d+ s left)");
 
 }   // namespace
 
@@ -176,6 +270,159 @@ TEST(CaptureProgram, UnwritableTargetsFailBeforeRendering)
     EXPECT_NE(r.err.find(dir + "/show.mp4"), std::string::npos) << r.err;
 }
 
+TEST(CaptureProgram, TargetsInTheWayOfAFolderFailBeforeRendering)
+{
+    // A plain file where the frames' folder, or the folder above a video, would have to be.
+    std::string dir = makeTempDir("in_the_way");
+    std::string file = dir + "/plain";
+    std::ofstream(file) << "keep me";
+    for (std::string target : {file, file + "/frames", file + "/show.mp4"}) {
+        ProcessResult r = runOrvanti({"--capture", target, "--to", "0.01"}, 60);
+        EXPECT_FALSE(r.timedOut) << target;
+        EXPECT_EQ(r.status, 1) << target;
+        EXPECT_NE(r.err.find("error: " + file), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("precalc in"), std::string::npos) << "rendered anyway: " << r.err;
+    }
+    std::ifstream in(file);
+    std::string kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(kept, "keep me");
+}
+
+TEST(CaptureProgram, VideoWithoutFfmpegIsRefusedBeforeRendering)
+{
+    std::string dir = makeTempDir("no_ffmpeg");
+    for (const char* name : {"a.mp4", "a.webm"}) {
+        std::string path = dir + "/" + name;
+        ProcessResult r =
+            runOrvanti({"--capture", path, "--to", "0.01"}, 60, {"PATH=" + dir + "/nothing"});
+        EXPECT_FALSE(r.timedOut) << name;
+        EXPECT_EQ(r.status, 1) << name;
+        size_t at = r.err.find("error: " + path + ": ");
+        ASSERT_NE(at, std::string::npos) << r.err;
+        std::string message = r.err.substr(at, r.err.find('\n', at) - at);
+        EXPECT_NE(message.find("ffmpeg"), std::string::npos) << message;
+        EXPECT_NE(message.find("PATH"), std::string::npos) << message;
+        EXPECT_EQ(r.err.find("precalc in"), std::string::npos) << "rendered anyway: " << r.err;
+        EXPECT_FALSE(exists(path)) << "left " << path;
+    }
+}
+
+TEST(CaptureProgram, AFailedWriteEndsTheCaptureAndKeepsTheFramesBefore)
+{
+    // Frame 3's temporary file leads to a full device: the disk fills in the middle of a capture.
+    std::string dir = makeTempDir("disk_full");
+    ASSERT_EQ(symlink("/dev/full", (dir + "/000003.png.tmp").c_str()), 0);
+    ProcessResult r = runOrvanti(
+        {"--capture", dir, "--from", "10", "--to", "10.0125", "--mode", "512x256"}, 120);
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("error: " + dir + "/000003.png: No space left on device"),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(exists(dir + "/000003.png"));
+    // The frames before it were written long before; whatever frame is there is whole.
+    for (int n = 0; n < 6; n++) {
+        std::string frame = dir + "/" + frameFileName(n);
+        EXPECT_TRUE(n >= 3 || exists(frame)) << frame;
+        if (!exists(frame))
+            continue;
+        PngInfo png = readPng(frame);
+        EXPECT_TRUE(png.ok && png.width == 512 && png.height == 256) << frame;
+    }
+
+    // A video on a full device: ffmpeg gives up, and the capture with it.
+    if (!haveProgram("ffmpeg"))
+        return;
+    std::string video = dir + "/full.mp4";
+    ASSERT_EQ(symlink("/dev/full", video.c_str()), 0);
+    r = runOrvanti({"--capture", video, "--overwrite", "--from", "10", "--to", "10.0125", "--mode",
+                    "512x256"},
+                   120);
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("error: " + video + ": ffmpeg"), std::string::npos) << r.err;
+}
+
+TEST(CaptureProgram, ProgressLineOnTheStandardOutput)
+{
+    // Three frames: 0.0125 patterns at 24 fps.
+    std::vector<std::string> args = {"--from", "10",   "--to",      "10.0125", "--fps",
+                                     "24",     "--mode", "512x256", "--capture"};
+    auto into = [&](const std::string& folder) {
+        std::vector<std::string> v = args;
+        v.push_back(folder);
+        return v;
+    };
+    auto expectUpdates = [](const std::vector<std::string>& updates, const std::string& all) {
+        ASSERT_FALSE(updates.empty()) << all;
+        int done = 0;
+        for (const std::string& u : updates) {
+            std::smatch m;
+            ASSERT_TRUE(std::regex_match(u, m, PROGRESS)) << "[" << u << "] in\n" << all;
+            EXPECT_GE(std::stoi(m[1]), done) << all;
+            EXPECT_EQ(m[2].str(), "3") << all;
+            done = std::stoi(m[1]);
+        }
+        EXPECT_EQ(updates.back().substr(0, 10), "frame 3/3 ") << all;
+        EXPECT_EQ(updates.back().substr(updates.back().size() - 9), " 0 s left") << all;
+    };
+
+    // Into a pipe or a file: a line for every update.
+    ProcessResult piped = runOrvanti(into(makeTempDir("progress_piped")), 120);
+    ASSERT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(piped.out.find('\r'), std::string::npos) << piped.out;
+    expectUpdates(linesOf(piped.out), piped.out);
+    EXPECT_EQ(piped.err.find("frame 3/3"), std::string::npos) << "progress on stderr";
+
+    // On a terminal: one line rewritten in place, ended once the capture is done.
+    ProcessResult tty = runOnTerminal(into(makeTempDir("progress_tty")), 120);
+    ASSERT_FALSE(tty.timedOut);
+    ASSERT_EQ(tty.status, 0);
+    ASSERT_FALSE(tty.out.empty());
+    EXPECT_EQ(tty.out.find('\n'), tty.out.size() - 1) << tty.out;
+    EXPECT_EQ(tty.out[0], '\r') << tty.out;
+    std::vector<std::string> updates;
+    std::istringstream in(tty.out.substr(1, tty.out.size() - 2));
+    for (std::string u; std::getline(in, u, '\r');)
+        updates.push_back(u);
+    EXPECT_GE(updates.size(), 2u) << "frame 1 and the end";
+    expectUpdates(updates, tty.out);
+}
+
+TEST(CaptureProgram, MusicThatCannotPlayFailsAsInALiveRun)
+{
+    if (!exists(buildDir() + "/data/music.ogg"))
+        GTEST_SKIP() << "no data set built";
+    bool ffmpeg = haveProgram("ffmpeg");
+    struct Case {
+        const char* label;
+        bool missing;
+        const char* target;
+        const char* problem;
+    } cases[] = {
+        {"missing", true, "frames", " not found"},
+        {"not music", false, "frames", ": not a playable music stream"},
+        {"not music, into a video", false, "show.mkv", ": not a playable music stream"},
+    };
+    for (const Case& c : cases) {
+        if (!ffmpeg && isVideoPath(c.target))
+            continue;
+        std::string data = dataCopy();
+        std::filesystem::remove(data + "/music.ogg");
+        if (!c.missing)
+            std::ofstream(data + "/music.ogg") << "words, not a sound\n";
+        std::string target = makeTempDir("no_music") + "/" + c.target;
+        ProcessResult r =
+            runOrvanti({"--capture", target, "--to", "0.01", "--data", data}, 120);
+        EXPECT_FALSE(r.timedOut) << c.label;
+        EXPECT_EQ(r.status, 1) << c.label << "\n" << r.err;
+        EXPECT_NE(r.err.find("error: " + data + "/music.ogg" + c.problem), std::string::npos)
+            << c.label << "\n" << r.err;
+        EXPECT_FALSE(exists(target + "/" + frameFileName(0))) << c.label;
+        EXPECT_FALSE(isVideoPath(target) && exists(target)) << c.label << ": left the video";
+    }
+}
+
 TEST(CaptureProgram, VideoHasItsFramesAndSound)
 {
     if (runProcess({"/bin/sh", "-c", "command -v ffprobe"}, 10).status != 0)
@@ -197,18 +444,99 @@ TEST(CaptureProgram, VideoHasItsFramesAndSound)
     EXPECT_NE(probe.out.find("codec_type=audio"), std::string::npos) << probe.out;
 }
 
-TEST(BenchmarkProgram, PrintsARowForEveryScene)
+// The other containers, with their own codecs; short, for the encoders are slow here.
+struct Container {
+    const char* extension;
+    const char* video;
+    const char* audio;
+};
+
+void PrintTo(const Container& c, std::ostream* out)
 {
-    // One frame a scene is enough to fill every row.
-    ProcessResult r = runOrvanti({"--benchmark", "--fps", "0.2"}, 300);
+    *out << c.extension;
+}
+
+class CaptureVideo : public ::testing::TestWithParam<Container> {};
+
+TEST_P(CaptureVideo, HoldsItsFramesAndTheSoundOfTheirRange)
+{
+    if (!haveProgram("ffmpeg") || !haveProgram("ffprobe"))
+        GTEST_SKIP() << "ffmpeg or ffprobe missing";
+    const Container& c = GetParam();
+    std::string path = makeTempDir("container") + "/short." + c.extension;
+    // 0.0105 patterns at 25 fps: frames 0 to 2, 0.08 s of the music.
+    ProcessResult r = runOrvanti(
+        {"--capture", path, "--from", "1", "--to", "1.0105", "--fps", "25", "--mode", "512x256"},
+        120);
     ASSERT_EQ(r.status, 0) << r.err;
-    for (int scene = 1; scene <= 11; scene++) {
-        std::string row = "\nscene " + std::to_string(scene) + " ";
-        EXPECT_NE(r.out.find(row), std::string::npos) << row << " in\n" << r.out;
+    ProcessResult probe = runProcess(
+        {"/usr/bin/ffprobe", "-v", "error", "-count_frames", "-show_entries",
+         "stream=codec_type,codec_name,width,height,nb_read_frames:format=duration", "-of",
+         "compact", path},
+        60);
+    ASSERT_EQ(probe.status, 0) << probe.err;
+    EXPECT_NE(probe.out.find(std::string("codec_name=") + c.video +
+                             "|codec_type=video|width=512|height=256|nb_read_frames=3"),
+              std::string::npos)
+        << probe.out;
+    EXPECT_NE(probe.out.find(std::string("codec_name=") + c.audio + "|codec_type=audio"),
+              std::string::npos)
+        << probe.out;
+    // The sound is cut to the frames' range, not the whole music.
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(probe.out, m, std::regex(R"(format\|duration=([\d.]+))")))
+        << probe.out;
+    EXPECT_LT(std::stod(m[1]), 1.0) << probe.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Containers, CaptureVideo,
+                         ::testing::Values(Container{"mkv", "h264", "aac"},
+                                           Container{"webm", "vp9", "opus"},
+                                           Container{"mov", "h264", "aac"}),
+                         [](const ::testing::TestParamInfo<Container>& info) {
+                             return std::string(info.param.extension);
+                         });
+
+TEST(BenchmarkProgram, PrintsOnlyItsTableWithARowForEveryScene)
+{
+    // One frame every 5 s fills every row. From an empty working folder: nothing may appear there.
+    std::string work = makeTempDir("benchmark_work");
+    ProcessResult r = runProcess({"/bin/sh", "-c", "cd \"$0\" && exec \"$@\"", work,
+                                  orvantiBinary(), "--benchmark", "--fps", "0.2"},
+                                 300);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(std::filesystem::is_empty(work)) << "the benchmark wrote a file";
+
+    // A line of column names may head the table. Nothing else is there.
+    std::vector<std::string> lines = linesOf(r.out);
+    size_t first = !lines.empty() && lines[0].rfind("scene ", 0) != 0 &&
+                   lines[0].find(" fps") == std::string::npos;
+    ASSERT_EQ(lines.size(), first + 13) << r.out;
+    const std::regex row(
+        R"((scene \d+|show) +(\d+) +([\d.]+) +([\d.]+) +([\d.]+) +([\d.]+) fps +([\d.]+))");
+    int sceneFrames = 0;
+    for (int i = 0; i < 12; i++) {
+        const std::string& line = lines[first + i];
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(line, m, row)) << line;
+        EXPECT_EQ(m[1].str(), i < 11 ? "scene " + std::to_string(i + 1) : "show");
+        int frames = std::stoi(m[2]);
+        double median = std::stod(m[3]), p95 = std::stod(m[4]), max = std::stod(m[5]);
+        double rate = std::stod(m[6]), cpu = std::stod(m[7]);
+        EXPECT_GT(frames, 0) << line;
+        EXPECT_LE(median, p95) << line;
+        EXPECT_LE(p95, max) << line;
+        EXPECT_NEAR(rate, 1000.0 / median, 0.06 + rate * 0.001) << line;
+        // The CPU time is spent inside each frame's time.
+        EXPECT_LE(cpu, median + 0.01) << line;
+        if (i < 11)
+            sceneFrames += frames;
+        else   // 0 to 39.5 by default, and every one of its frames lies in one scene
+            EXPECT_EQ(frames, captureFrameCount(0.0, 39.5, 0.2, 125.0)) << line;
     }
-    EXPECT_NE(r.out.find("\nshow "), std::string::npos);
-    EXPECT_NE(r.out.find(" fps"), std::string::npos);
-    EXPECT_NE(r.out.find("\nprecalc "), std::string::npos);
+    EXPECT_EQ(sceneFrames, captureFrameCount(0.0, 39.5, 0.2, 125.0));
+    EXPECT_TRUE(std::regex_match(lines[first + 12], std::regex(R"(precalc +\d+\.\d+ s)")))
+        << lines[first + 12];
 }
 
 TEST(ContactSheetProgram, FortyEightThumbnailsInOneImage)
