@@ -373,8 +373,11 @@ void printProgress(int64_t done, int64_t total, double startedMs, bool final)
     double elapsed = (now - startedMs) / 1000.0;
     double rate = elapsed > 0 ? done / elapsed : 0.0;
     double left = rate > 0 ? (total - done) / rate : 0.0;
-    std::printf("%sframe %lld/%lld  %.1f fps  %.0f s left%s", terminal ? "\r" : "",
-                (long long)done, (long long)total, rate, left, terminal && !final ? "" : "\n");
+    // On a terminal the line is rewritten in place, and cleared to its end so that a shorter
+    // update leaves nothing of a longer one behind.
+    std::printf("%sframe %lld/%lld  %.1f fps  %.0f s left%s%s", terminal ? "\r" : "",
+                (long long)done, (long long)total, rate, left, terminal ? "\033[K" : "",
+                terminal && !final ? "" : "\n");
     std::fflush(stdout);
 }
 

@@ -3,7 +3,8 @@
 //
 // libjpeg's own error manager would end the process on corrupt data without our message and
 // only warn on a truncated file (then hand back grey rows); ours turns both into a fatal error
-// that names the file. Every file is decoded as RGB, so grayscale and CMYK files load too.
+// that names the file. Every file is decoded as RGB, so grayscale files load too; libjpeg has no
+// conversion from CMYK to RGB, so a CMYK file is refused by name.
 #include "app/app.h"
 #include "app/gl.h"
 #include "texture/texture.h"

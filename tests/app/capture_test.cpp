@@ -383,8 +383,12 @@ TEST(CaptureProgram, ProgressLineOnTheStandardOutput)
     EXPECT_EQ(tty.out[0], '\r') << tty.out;
     std::vector<std::string> updates;
     std::istringstream in(tty.out.substr(1, tty.out.size() - 2));
-    for (std::string u; std::getline(in, u, '\r');)
-        updates.push_back(u);
+    const std::string clearToEnd = "\033[K";
+    for (std::string u; std::getline(in, u, '\r');) {
+        ASSERT_GE(u.size(), clearToEnd.size()) << tty.out;
+        EXPECT_EQ(u.substr(u.size() - clearToEnd.size()), clearToEnd) << "update not cleared";
+        updates.push_back(u.substr(0, u.size() - clearToEnd.size()));
+    }
     EXPECT_GE(updates.size(), 2u) << "frame 1 and the end";
     expectUpdates(updates, tty.out);
 }
