@@ -102,12 +102,9 @@ ProcessResult runOnTerminal(const std::vector<std::string>& args, double timeout
         execv(raw[0], raw.data());
         _exit(127);
     }
-    auto deadline = std::chrono::steady_clock::now() +
-                    std::chrono::milliseconds((long)(timeoutSeconds * 1000));
+    auto deadline = deadlineIn(timeoutSeconds);
     for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        deadline - std::chrono::steady_clock::now())
-                        .count();
+        long left = millisecondsLeft(deadline);
         if (left <= 0) {
             kill(pid, SIGKILL);
             result.timedOut = true;

@@ -91,12 +91,9 @@ ProcessResult runProcess(const std::vector<std::string>& argv, double timeoutSec
     close(outPipe[1]);
     close(errPipe[1]);
     bool outOpen = true, errOpen = true;
-    auto deadline = std::chrono::steady_clock::now() +
-                    std::chrono::milliseconds((long)(timeoutSeconds * 1000));
+    auto deadline = deadlineIn(timeoutSeconds);
     while (outOpen || errOpen) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        deadline - std::chrono::steady_clock::now())
-                        .count();
+        long left = millisecondsLeft(deadline);
         if (left <= 0) {
             kill(pid, SIGKILL);
             result.timedOut = true;

@@ -2,6 +2,7 @@
 // in a child process.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,19 @@ struct ProcessResult {
     std::string out;
     std::string err;
 };
+
+// A child's time limit: the deadline that many seconds from now, and the milliseconds left to it
+// (0 or less once it has passed).
+inline std::chrono::steady_clock::time_point deadlineIn(double seconds)
+{
+    return std::chrono::steady_clock::now() + std::chrono::milliseconds((long)(seconds * 1000));
+}
+inline long millisecondsLeft(std::chrono::steady_clock::time_point deadline)
+{
+    return (long)std::chrono::duration_cast<std::chrono::milliseconds>(
+               deadline - std::chrono::steady_clock::now())
+        .count();
+}
 
 // Runs build/orvanti with the arguments, headless, and collects its output.
 ProcessResult runOrvanti(const std::vector<std::string>& args, double timeoutSeconds = 60.0,
