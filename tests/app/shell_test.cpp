@@ -1,5 +1,5 @@
-// The shell: power-of-two sizes, extension matching, the clamp-mode choice and the command line
-// of the real program.
+// The shell: power-of-two sizes, extension matching, the clamp-mode choice, the names of OpenGL
+// errors and the command line of the real program.
 #include "app/app.h"
 #include "app/gl.h"
 #include "common/test_support.h"
@@ -87,4 +87,42 @@ TEST(CommandLine, MissingDataEndsWithStatus1AndNamesTheFile)
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_NE(r.err.find("/nonexistent/"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("not found"), std::string::npos) << r.err;
+}
+
+TEST(CommandLine, WithoutADisplayForTheDialogTheShowGoesOn)
+{
+    // No dialog can open, so start-up carries on with the defaults as far as the first data
+    // file, rather than ending as Exit would.
+    ProcessResult r = runOrvanti({"--mute", "--data", "/nonexistent"}, 60, {"DISPLAY="});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("/nonexistent/"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("not found"), std::string::npos) << r.err;
+}
+
+TEST(CheckGLError, NamesThePendingErrorAndEndsWithStatus1)
+{
+    // Each case opens its own context in a fresh process.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    ensureGLContext();
+    checkGLError();   // nothing pending: goes on
+    struct Case {
+        void (*provoke)();
+        const char* name;
+    } cases[] = {
+        {[] { glEnable(0x7fff); }, "GL_INVALID_ENUM"},
+        {[] { glViewport(0, 0, -1, -1); }, "GL_INVALID_VALUE"},
+        {[] { glEnd(); }, "GL_INVALID_OPERATION"},
+        {[] { glPopMatrix(); }, "GL_STACK_UNDERFLOW"},
+        {[] { for (int i = 0; i < 256; i++) glPushMatrix(); }, "GL_STACK_OVERFLOW"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EXIT(
+            {
+                ensureGLContext();
+                glMatrixMode(GL_MODELVIEW);
+                c.provoke();
+                checkGLError();
+            },
+            testing::ExitedWithCode(1), std::string("error: ") + c.name + "\n")
+            << c.name;
 }

@@ -1,0 +1,153 @@
+// The live show in a real X window: `--no-setup --windowed` opens a 640 x 480 window, draws the
+// show into it frame after frame, and Escape ends it with status 0. Needs an X display, xdotool
+// and the data set (the test script runs the suite under Xvfb); skips without them.
+#include "app/app.h"
+#include "common/test_support.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+// After the test framework: the X headers define None, Bool and Status as macros.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const char* const XDOTOOL = "/usr/bin/xdotool";
+
+// Reading a window that has just gone is not worth ending the test process over.
+int ignoreXError(Display*, XErrorEvent*) { return 0; }
+
+pid_t parentOf(long pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    size_t close = line.rfind(')');   // the command name may hold spaces
+    if (close == std::string::npos)
+        return -1;
+    std::istringstream rest(line.substr(close + 1));
+    std::string state;
+    long parent = -1;
+    rest >> state >> parent;
+    return (pid_t)parent;
+}
+
+long windowPid(Display* display, Window window)
+{
+    Atom atom = XInternAtom(display, "_NET_WM_PID", True);
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    if (atom == None || XGetWindowProperty(display, window, atom, 0, 1, False, XA_CARDINAL, &type,
+                                           &format, &count, &after, &data) != Success)
+        return -1;
+    long pid = data && count ? *(long*)data : -1;
+    if (data)
+        XFree(data);
+    return pid;
+}
+
+// The show's window of our own child (another run may share the display), or 0.
+Window findShowWindow(Display* display, Clock::time_point deadline)
+{
+    std::string name = std::string("^") + SHOW_CAPTION + "$";
+    while (Clock::now() < deadline) {
+        std::istringstream ids(runProcess({XDOTOOL, "search", "--name", name}, 10).out);
+        unsigned long id;
+        while (ids >> id)
+            if (parentOf(windowPid(display, (Window)id)) == getpid())
+                return (Window)id;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    return 0;
+}
+
+// The letterbox of a 640 x 480 window as grey values, left of where a dialog centred on a
+// 1280-wide screen could lie; empty when the window cannot be read.
+std::vector<uint8_t> letterbox(Display* display, Window window)
+{
+    std::vector<uint8_t> grey;
+    XImage* image = XGetImage(display, window, 0, 60, 560, 360, AllPlanes, ZPixmap);
+    if (!image)
+        return grey;
+    for (int y = 0; y < 360; y++)
+        for (int x = 0; x < 560; x++) {
+            unsigned long p = XGetPixel(image, x, y);   // 8-8-8 true colour
+            grey.push_back((uint8_t)((((p >> 16) & 255) + ((p >> 8) & 255) + (p & 255)) / 3));
+        }
+    XDestroyImage(image);
+    return grey;
+}
+
+double mean(const std::vector<uint8_t>& values)
+{
+    double sum = 0;
+    for (uint8_t v : values)
+        sum += v;
+    return values.empty() ? 0.0 : sum / (double)values.size();
+}
+
+TEST(LiveWindow, WindowedShowDrawsUntilEscapeAndEndsWithStatus0)
+{
+    const char* displayName = std::getenv("DISPLAY");
+    if (!displayName || !*displayName)
+        GTEST_SKIP() << "no X display";
+    if (access(XDOTOOL, X_OK) != 0)
+        GTEST_SKIP() << "xdotool missing";
+    if (!std::filesystem::exists(buildDir() + "/data/music.ogg"))
+        GTEST_SKIP() << "no data set built";
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        GTEST_SKIP() << "cannot open the X display " << displayName;
+    XErrorHandler previousHandler = XSetErrorHandler(ignoreXError);
+
+    // From the middle of the first scene, so the first frames are a picture, not black; looping,
+    // so that only Escape ends it.
+    ProcessResult result;
+    std::thread show([&result] {
+        result = runOrvanti({"--no-setup", "--windowed", "--mute", "--loop", "--start", "3"}, 240,
+                            {"SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy"});
+    });
+
+    auto deadline = Clock::now() + std::chrono::seconds(120);
+    Window window = findShowWindow(display, deadline);
+    EXPECT_NE(window, 0u) << "no window named " << SHOW_CAPTION;
+    if (window) {
+        XWindowAttributes attributes{};
+        EXPECT_TRUE(XGetWindowAttributes(display, window, &attributes));
+        EXPECT_EQ(attributes.width, 640);
+        EXPECT_EQ(attributes.height, 480);
+
+        // The loading screen's bars are far too small to pass for a picture; then, rendering
+        // on, the frames keep changing.
+        std::vector<uint8_t> first, later;
+        while (Clock::now() < deadline && mean(first = letterbox(display, window)) <= 12.0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        EXPECT_GT(mean(first), 12.0) << "the window shows no picture";
+        auto changeDeadline = Clock::now() + std::chrono::seconds(20);
+        while (Clock::now() < changeDeadline && (later = letterbox(display, window)) == first)
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        EXPECT_TRUE(later != first) << "the picture stands still";
+
+        runProcess({XDOTOOL, "key", "--window", std::to_string(window), "Escape"}, 10);
+    }
+    show.join();   // without a window to press Escape in, the run's time limit ends it
+    XSetErrorHandler(previousHandler);
+    XCloseDisplay(display);
+    EXPECT_FALSE(result.timedOut) << "still running after Escape";
+    size_t tail = result.err.size() > 2000 ? result.err.size() - 2000 : 0;
+    EXPECT_EQ(result.status, 0) << result.err.substr(tail);
+}
+
+}   // namespace
