@@ -126,9 +126,9 @@ bool makeOrb(Image& img, Plane* mask, std::string&) {
         float lx = -0.45f, ly = -0.55f, lz = 0.70f;
         float diffuse = clamp01(nx * lx + ny * ly + nz * lz);
         float hz = lz + 1, hl = std::sqrt(lx * lx + ly * ly + hz * hz);
-        float spec = std::pow(clamp01((nx * lx + ny * ly + nz * hz) / hl), 40.0f);
+        float specular = std::pow(clamp01((nx * lx + ny * ly + nz * hz) / hl), 40.0f);
         float rim = std::pow(1 - nz, 3.0f);
-        Colour c = mix(DEEP_TEAL, TEAL, diffuse) + AMBER * (rim * 0.9f) + WHITE * spec;
+        Colour c = mix(DEEP_TEAL, TEAL, diffuse) + AMBER * (rim * 0.9f) + WHITE * specular;
         if (r > radius) c = AMBER * 0.9f;  // the glow around the ball takes the rim's colour
         img.at(x, y) = clampColour(c);
         float ball = smoothstep(radius + 0.02f, radius - 0.02f, r);
