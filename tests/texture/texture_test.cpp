@@ -63,18 +63,15 @@ void writeJpeg(const std::string& path, int w, int h, const std::vector<uint8_t>
 
 std::vector<uint8_t> flatRGB(int w, int h, uint8_t r, uint8_t g, uint8_t b)
 {
-    std::vector<uint8_t> v((size_t)w * h * 3);
-    for (size_t i = 0; i < v.size(); i += 3) {
-        v[i] = r;
-        v[i + 1] = g;
-        v[i + 2] = b;
-    }
+    std::vector<uint8_t> v;
+    for (int i = 0; i < w * h; i++)
+        v.insert(v.end(), {r, g, b});
     return v;
 }
 
-std::vector<uint8_t> readLevel(const Texture* t, int level, int* w = nullptr, int* h = nullptr)
+std::vector<uint8_t> readLevel(GLuint name, int level, int* w = nullptr, int* h = nullptr)
 {
-    glBindTexture(GL_TEXTURE_2D, t ? t->name : 0);
+    glBindTexture(GL_TEXTURE_2D, name);
     GLint lw = 0, lh = 0;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, &lw);
     glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_HEIGHT, &lh);
@@ -172,17 +169,13 @@ TEST(DownsampleLevels, InteriorKeptBordersDarkened)
 {
     // Uniform 64x64, colour 128 and alpha 255: the interior keeps both, the border loses weight.
     int w = 64, h = 64;
-    std::vector<uint8_t> px((size_t)w * h * 4);
-    for (size_t i = 0; i < px.size(); i += 4) {
-        px[i] = px[i + 1] = px[i + 2] = 128;
-        px[i + 3] = 255;
-    }
+    std::vector<uint8_t> px;
+    for (int i = 0; i < w * h; i++)
+        px.insert(px.end(), {128, 128, 128, 255});
     downsampleLevel(px.data(), &w, &h);
-    ASSERT_EQ(w, 32);
-    ASSERT_EQ(h, 32);
-    const uint8_t* centre = &px[(16 * 32 + 16) * 4];
-    EXPECT_EQ(centre[0], 128);
-    EXPECT_EQ(centre[3], 255);
+    ASSERT_TRUE(w == 32 && h == 32) << w << "x" << h;
+    EXPECT_EQ(px[(16 * 32 + 16) * 4], 128);       // centre colour
+    EXPECT_EQ(px[(16 * 32 + 16) * 4 + 3], 255);   // centre alpha
     EXPECT_LT(px[3], 255);   // corner alpha
     EXPECT_LT(px[0], 128);
 
@@ -190,8 +183,7 @@ TEST(DownsampleLevels, InteriorKeptBordersDarkened)
     std::vector<uint8_t> tiny(16, 200);
     int tw = 2, th = 2;
     downsampleLevel(tiny.data(), &tw, &th);
-    EXPECT_EQ(tw, 1);
-    EXPECT_EQ(th, 1);
+    EXPECT_TRUE(tw == 1 && th == 1);
     EXPECT_LT(tiny[0], 200);
     EXPECT_GT(tiny[0], 100);
     EXPECT_LT(tiny[3], 200 * 0.83);
@@ -204,12 +196,9 @@ TEST_F(TextureTest, UploadMakesEveryLevelDownToOneTexel)
     EXPECT_EQ(levelCount(one), 1);
     GLuint wide = uploadImage(256, 64, std::vector<uint8_t>(256 * 64 * 4, 90));
     EXPECT_EQ(levelCount(wide), 9);
-    glBindTexture(GL_TEXTURE_2D, wide);
-    GLint w = 0, h = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 7, GL_TEXTURE_WIDTH, &w);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 7, GL_TEXTURE_HEIGHT, &h);
-    EXPECT_EQ(w, 2);
-    EXPECT_EQ(h, 1);
+    int w, h;
+    readLevel(wide, 7, &w, &h);
+    EXPECT_TRUE(w == 2 && h == 1) << w << "x" << h;
     EXPECT_EQ(scratchUsed(), 0u);
 }
 
@@ -222,13 +211,12 @@ TEST_F(TextureTest, UploadedLevelsAreTheFilteredLevelAbove)
     for (size_t i = 0; i < px.size(); i++)
         px[i] = (uint8_t)((i * 2654435761u) >> 24);
     GLuint name = uploadImage(w, h, px);
-    Texture t{name, 1, 1, 1, w, h, 0, 1};
     ASSERT_EQ(levelCount(name), 6);   // 32x8 16x4 8x2 4x1 2x1 1x1
-    std::vector<uint8_t> above = readLevel(&t, 0);
+    std::vector<uint8_t> above = readLevel(name, 0);
     EXPECT_EQ(above, px);
     for (int level = 1; level < 6; level++) {
         int lw, lh;
-        std::vector<uint8_t> got = readLevel(&t, level, &lw, &lh);
+        std::vector<uint8_t> got = readLevel(name, level, &lw, &lh);
         std::vector<uint8_t> want = referenceHalving(above, w, h);
         w = std::max(w / 2, 1), h = std::max(h / 2, 1);
         ASSERT_EQ(lw, w);
@@ -282,7 +270,7 @@ TEST_F(TextureTest, LoadTexturePadsToPowersOfTwoWithOpaqueWhite)
     EXPECT_FLOAT_EQ(t->scaleR, 3);
     EXPECT_EQ(t->flags, (uint32_t)TEX_NO_MIPMAP);   // the clamp bit is not kept
     EXPECT_EQ(levelCount(t->name), 1);
-    std::vector<uint8_t> px = readLevel(t, 0);
+    std::vector<uint8_t> px = readLevel(t->name, 0);
     auto at = [&](int x, int y) { return &px[((size_t)y * 256 + x) * 4]; };
     EXPECT_NEAR(at(150, 50)[2], 120, 3);
     EXPECT_GT(at(150, 50)[3], 250);      // mask red 255
@@ -295,7 +283,7 @@ TEST_F(TextureTest, LoadTexturePadsToPowersOfTwoWithOpaqueWhite)
     // Inverted, with no alpha source: alpha 0 becomes 255, colour flips too.
     Texture* inv = loadTexture((dir + "/c.jpg").c_str(), nullptr, nullptr, Vec3{1, 1, 1},
                                TEX_INVERT | TEX_NO_MIPMAP);
-    std::vector<uint8_t> ip = readLevel(inv, 0);
+    std::vector<uint8_t> ip = readLevel(inv->name, 0);
     EXPECT_EQ(ip[3], 255);
     EXPECT_NEAR(ip[0], 255 - 40, 3);
     EXPECT_EQ(inv->flags, (uint32_t)(TEX_INVERT | TEX_NO_MIPMAP));
@@ -336,7 +324,7 @@ TEST_F(TextureTest, BlurAtlasLevelsAndPairs)
     EXPECT_EQ(atlas->height, 128);
     EXPECT_FLOAT_EQ(atlas->scaleS, 0.5f);
     EXPECT_EQ(atlas->spriteCount, 1);
-    std::vector<uint8_t> px = readLevel(atlas, 0);
+    std::vector<uint8_t> px = readLevel(atlas->name, 0);
     int32_t w, h;
     uint8_t* src = loadJpeg((dir + "/dot.jpg").c_str(), &w, &h);
     // Level 0 at cell 0 is the decoded sprite, texel for texel.
@@ -353,7 +341,7 @@ TEST_F(TextureTest, BlurAtlasLevelsAndPairs)
     std::free(src);
     // A sprite so small that the narrow blurs reach no neighbour keeps sharp copies.
     Texture* tiny = loadBlurAtlas((dir + "/tiny.jpg").c_str(), nullptr, nullptr, TEX_NO_MIPMAP);
-    std::vector<uint8_t> tp = readLevel(tiny, 0);
+    std::vector<uint8_t> tp = readLevel(tiny->name, 0);
     EXPECT_NEAR(tp[((size_t)1 * 8 + 4 + 1) * 4], 200, 3);   // level 1, not black
 
     Texture* pair = loadBlurAtlasPair((dir + "/dot.jpg").c_str(), nullptr, nullptr,
@@ -363,7 +351,7 @@ TEST_F(TextureTest, BlurAtlasLevelsAndPairs)
     EXPECT_EQ(pair->height, 128);
     EXPECT_EQ(pair->spriteCount, 2);
     EXPECT_FLOAT_EQ(pair->scaleS, 0.25f);
-    std::vector<uint8_t> pp = readLevel(pair, 0);
+    std::vector<uint8_t> pp = readLevel(pair->name, 0);
     EXPECT_EQ(pp[((size_t)30 * 256 + 30) * 4 + 3], 0);          // sprite 1: no alpha source
     EXPECT_EQ(pp[((size_t)30 * 256 + 128 + 30) * 4 + 3], 255);  // sprite 2: doubled sum
 
@@ -441,7 +429,7 @@ TEST_F(TextureTest, GeneratedTexturesAndTheChain)
     Texture* a = makeNoiseTexture(16, 16, TEX_NO_MIPMAP);
     randomSeed = 1234;
     Texture* b = makeNoiseTexture(16, 16, TEX_NO_MIPMAP);
-    std::vector<uint8_t> pa = readLevel(a, 0), pb = readLevel(b, 0);
+    std::vector<uint8_t> pa = readLevel(a->name, 0), pb = readLevel(b->name, 0);
     EXPECT_EQ(pa, pb);
     for (size_t i = 3; i < pa.size(); i += 4)
         ASSERT_EQ(pa[i], 12);
@@ -449,7 +437,7 @@ TEST_F(TextureTest, GeneratedTexturesAndTheChain)
 
     Texture* solid = makeSolidTexture(8, 4, 10, 20, 30, 40, Vec3{1, 2, 3}, TEX_CLAMP);
     EXPECT_EQ(levelCount(solid->name), 4);
-    EXPECT_EQ(readLevel(solid, 0)[1], 20);
+    EXPECT_EQ(readLevel(solid->name, 0)[1], 20);
     EXPECT_EQ(solid->flags, 0u);
 
     renderTargetWidth = 512;
@@ -529,12 +517,12 @@ TEST_F(TextureTest, SmokeLevelsAreBoxFilteredFromTheImage)
     EXPECT_EQ(t->width, 128);
     EXPECT_EQ(t->flags, 0u);
     ASSERT_EQ(levelCount(t->name), 8);
-    std::vector<uint8_t> above = readLevel(t, 0);
+    std::vector<uint8_t> above = readLevel(t->name, 0);
     EXPECT_EQ(above, image);
     // Each smaller level: every byte the sum of its four source bytes shifted right by 2.
     for (int level = 1, n = 64; level < 8; level++, n /= 2) {
         int lw, lh;
-        std::vector<uint8_t> got = readLevel(t, level, &lw, &lh);
+        std::vector<uint8_t> got = readLevel(t->name, level, &lw, &lh);
         ASSERT_EQ(lw, n);
         ASSERT_EQ(lh, n);
         for (int y = 0; y < n; y++)
@@ -581,7 +569,7 @@ TEST_F(TextureTest, ThinSmokeIsEmpty)
     Texture* t = makeSolidTexture(128, 128, 9, 9, 9, 255, Vec3{1, 1, 1}, 0);
     generateTexture(t, 0.5f);
     for (int level = 0; level < 8; level++)
-        for (uint8_t b : readLevel(t, level))
+        for (uint8_t b : readLevel(t->name, level))
             ASSERT_EQ(b, 0) << "level " << level;
     randomSeed = 1;
     shuffleNoisePermutation();
