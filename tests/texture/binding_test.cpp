@@ -13,27 +13,9 @@
 
 namespace {
 
-GLint getInt(GLenum what)
-{
-    GLint v = 0;
-    glGetIntegerv(what, &v);
-    return v;
-}
-
-GLint texParameter(GLenum what)
-{
-    GLint v = 0;
-    glGetTexParameteriv(GL_TEXTURE_2D, what, &v);
-    return v;
-}
-
-GLint texEnv(GLenum what)
-{
-    GLint v = 0;
-    glGetTexEnviv(GL_TEXTURE_ENV, what, &v);
-    return v;
-}
-
+GLint getInt(GLenum what) { GLint v = 0; glGetIntegerv(what, &v); return v; }
+GLint texParameter(GLenum w) { GLint v = 0; glGetTexParameteriv(GL_TEXTURE_2D, w, &v); return v; }
+GLint texEnv(GLenum what) { GLint v = 0; glGetTexEnviv(GL_TEXTURE_ENV, what, &v); return v; }
 bool on(GLenum cap) { return glIsEnabled(cap) == GL_TRUE; }
 
 // Texels are RGBA bytes, bottom row first.
