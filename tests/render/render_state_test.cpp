@@ -13,12 +13,7 @@
 
 namespace {
 
-GLint getInt(GLenum what)
-{
-    GLint v = 0;
-    glGetIntegerv(what, &v);
-    return v;
-}
+GLint getInt(GLenum what) { GLint v = 0; glGetIntegerv(what, &v); return v; }
 
 bool on(GLenum cap) { return glIsEnabled(cap) == GL_TRUE; }
 
@@ -40,6 +35,13 @@ std::array<int, 3> pixel(int x, int y)
     glFinish();
     glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
     return {p[0], p[1], p[2]};
+}
+
+// Near, far, the projection shift and the up vector's x and y.
+std::array<float, 6> cameraState()
+{
+    return {camera.nearPlane, camera.farPlane, camera.projectionShift.x, camera.projectionShift.y,
+            camera.upVector.x, camera.upVector.y};
 }
 
 const std::vector<GLenum> RESET_OFF = {
@@ -118,12 +120,7 @@ TEST_F(RenderState, BeginFrameResetsTheWholePipelineAndTheCamera)
     EXPECT_FALSE(on(GL_TEXTURE_2D)) << "a crossfade's second unit outlives the reset";
     glext.glActiveTextureARB(GL_TEXTURE0_ARB);
 
-    EXPECT_EQ(camera.nearPlane, 0.0f);
-    EXPECT_EQ(camera.farPlane, 0.0f);
-    EXPECT_EQ(camera.projectionShift.x, 0.0f);
-    EXPECT_EQ(camera.projectionShift.y, 0.0f);
-    EXPECT_EQ(camera.upVector.x, 0.0f);
-    EXPECT_EQ(camera.upVector.y, 1.0f);
+    EXPECT_EQ(cameraState(), (std::array<float, 6>{0, 0, 0, 0, 0, 1}));
 }
 
 TEST_F(RenderState, ApplyRenderFlagsCullingDepthShadingAndWhatItLeavesAlone)
@@ -193,12 +190,10 @@ TEST_F(RenderState, ApplyRenderFlagsFirstBlendBitWins)
 TEST_F(RenderState, PushPopRestoresEnablesAndMatricesButNotBlendFunctionOrProjection)
 {
     glBlendFunc(GL_ONE, GL_ZERO);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glMatrixMode(GL_TEXTURE);
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    for (GLenum mode : {GL_PROJECTION, GL_TEXTURE, GL_MODELVIEW}) {
+        glMatrixMode(mode);
+        glLoadIdentity();
+    }
 
     pushRenderState();
     EXPECT_EQ(getInt(GL_MATRIX_MODE), GL_MODELVIEW);
@@ -233,10 +228,7 @@ TEST_F(RenderState, BeginScreenPassSetsTheTwoDimensionalPreset)
                   false);
     expectEnabled({GL_BLEND, GL_TEXTURE_2D}, true);
     expectInts({{GL_BLEND_DST, GL_ONE}, {GL_DEPTH_WRITEMASK, GL_FALSE}, {GL_SHADE_MODEL, GL_SMOOTH}});
-    EXPECT_EQ(camera.nearPlane, -1.0f);
-    EXPECT_EQ(camera.farPlane, 1.0f);
-    EXPECT_EQ(camera.projectionShift.x, 0.0f);
-    EXPECT_EQ(camera.upVector.x, 0.0f);
+    EXPECT_EQ(cameraState(), (std::array<float, 6>{-1, 1, 0, 0, 0, 1}));
 }
 
 TEST_F(RenderState, ClearFrameAddsAnyRecordButTheDefaultOneAsBackground)
