@@ -27,6 +27,17 @@ void expectVec(const float* v, float x, float y, float z, float tolerance = 1e-6
     EXPECT_NEAR(v[2], z, tolerance);
 }
 
+// Every corner of every face lies at distance d along the face's normal: unit, outward normals.
+void expectCornersAtDistance(const Mesh* m, float d)
+{
+    for (int32_t f = 0; f < m->faceCount; f++)
+        for (uint32_t i : m->faces[f].index) {
+            const float* c = &m->positions[3 * i];
+            const Vec3& n = m->faces[f].normal;
+            EXPECT_FLOAT_EQ(n.x * c[0] + n.y * c[1] + n.z * c[2], d) << "face " << f;
+        }
+}
+
 // One vertex as feedback mode reports it: window x, y, z, colour, texture coordinate (unit 0).
 using FeedbackVertex = std::array<float, 11>;
 
@@ -72,14 +83,7 @@ TEST(MeshModel, FacesGetUnitNormalsAndSharedCornersSmoothOnes)
 {
     Mesh* m = prepareMesh(sharedCubeFaces, sharedCorners, nullptr, 0, nullptr, 8, 12, 0);
     EXPECT_EQ(m->list, 0u);
-    for (int32_t f = 0; f < 12; f++) {
-        // Along an axis, and outward: every corner lies at distance 1 along it.
-        const MeshFace& face = m->faces[f];
-        for (int k = 0; k < 3; k++) {
-            const float* c = &sharedCorners[3 * face.index[k]];
-            EXPECT_FLOAT_EQ(face.normal.x * c[0] + face.normal.y * c[1] + face.normal.z * c[2], 1);
-        }
-    }
+    expectCornersAtDistance(m, 1);
     // Corners 0 and 6 lie in both triangles of each of their faces: the diagonal.
     const float d = 1.0f / std::sqrt(3.0f);
     expectVec(&m->normals[0], -d, -d, -d);
@@ -179,13 +183,7 @@ TEST(MeshGenerators, CubeFacesPointOutwardsWithTheirOwnTextureSquares)
     ASSERT_EQ(cube.vertexCount, 24);
     ASSERT_EQ(cube.faceCount, 12);
     Mesh* m = prepareMesh(cube.indices, cube.positions, cube.texCoords, 0, nullptr, 24, 12, 0);
-    for (int32_t f = 0; f < 12; f++) {
-        const MeshFace& face = m->faces[f];
-        for (int k = 0; k < 3; k++) {   // every corner at distance 2 along the face's normal
-            const float* c = &cube.positions[3 * face.index[k]];
-            EXPECT_FLOAT_EQ(face.normal.x * c[0] + face.normal.y * c[1] + face.normal.z * c[2], 2);
-        }
-    }
+    expectCornersAtDistance(m, 2);
     const float square[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
     for (int32_t v = 0; v < 24; v++)
         expectVec(&cube.texCoords[3 * v], square[v % 4][0], square[v % 4][1], 0);
