@@ -209,15 +209,13 @@ TEST(GlowChainLevels, WeightsAndTaps)
     EXPECT_NEAR(more.firstWeight, 0.6f, 1e-5);
     EXPECT_EQ(glowLevelsFrom(8, 1.0f).first, 8);
     EXPECT_EQ(glowLevelsFrom(8, -2.0f).first, 0);
+    // Spread 0 is drawn unblurred by the chain tests below; here the taps of a spread.
     float s, t;
-    glowDiscTapOffset(0, 0.0f, 256, 128, &s, &t);
-    EXPECT_EQ(s, 0.0f);
     glowDiscTapOffset(2, 4.0f, 256, 128, &s, &t);   // a quarter turn: all in s
     EXPECT_NEAR(s, 4.0f / 256, 1e-5);
     EXPECT_NEAR(t, 0.0f, 1e-4);
     EXPECT_EQ(glowZoomTapExtent(0, 3.0f), 0.5f);
     EXPECT_FLOAT_EQ(glowZoomTapExtent(4, 2.0f), 0.25f);
-    EXPECT_FLOAT_EQ(glowZoomTapExtent(7, 0.0f), 0.5f);
 }
 
 TEST_F(ScreenPasses, GlowChainOfAFlatPictureComesBackBrighter)
@@ -249,11 +247,10 @@ TEST_F(ScreenPasses, GlowChainWithoutSpreadHalvesEveryLevelUnblurred)
                                     (uint8_t)((7 * i + 13 * j) % 16 * 16), 255};
     };
     std::vector<uint8_t> rgba;
-    for (int j = 0; j < 8; j++)
-        for (int i = 0; i < 16; i++) {
-            std::vector<uint8_t> c = colour(i, j);
-            rgba.insert(rgba.end(), c.begin(), c.end());
-        }
+    for (int n = 0; n < 16 * 8; n++) {
+        std::vector<uint8_t> c = colour(n % 16, n / 16);
+        rgba.insert(rgba.end(), c.begin(), c.end());
+    }
     Texture* picture = textureFrom(16, 8, rgba);
     for (bool zoom : {false, true}) {
         beginFrame(&defaultClearColour);

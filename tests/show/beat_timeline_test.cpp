@@ -1,7 +1,5 @@
 // The beat envelopes, counters and warps, the window table, and the passes and grain drawn.
-#include "app/app.h"
-#include "app/gl.h"
-#include "common/test_support.h"
+#include "scene_support.h"
 #include "show/show.h"
 
 #include <gtest/gtest.h>
@@ -116,32 +114,14 @@ TEST(WindowTable, EveryWindowFromItsStartToItsEnd)
     check(39.0f, 4, 38.625f);
 }
 
-namespace {
-
-std::vector<uint8_t> readScreen()
-{
-    std::vector<uint8_t> px((size_t)displaySettings.width * displaySettings.height * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, displaySettings.width, displaySettings.height, GL_RGBA, GL_UNSIGNED_BYTE,
-                 px.data());
-    return px;
-}
-
-const uint8_t* pixel(const std::vector<uint8_t>& px, int x, int y)
-{
-    return &px[((size_t)y * displaySettings.width + x) * 4];
-}
-
-}   // namespace
-
 TEST(Passes, FlashesAddGreyInsideTheLetterbox)
 {
     ensureGLContext(640, 480);
     beginFrame(&defaultClearColour);
     drawTickFlash(0.75f, 0.5f);
-    std::vector<uint8_t> px = readScreen();
-    EXPECT_NEAR(pixel(px, 320, 240)[0], 128, 2);
-    EXPECT_EQ(pixel(px, 320, 10)[0], 0);   // the bar below the letterbox (480 x 1/8 = 60 rows)
+    Frame px;
+    EXPECT_NEAR(px.at(320, 240)[0], 128, 2);
+    EXPECT_EQ(px.at(320, 10)[0], 0);   // the bar below the letterbox (480 x 1/8 = 60 rows)
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
 
@@ -152,17 +132,16 @@ TEST(Passes, FilmGrainDiffersEveryFrameAndAfterTheShowIsAllThereIs)
     randomSeed = 42;
     grainTexture = makeNoiseTexture(256, 256, TEX_NO_MIPMAP);
     drawShowFrame(39.7f);
-    std::vector<uint8_t> first = readScreen();
+    Frame first;
     drawShowFrame(39.7f);
-    std::vector<uint8_t> second = readScreen();
-    EXPECT_TRUE(first != second);   // two new grain offsets a frame
+    EXPECT_TRUE(first.rgba != Frame().rgba);   // two new grain offsets a frame
     // Black with a faint grain (alpha 12 of 255) in the letterbox, rows 60 to 419; the bars
     // stay black.
     long sum = 0;
     int brightest = 0, bars = 0;
     for (int y = 0; y < 480; y++)
         for (int x = 0; x < 640; x++) {
-            int red = pixel(first, x, y)[0];
+            int red = first.at(x, y)[0];
             if (y < 60 || y >= 420) {
                 bars = std::max(bars, red);
             } else {
@@ -210,16 +189,16 @@ TEST(Passes, GridWarpThroughTheIdentityShowsTheTextureUndistorted)
     EXPECT_EQ(seen[169].x, 1.0f);
     EXPECT_EQ(seen[169].y, 1.0f);
 
-    std::vector<uint8_t> px = readScreen();
+    Frame px;
     // Every texel's centre in the letterbox (rows 60 to 419), and the two far corners.
     for (int j = 0; j < 4; j++)
         for (int i = 0; i < 4; i++) {
-            EXPECT_NEAR(pixel(px, 80 + 160 * i, 105 + 90 * j)[0], 30 + 60 * i, 2) << i << j;
-            EXPECT_NEAR(pixel(px, 80 + 160 * i, 105 + 90 * j)[1], 30 + 60 * j, 2) << i << j;
+            EXPECT_NEAR(px.at(80 + 160 * i, 105 + 90 * j)[0], 30 + 60 * i, 2) << i << j;
+            EXPECT_NEAR(px.at(80 + 160 * i, 105 + 90 * j)[1], 30 + 60 * j, 2) << i << j;
         }
-    EXPECT_NEAR(pixel(px, 1, 61)[0], 30, 2);
-    EXPECT_NEAR(pixel(px, 1, 61)[1], 30, 2);
-    EXPECT_NEAR(pixel(px, 638, 418)[0], 210, 2);
-    EXPECT_NEAR(pixel(px, 638, 418)[1], 210, 2);
+    EXPECT_NEAR(px.at(1, 61)[0], 30, 2);
+    EXPECT_NEAR(px.at(1, 61)[1], 30, 2);
+    EXPECT_NEAR(px.at(638, 418)[0], 210, 2);
+    EXPECT_NEAR(px.at(638, 418)[1], 210, 2);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }

@@ -1,18 +1,10 @@
 // The two fractal scenes: Scene 7's fade, zoom and orbit jumps, Scene 8's endless zoom, glow and
 // ticks, and frames of both drawn from the real assets.
-#include "common/test_support.h"
-#include "app/app.h"
-#include "app/gl.h"
-#include "precalc/precalc.h"
+#include "scene_support.h"
 #include "show/scenes/fractal_scenes.h"
 #include "show/show.h"
-#include "real_assets_fixture.h"
 
 #include <gtest/gtest.h>
-
-#include <cmath>
-#include <filesystem>
-#include <vector>
 
 namespace {
 
@@ -79,39 +71,24 @@ TEST_F(FractalSceneFrames, AnimatedFractalDrawsThroughItsWindow)
     }
 }
 
-// RGBA of the letterbox (640 x 360 from row 60).
-std::vector<uint8_t> letterbox()
-{
-    std::vector<uint8_t> pixels(640 * 360 * 4);
-    glReadPixels(0, 60, 640, 360, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    return pixels;
-}
-
 TEST_F(FractalSceneFrames, SceneSixPictureCoversTheOpeningAndIsGoneAfterTheFirstHalfPattern)
 {
     Texture* snapshot = assets.captureTexture6;
-    assets.captureTexture6 = makeSolidTexture(64, 64, 255, 0, 255, 255, Vec3{1, 1, 1}, 0);
+    assets.captureTexture6 = solidTexture(255, 0, 255);
     drawScene7(0.0f, 20.0f);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
     // The lower left, away from the caption: the magenta picture under the white flash.
-    std::vector<uint8_t> opening = letterbox();
-    double red = 0, green = 0, blue = 0;
-    for (int32_t y = 10; y < 110; y++) {
-        for (int32_t x = 10; x < 200; x++) {
-            const uint8_t* p = &opening[(size_t)(y * 640 + x) * 4];
-            red += p[0];
-            green += p[1];
-            blue += p[2];
-        }
-    }
-    EXPECT_GT(red, green * 2.5) << "the fractal shows through the opening picture";
-    EXPECT_GT(blue, green * 2.5);
+    std::vector<uint8_t> corner = readRegion(10, 70, 190, 100);
+    double green = channelMean(corner, 1);
+    EXPECT_GT(channelMean(corner, 0), green * 2.5)
+        << "the fractal shows through the opening picture";
+    EXPECT_GT(channelMean(corner, 2), green * 2.5);
 
     drawScene7(0.5f, 20.5f);
-    std::vector<uint8_t> withMagenta = letterbox();
-    assets.captureTexture6 = makeSolidTexture(64, 64, 0, 255, 0, 255, Vec3{1, 1, 1}, 0);
+    std::vector<uint8_t> withMagenta = readLetterbox();
+    assets.captureTexture6 = solidTexture(0, 255, 0);
     drawScene7(0.5f, 20.5f);
-    EXPECT_TRUE(letterbox() == withMagenta) << "Scene 6's picture still drawn at L = 0.5";
+    EXPECT_TRUE(readLetterbox() == withMagenta) << "Scene 6's picture still drawn at L = 0.5";
     assets.captureTexture6 = snapshot;
 }
 
@@ -128,27 +105,13 @@ TEST_F(FractalSceneFrames, ZoomOpensOnTheCreditsOverBlackAndThenShowsTheFractal)
     EXPECT_GT(later, opening + 10.0);
 }
 
-// How sharp the letterbox is: the mean difference between horizontal neighbours.
-double sharpness()
-{
-    std::vector<uint8_t> pixels(640 * 360 * 4);
-    glReadPixels(0, 60, 640, 360, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    double sum = 0;
-    for (int y = 0; y < 360; y++)
-        for (int x = 1; x < 640; x++) {
-            size_t i = ((size_t)y * 640 + (size_t)x) * 4;
-            sum += std::abs((int)pixels[i + 1] - (int)pixels[i - 3]);
-        }
-    return sum / (639.0 * 360.0);
-}
-
 TEST_F(FractalSceneFrames, ZoomBlursOutTowardsItsEnd)
 {
     drawScene8(4.0f, 26.0f);
-    double middle = sharpness();
+    double middle = sharpness(readLetterbox());
     drawScene8(6.24f, 28.24f);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
-    EXPECT_LT(sharpness(), 0.6 * middle);
+    EXPECT_LT(sharpness(readLetterbox()), 0.6 * middle);
 }
 
 } // namespace

@@ -1,13 +1,60 @@
-// The sprite trail, Scene 2's flight out along it and back, and the drawn windows of both flights.
+// The sprite trail, Scene 2's flight out along it and back, Scene 10's flight on, and frames of
+// both drawn on the real trail with plain textures.
+#include "scene_support.h"
 #include "show/scenes/trail.h"
 #include "show/show.h"
-#include "trail_test_assets.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <memory>
+
+namespace {
+
+// The real trail and plain textures (dotted white sprites, white or grey layers, a caption that
+// covers nothing) for the life of the object; the slots go back afterwards.
+class TrailAssets {
+public:
+    TrailAssets() : saved_(assets)
+    {
+        ensureGLContext(640, 480);
+        static Vec3* path = nullptr;
+        static Texture *sprites, *white, *grey, *clear;
+        if (!path) {
+            path = new Vec3[PATH_POINT_COUNT];
+            buildPathPoints(path);
+            sprites = solid(255, 0);
+            sprites->spriteCount = 2;
+            std::vector<uint8_t> pixels(64 * 64 * 4, 255);
+            for (int32_t i = 0; i < 64 * 64; ++i)
+                pixels[i * 4 + 3] = ((i % 64 / 4 + i / 256) % 3 == 0) ? 255 : 0;
+            glBindTexture(GL_TEXTURE_2D, sprites->name);
+            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 64, 64, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                         pixels.data());
+            white = solid(255, 255);
+            grey = solid(128, 255);
+            clear = solid(255, 0);
+        }
+        AssetTable& a = assets;
+        a.pathPoints = path;
+        a.spritePairAtlas1 = a.spritePairAtlas2 = sprites;
+        a.tissueTexture2 = white;
+        a.tissueTexture1 = a.warpTexture1 = a.warpTexture2 = grey;
+        a.captionTexture2 = a.captionTexture10 = clear;
+        if (a.screenCopyChain.count == 0)
+            a.screenCopyChain = saved_.screenCopyChain = makeScreenCopyChain();
+    }
+    ~TrailAssets() { assets = saved_; }
+
+private:
+    static Texture* solid(uint8_t grey, uint8_t alpha)
+    {
+        return makeSolidTexture(64, 64, grey, grey, grey, alpha, {1, 1, 1}, TEX_NO_MIPMAP);
+    }
+    AssetTable saved_;
+};
+
+}   // namespace
 
 TEST(TrailTables, FilledFromThePathAndTheRandomSequence)
 {
@@ -98,12 +145,48 @@ TEST(Scene2Frames, DrawnAcrossTheWindowFirstInstantShowsOnlyTheFlash)
     // Eye on target and fade 0: no sprite, no caption, only the half-pattern flash under the
     // white layers, one even grey.
     drawScene2(0.0f, 6.0f);
-    std::vector<uint8_t> first = TrailAssets::read();
+    std::vector<uint8_t> first = readLetterbox();
     auto [low, high] = std::minmax_element(first.begin(), first.end());
     EXPECT_EQ(*low, *high);
     EXPECT_NEAR(*low, 64, 2);
     drawScene2(0.25f, 6.25f);
-    std::vector<uint8_t> later = TrailAssets::read();
+    std::vector<uint8_t> later = readLetterbox();
     EXPECT_NE(*std::min_element(later.begin(), later.end()),
               *std::max_element(later.begin(), later.end()));
+}
+
+TEST(Scene10Travel, FieldOfViewOpensOverTheFirstHalfPattern)
+{
+    // The half-pattern kick is already at full strength on the first instant.
+    EXPECT_FLOAT_EQ(scene10FieldOfView(0.0f, scene10Frame(0.0f).open), 40.0f);
+    EXPECT_GT(scene10Frame(0.01f).open, 0.0f);
+    EXPECT_LT(scene10Frame(0.01f).open, 1.0f);
+    EXPECT_EQ(scene10Frame(0.5f).open, 0.0f);
+    EXPECT_FLOAT_EQ(scene10FieldOfView(0.5f, 0.0f), 130.0f);
+    // Before the window the power is undefined: the view stays shut rather than going NaN.
+    EXPECT_EQ(scene10Frame(-0.1f).open, 1.0f);
+    EXPECT_NEAR(scene10Frame(1.999f).shift, 0.0f, 2e-3);
+}
+
+TEST(Scene10Frames, CaptureStaysInTheCornerShownFrameFillsTheLetterbox)
+{
+    TrailAssets trail;
+    for (float local : {0.0f, 0.01f, 0.5f, 1.999f}) {
+        drawScene10(local, local + 32.5f, 0);
+        EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR) << "L = " << local;
+    }
+    drawScene10(1.999f, 34.499f, 1);
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+    std::vector<uint8_t> above = readRegion(0, 300, 640, 100);   // letterbox above the corner
+    EXPECT_EQ(*std::max_element(above.begin(), above.end()), 0);
+    std::vector<uint8_t> corner = readRegion(0, 0, 640, 256);
+    EXPECT_GT(*std::max_element(corner.begin(), corner.end()), 0);
+
+    // Shown, the glow chain lays the picture over the whole letterbox.
+    drawScene10(1.999f, 34.499f, 0);
+    std::vector<uint8_t> shown = readLetterbox();
+    int32_t dark = 0;
+    for (size_t i = 0; i < shown.size(); i += 3)
+        dark += shown[i] + shown[i + 1] + shown[i + 2] == 0;
+    EXPECT_EQ(dark, 0);
 }

@@ -1,0 +1,105 @@
+// Shared by the scene tests: read-back of the window and the letterbox (640 x 360 from row 60 of
+// the 640 x 480 window), plain stand-in textures, and the fixture of frames drawn from the real
+// data set.
+#pragma once
+
+#include "app/app.h"
+#include "app/gl.h"
+#include "common/test_support.h"
+#include "precalc/precalc.h"
+#include "support/support.h"
+#include "texture/texture.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+inline Texture* solidTexture(uint8_t r, uint8_t g, uint8_t b, uint8_t a = 255)
+{
+    return makeSolidTexture(64, 64, r, g, b, a, Vec3{1, 1, 1}, 0);
+}
+
+inline float distance(const Vec3& a, const Vec3& b)
+{
+    return std::hypot(a.x - b.x, a.y - b.y, a.z - b.z);
+}
+
+// RGB, bottom row first.
+inline std::vector<uint8_t> readRegion(int32_t x, int32_t y, int32_t w, int32_t h)
+{
+    std::vector<uint8_t> pixels((size_t)w * h * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, y, w, h, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}
+inline std::vector<uint8_t> readLetterbox() { return readRegion(0, 60, 640, 360); }
+
+// Mean of one channel (0 red, 1 green, 2 blue), or of all three; the brightest value of any.
+inline double channelMean(const std::vector<uint8_t>& pixels, int32_t channel)
+{
+    double sum = 0;
+    for (size_t i = channel; i < pixels.size(); i += 3)
+        sum += pixels[i];
+    return sum * 3 / pixels.size();
+}
+inline double greyMean(const std::vector<uint8_t>& pixels)
+{
+    double sum = 0;
+    for (uint8_t v : pixels)
+        sum += v;
+    return sum / pixels.size();
+}
+inline int32_t brightestValue(const std::vector<uint8_t>& pixels)
+{
+    int32_t m = 0;
+    for (uint8_t v : pixels)
+        m = v > m ? v : m;
+    return m;
+}
+
+// Sum of the differences between horizontal neighbours of a letterbox: falls as it blurs.
+inline double sharpness(const std::vector<uint8_t>& pixels)
+{
+    double sum = 0;
+    for (size_t i = 3; i < pixels.size(); i++)
+        if ((i / 3) % 640 != 0)
+            sum += std::abs(pixels[i] - pixels[i - 3]);
+    return sum;
+}
+
+// The whole window, RGBA.
+struct Frame {
+    std::vector<uint8_t> rgba;
+    Frame() : rgba((size_t)displaySettings.width * displaySettings.height * 4)
+    {
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, displaySettings.width, displaySettings.height, GL_RGBA,
+                     GL_UNSIGNED_BYTE, rgba.data());
+    }
+    // x, y from the window's lower left, as OpenGL counts.
+    const uint8_t* at(int x, int y) const
+    {
+        return &rgba[((size_t)y * displaySettings.width + x) * 4];
+    }
+};
+
+// Frames from the real data set: one precalculation per test process (ctest runs each test in
+// its own), skipped where no data set has been built.
+class RealAssetFrames : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!std::filesystem::exists(buildDir() + "/data/spiral.jpg"))
+            GTEST_SKIP() << "no data set built";
+        ensureGLContext(640, 480);
+        displaySettings.width = 640;
+        displaySettings.height = 480;
+        programOptions.dataDir = buildDir() + "/data/";
+        precalculate();
+        showStarted = 1;
+    }
+    static double letterboxMean() { return greyMean(readLetterbox()); }
+};
