@@ -13,7 +13,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -105,7 +104,7 @@ TEST(LiveWindow, WindowedShowDrawsUntilEscapeAndEndsWithStatus0)
         GTEST_SKIP() << "no X display";
     if (access(XDOTOOL, X_OK) != 0)
         GTEST_SKIP() << "xdotool missing";
-    if (!std::filesystem::exists(buildDir() + "/data/music.ogg"))
+    if (!haveDataSet())
         GTEST_SKIP() << "no data set built";
     Display* display = XOpenDisplay(nullptr);
     if (!display)
