@@ -71,17 +71,21 @@ TEST(WholeShow, LiveShowEndsWithTheMusicAndLoopingPlaysOn)
     if (!haveDataSet())
         GTEST_SKIP() << "no data set built";
     std::vector<std::string> live = {"--no-setup", "--windowed", "--mute", "--mode", "640x480",
-                                     "--start", "40.5"};
-    // 0.5 patterns (3.84 s) of music are left: the show plays them, after its start-up, and ends.
+                                     "--start"};
     auto seconds = [start = std::chrono::steady_clock::now()] {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     };
+    // From 40, one pattern (7.68 s) of music is left: the show plays it, after its start-up,
+    // and ends by itself.
+    live.push_back("40");
     ProcessResult ends = runOrvanti(live, 120);
     EXPECT_FALSE(ends.timedOut);
     EXPECT_EQ(ends.status, 0) << ends.err;
-    EXPECT_GT(seconds(), 3.5);
+    EXPECT_GT(seconds(), 7.0);
 
-    // With the loop the show is still playing well after that, from its start again.
+    // From 40.5 half of it is left; with the loop the show is still playing well after that,
+    // from its start again.
+    live.back() = "40.5";
     live.push_back("--loop");
     double loopStart = seconds();
     ProcessResult loops = runOrvanti(live, 12);
