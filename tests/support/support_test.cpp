@@ -19,12 +19,7 @@ TEST(RandomGenerator, FollowsTheSequenceFromStateZeroInBothWidths)
 
 TEST(RandomGenerator, UnitDividesBy4292967296AndCanExceedOne)
 {
-    // Choose the state before the draw so that the drawn state is the largest one.
-    // s * 69069 + 1 = 0xFFFFFFFF  =>  s = 0xFFFFFFFE * inverse(69069).
-    uint32_t inverse = 1;
-    for (int i = 0; i < 5; i++)
-        inverse *= 2 - 69069u * inverse;   // Newton's iteration for the inverse mod 2^32
-    randomSeed = (0xFFFFFFFFu - 1u) * inverse;
+    randomSeed = 0xB43AB1F6u;   // 0xB43AB1F6 x 69069 + 1 = 0xFFFFFFFF, the largest state
     float u = randomUnit();
     EXPECT_EQ(randomSeed, 0xFFFFFFFFu);
     EXPECT_FLOAT_EQ(u, (float)(4294967295.0 / 4292967296.0));
