@@ -11,7 +11,6 @@
 #include <FL/Fl_Window.H>
 #include <gtest/gtest.h>
 
-
 #include <cstdlib>
 #include <thread>
 
@@ -124,7 +123,7 @@ TEST(SetupDialog, ExitAndTheCloseBoxChangeNothing)
 TEST(SetupDialog, EscapeEndsTheProgramCleanly)
 {
     REQUIRE_DISPLAY();
-    if (runProcess({"/bin/sh", "-c", "command -v xdotool"}, 10).status != 0)
+    if (!haveProgram("xdotool"))
         GTEST_SKIP() << "xdotool missing";
     std::thread press([] {
         runProcess({"/usr/bin/xdotool", "search", "--sync", "--name", "^MOXI$", "key", "--window", "%1",

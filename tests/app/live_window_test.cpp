@@ -13,7 +13,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -29,17 +28,11 @@ int ignoreXError(Display*, XErrorEvent*) { return 0; }
 
 pid_t parentOf(long pid)
 {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    size_t close = line.rfind(')');   // the command name may hold spaces
-    if (close == std::string::npos)
-        return -1;
-    std::istringstream rest(line.substr(close + 1));
-    std::string state;
-    long parent = -1;
-    rest >> state >> parent;
-    return (pid_t)parent;
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("PPid:", 0) == 0)
+            return (pid_t)std::stol(line.substr(5));
+    return -1;
 }
 
 long windowPid(Display* display, Window window)
@@ -105,7 +98,7 @@ TEST(LiveWindow, WindowedShowDrawsUntilEscapeAndEndsWithStatus0)
         GTEST_SKIP() << "no X display";
     if (access(XDOTOOL, X_OK) != 0)
         GTEST_SKIP() << "xdotool missing";
-    if (!std::filesystem::exists(buildDir() + "/data/music.ogg"))
+    if (!haveDataSet())
         GTEST_SKIP() << "no data set built";
     Display* display = XOpenDisplay(nullptr);
     if (!display)

@@ -40,23 +40,19 @@ TEST(ClampMode, FollowsTheGLVersion)
     EXPECT_EQ(clampModeForVersion(nullptr), (uint32_t)GL_CLAMP);
 }
 
-TEST(CommandLine, HelpListsEveryOption)
+TEST(CommandLine, HelpListsEveryOptionAndVersionIsOneLine)
 {
-    ProcessResult r = runOrvanti({"--help"});
-    EXPECT_EQ(r.status, 0);
+    ProcessResult help = runOrvanti({"--help"});
+    EXPECT_EQ(help.status, 0);
     for (const char* option : {"--help", "--version", "--no-setup", "--mode", "--windowed",
                                "--fullscreen", "--loop", "--vsync", "--no-vsync", "--data",
                                "--start", "--mute", "--capture", "--fps", "--from", "--to",
                                "--contact-sheet", "--benchmark", "--overwrite"})
-        EXPECT_NE(r.out.find(option), std::string::npos) << option;
-}
-
-TEST(CommandLine, VersionIsOneLine)
-{
-    ProcessResult r = runOrvanti({"--version"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out.rfind("orvanti ", 0), 0u);
-    EXPECT_EQ(r.out.find('\n'), r.out.size() - 1);
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    ProcessResult version = runOrvanti({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("orvanti ", 0), 0u);
+    EXPECT_EQ(version.out.find('\n'), version.out.size() - 1);
 }
 
 TEST(CommandLine, UsageErrorsExitWithStatus2AndNameTheValue)

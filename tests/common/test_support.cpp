@@ -5,15 +5,21 @@
 #include "app/gl.h"
 
 #include <SDL.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <png.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 
 void ensureGLContext(int width, int height)
 {
@@ -53,18 +59,114 @@ std::string makeTempDir(const std::string& tag)
     return dir.string();
 }
 
-static void drain(int fd, std::string* into, bool* open)
+bool haveDataSet() { return std::filesystem::exists(buildDir() + "/data/music.ogg"); }
+
+std::string linkedDataSet()
 {
-    char buffer[4096];
-    ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n > 0)
-        into->append(buffer, (size_t)n);
-    else
-        *open = false;
+    namespace fs = std::filesystem;
+    std::string dir = makeTempDir("data");
+    for (const fs::directory_entry& e : fs::directory_iterator(buildDir() + "/data"))
+        if (e.is_regular_file() && e.path().filename().string()[0] != '.')
+            fs::create_symlink(e.path(), fs::path(dir) / e.path().filename());
+    return dir;
 }
 
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+PngImage readPng(const std::string& path, bool grey)
+{
+    PngImage info;
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        return info;
+    image.format = grey ? PNG_FORMAT_GRAY : PNG_FORMAT_RGB;
+    info.pixels.resize(PNG_IMAGE_SIZE(image));
+    info.width = (int)image.width;
+    info.height = (int)image.height;
+    info.ok = png_image_finish_read(&image, nullptr, info.pixels.data(), 0, nullptr) != 0;
+    return info;
+}
+
+bool haveProgram(const char* name)
+{
+    return runProcess({"/bin/sh", "-c", std::string("command -v ") + name}, 10).status == 0;
+}
+
+namespace {
+
+// In the forked child: the headless drivers, the extra variables, the working directory, then
+// the program.
+[[noreturn]] void execHeadless(const std::vector<std::string>& argv,
+                               const std::vector<std::string>& extraEnv,
+                               const std::string& workDir)
+{
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    setenv("ORVANTI_NO_MESSAGE_BOX", "1", 1);
+    for (const std::string& e : extraEnv)
+        putenv(strdup(e.c_str()));
+    if (!workDir.empty() && chdir(workDir.c_str()) != 0)
+        _exit(127);
+    std::vector<char*> args;
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+}
+
+// Reads every descriptor into its string until each has ended (closed, or EIO on a terminal),
+// then waits for the child; kills it when the time runs out first.
+void collect(pid_t pid, std::vector<std::pair<int, std::string*>> sources, double timeoutSeconds,
+             ProcessResult* result)
+{
+    auto deadline = std::chrono::steady_clock::now() +
+                    std::chrono::milliseconds((long)(timeoutSeconds * 1000));
+    while (!sources.empty()) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        deadline - std::chrono::steady_clock::now())
+                        .count();
+        if (left <= 0) {
+            kill(pid, SIGKILL);
+            result->timedOut = true;
+            break;
+        }
+        std::vector<pollfd> fds;
+        for (const auto& s : sources)
+            fds.push_back({s.first, POLLIN, 0});
+        if (poll(fds.data(), fds.size(), (int)std::min<long>(left, 1000)) <= 0)
+            continue;
+        for (size_t i = fds.size(); i-- > 0;) {
+            if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            char buffer[4096];
+            ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0)
+                sources[i].second->append(buffer, (size_t)n);
+            else
+                sources.erase(sources.begin() + (long)i);
+        }
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (result->timedOut)
+        result->status = -1;
+    else if (WIFEXITED(status))
+        result->status = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status))
+        result->status = 128 + WTERMSIG(status);
+}
+
+}   // namespace
+
 ProcessResult runProcess(const std::vector<std::string>& argv, double timeoutSeconds,
-                         const std::vector<std::string>& extraEnv)
+                         const std::vector<std::string>& extraEnv, const std::string& workDir)
 {
     ProcessResult result;
     int outPipe[2], errPipe[2];
@@ -76,54 +178,43 @@ ProcessResult runProcess(const std::vector<std::string>& argv, double timeoutSec
         dup2(errPipe[1], 2);
         close(outPipe[0]);
         close(errPipe[0]);
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        setenv("SDL_AUDIODRIVER", "dummy", 0);
-        setenv("ORVANTI_NO_MESSAGE_BOX", "1", 1);
-        for (const std::string& e : extraEnv)
-            putenv(strdup(e.c_str()));
-        std::vector<char*> args;
-        for (const std::string& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
+        execHeadless(argv, extraEnv, workDir);
     }
     close(outPipe[1]);
     close(errPipe[1]);
-    bool outOpen = true, errOpen = true;
-    auto deadline = deadlineIn(timeoutSeconds);
-    while (outOpen || errOpen) {
-        long left = millisecondsLeft(deadline);
-        if (left <= 0) {
-            kill(pid, SIGKILL);
-            result.timedOut = true;
-            break;
-        }
-        pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
-        if (poll(fds, 2, (int)std::min<long>(left, 1000)) <= 0)
-            continue;
-        if (outOpen && (fds[0].revents & (POLLIN | POLLHUP)))
-            drain(outPipe[0], &result.out, &outOpen);
-        if (errOpen && (fds[1].revents & (POLLIN | POLLHUP)))
-            drain(errPipe[0], &result.err, &errOpen);
-    }
+    collect(pid, {{outPipe[0], &result.out}, {errPipe[0], &result.err}}, timeoutSeconds, &result);
     close(outPipe[0]);
     close(errPipe[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (result.timedOut)
-        result.status = -1;
-    else if (WIFEXITED(status))
-        result.status = WEXITSTATUS(status);
-    else if (WIFSIGNALED(status))
-        result.status = 128 + WTERMSIG(status);
     return result;
 }
 
 ProcessResult runOrvanti(const std::vector<std::string>& args, double timeoutSeconds,
-                         const std::vector<std::string>& extraEnv)
+                         const std::vector<std::string>& extraEnv, const std::string& workDir)
 {
     std::vector<std::string> argv = {orvantiBinary()};
     argv.insert(argv.end(), args.begin(), args.end());
-    return runProcess(argv, timeoutSeconds, extraEnv);
+    return runProcess(argv, timeoutSeconds, extraEnv, workDir);
+}
+
+ProcessResult runOrvantiOnTerminal(const std::vector<std::string>& args, double timeoutSeconds)
+{
+    ProcessResult result;
+    int master = -1;
+    pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+    if (pid < 0)
+        return result;
+    if (pid == 0) {
+        termios mode;
+        if (tcgetattr(1, &mode) == 0) {
+            mode.c_oflag &= ~(tcflag_t)OPOST;   // "\n" stays "\n"
+            tcsetattr(1, TCSANOW, &mode);
+        }
+        dup2(open("/dev/null", O_WRONLY), 2);
+        std::vector<std::string> argv = {orvantiBinary()};
+        argv.insert(argv.end(), args.begin(), args.end());
+        execHeadless(argv, {}, "");
+    }
+    collect(pid, {{master, &result.out}}, timeoutSeconds, &result);
+    close(master);
+    return result;
 }

@@ -1,8 +1,8 @@
-// Shared test helpers: one hidden OpenGL context per test binary, and running the real program
-// in a child process.
+// Shared test helpers: one hidden OpenGL context per test binary, running the real program in a
+// child process, and reading back what it wrote.
 #pragma once
 
-#include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,29 +18,43 @@ struct ProcessResult {
     std::string err;
 };
 
-// A child's time limit: the deadline that many seconds from now, and the milliseconds left to it
-// (0 or less once it has passed).
-inline std::chrono::steady_clock::time_point deadlineIn(double seconds)
-{
-    return std::chrono::steady_clock::now() + std::chrono::milliseconds((long)(seconds * 1000));
-}
-inline long millisecondsLeft(std::chrono::steady_clock::time_point deadline)
-{
-    return (long)std::chrono::duration_cast<std::chrono::milliseconds>(
-               deadline - std::chrono::steady_clock::now())
-        .count();
-}
-
-// Runs build/orvanti with the arguments, headless, and collects its output.
-ProcessResult runOrvanti(const std::vector<std::string>& args, double timeoutSeconds = 60.0,
-                         const std::vector<std::string>& extraEnv = {});
-
-// Runs any program (path and arguments) the same way.
+// Runs any program (path and arguments) headless, from workDir when one is given, and collects
+// its output; killed once the time is up.
 ProcessResult runProcess(const std::vector<std::string>& argv, double timeoutSeconds = 60.0,
-                         const std::vector<std::string>& extraEnv = {});
+                         const std::vector<std::string>& extraEnv = {},
+                         const std::string& workDir = "");
+
+// The same with build/orvanti and these arguments.
+ProcessResult runOrvanti(const std::vector<std::string>& args, double timeoutSeconds = 60.0,
+                         const std::vector<std::string>& extraEnv = {},
+                         const std::string& workDir = "");
+
+// build/orvanti with its standard output on a terminal that leaves "\n" as it is (the standard
+// error thrown away): out holds the bytes the terminal received.
+ProcessResult runOrvantiOnTerminal(const std::vector<std::string>& args, double timeoutSeconds);
+
+// Whether the program is on the PATH.
+bool haveProgram(const char* name);
 
 // A fresh empty directory under the build tree's tmp folder.
 std::string makeTempDir(const std::string& tag);
+
+// Whether the data set has been generated into build/data.
+bool haveDataSet();
+
+// A fresh directory of links to every file of the built data set, for breaking some of them.
+std::string linkedDataSet();
+
+// The whole file, or "" when it cannot be read.
+std::string readFile(const std::string& path);
+
+// A PNG file as RGB bytes, or one grey byte a pixel.
+struct PngImage {
+    bool ok = false;
+    int width = 0, height = 0;
+    std::vector<uint8_t> pixels;
+};
+PngImage readPng(const std::string& path, bool grey = false);
 
 // Paths of the build.
 std::string orvantiBinary();

@@ -107,27 +107,15 @@ TEST(SoundLibrary, RefusesCallsOutOfOrderAndBadStreams)
 // set up again; the null output needs no device at all.
 TEST(SoundLibrary, InitWithoutADeviceFailsAndLeavesTheLibraryClosed)
 {
-    struct BadDriver {
-        const char* old = std::getenv("SDL_AUDIODRIVER");
-        std::string saved = old ? old : "";
-        BadDriver() { setenv("SDL_AUDIODRIVER", "no_such_driver", 1); }
-        ~BadDriver()
-        {
-            if (old)
-                setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
-            else
-                unsetenv("SDL_AUDIODRIVER");
-        }
-    };
-    {
-        BadDriver bad;
-        FSOUND_SetOutput(FSOUND_OUTPUT_DSOUND);
-        EXPECT_FALSE(FSOUND_Init(44100, 32, FSOUND_INIT_ACCURATEVULEVELS));
-        EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_INIT);
-        EXPECT_TRUE(FSOUND_SetOutput(FSOUND_OUTPUT_NOSOUND)) << "left initialised";
-        EXPECT_TRUE(FSOUND_Init(44100, 32, 0)) << FSOUND_GetError();
-        FSOUND_Close();
-    }
+    const std::string driver = std::getenv("SDL_AUDIODRIVER");   // every test binary sets one
+    setenv("SDL_AUDIODRIVER", "no_such_driver", 1);
+    FSOUND_SetOutput(FSOUND_OUTPUT_DSOUND);
+    EXPECT_FALSE(FSOUND_Init(44100, 32, FSOUND_INIT_ACCURATEVULEVELS));
+    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_INIT);
+    EXPECT_TRUE(FSOUND_SetOutput(FSOUND_OUTPUT_NOSOUND)) << "left initialised";
+    EXPECT_TRUE(FSOUND_Init(44100, 32, 0)) << FSOUND_GetError();
+    FSOUND_Close();
+    setenv("SDL_AUDIODRIVER", driver.c_str(), 1);
     FSOUND_SetOutput(FSOUND_OUTPUT_DSOUND);
     EXPECT_TRUE(FSOUND_Init(44100, 32, 0)) << FSOUND_GetError();
     FSOUND_Close();

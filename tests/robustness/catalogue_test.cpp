@@ -11,7 +11,6 @@
 #include <jpeglib.h>
 #include <ogg/ogg.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -31,12 +30,6 @@ std::string dataSet()
     return buildDir() + "/data";
 }
 
-Bytes readBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 void writeBytes(const std::string& path, const Bytes& bytes)
 {
     std::ofstream(path, std::ios::binary) << bytes;
@@ -49,7 +42,7 @@ struct Image {
 
 Image decodeDataFile(const std::string& name)
 {
-    Bytes bytes = readBytes(dataSet() + "/" + name);
+    Bytes bytes = readFile(dataSet() + "/" + name);
     Image image;
     char error[1024];
     uint8_t* rgb = decodeJpegMemory((const uint8_t*)bytes.data(), bytes.size(), &image.width,
@@ -135,12 +128,7 @@ std::map<std::string, std::pair<uintmax_t, fs::file_time_type>> snapshot(const s
 // A data directory of links to the built data set, with some files replaced or removed.
 class BrokenData {
 public:
-    BrokenData() : dir_(makeTempDir("broken_data")), work_(makeTempDir("broken_work"))
-    {
-        for (const fs::directory_entry& e : fs::directory_iterator(dataSet()))
-            if (e.is_regular_file() && e.path().filename().string()[0] != '.')
-                fs::create_symlink(e.path(), fs::path(dir_) / e.path().filename());
-    }
+    BrokenData() : dir_(linkedDataSet()), work_(makeTempDir("broken_work")) {}
     void replace(const std::string& name, const Bytes& bytes)
     {
         remove(name);
@@ -155,10 +143,7 @@ public:
         if (args.empty())
             args = {"--no-setup", "--windowed", "--mute", "--mode", "640x480"};
         args.insert(args.end(), {"--data", dir_});
-        std::vector<std::string> argv = {"/bin/sh", "-c", "cd \"$0\" && exec \"$@\"", work_,
-                                         orvantiBinary()};
-        argv.insert(argv.end(), args.begin(), args.end());
-        return runProcess(argv, timeout);
+        return runOrvanti(args, timeout, {}, work_);
     }
     // Nothing was written: the data untouched, the working directory empty.
     void expectNothingWritten(const std::string& label) const
@@ -191,7 +176,7 @@ class Catalogue : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!fs::exists(dataSet() + "/music.ogg"))
+        if (!haveDataSet())
             GTEST_SKIP() << "no data set built";
     }
 };
@@ -218,7 +203,7 @@ TEST_F(Catalogue, EachKindOfMissingFileIsNamed)
 
 TEST_F(Catalogue, DamagedAndForeignImagesAreNamedWithTheProblem)
 {
-    Bytes good = readBytes(dataSet() + "/" + COLOUR);
+    Bytes good = readFile(dataSet() + "/" + COLOUR);
     Bytes huge = good;
     size_t sof = huge.find("\xff\xc0");
     ASSERT_NE(sof, Bytes::npos);
@@ -237,7 +222,7 @@ TEST_F(Catalogue, DamagedAndForeignImagesAreNamedWithTheProblem)
         {"cut in the header", good.substr(0, 120), "not a usable JPEG image"},
         {"cut in the scan", good.substr(0, good.size() * 2 / 3), "not a usable JPEG image"},
         {"text named .jpg", "just some words, no picture\n", "not a usable JPEG image"},
-        {"PNG named .jpg", readBytes(pngPath), "not a usable JPEG image"},
+        {"PNG named .jpg", readFile(pngPath), "not a usable JPEG image"},
         {"CMYK", encodeJpeg(decodeDataFile(COLOUR), 4), "not a usable JPEG image"},
         {"65500 x 65500 header", huge, "65500x65500 is larger than"},
     };
@@ -294,7 +279,7 @@ TEST_F(Catalogue, ImagesOfTheWrongSizeAreNamed)
 
 TEST_F(Catalogue, UnplayableMusicIsNamed)
 {
-    Bytes music = readBytes(dataSet() + "/" + MUSIC);
+    Bytes music = readFile(dataSet() + "/" + MUSIC);
     Bytes noise(20000, 0);
     std::mt19937 random(11);
     for (char& c : noise)
@@ -327,7 +312,7 @@ TEST_F(Catalogue, UnplayableMusicIsNamed)
 TEST_F(Catalogue, CutMusicPlaysWhatItHasAndEnds)
 {
     // About 10 s of the music: the show plays it and ends by itself, as at the real end.
-    Bytes music = readBytes(dataSet() + "/" + MUSIC);
+    Bytes music = readFile(dataSet() + "/" + MUSIC);
     BrokenData data;
     data.replace(MUSIC, music.substr(0, music.size() / 30));
     ProcessResult r = data.run({}, 90.0);
@@ -360,27 +345,15 @@ TEST(CatalogueCommandLine, MalformedValuesAreUsageErrors)
     }
 }
 
-TEST(CatalogueCommandLine, TargetsThatCannotBeWrittenFailBeforeRendering)
+TEST(CatalogueCommandLine, SheetsThatCannotBeWrittenFailBeforeRendering)
 {
     std::string dir = makeTempDir("targets");
-    writeBytes(dir + "/file.txt", "a file, not a folder\n");
     writeBytes(dir + "/sheet.png", "an older sheet\n");
-    struct Case {
-        std::vector<std::string> args;
-        std::string named;
-    } cases[] = {
-        {{"--capture", dir + "/file.txt/frames"}, dir + "/file.txt"},
-        {{"--capture", dir + "/file.txt"}, dir + "/file.txt"},
-        {{"--contact-sheet", dir + "/sheet.png"}, dir + "/sheet.png"},
-        {{"--contact-sheet", "/proc/orvanti_sheet.png"}, "/proc"},
-    };
-    for (const Case& c : cases) {
-        std::vector<std::string> args = c.args;
-        args.insert(args.end(), {"--to", "0.01"});
-        ProcessResult r = runOrvanti(args, 60);
-        expectFatal(r, c.named, "", c.named);
-        EXPECT_EQ(r.err.find("precalc in"), std::string::npos) << c.named << ": rendered anyway";
+    for (auto [sheet, named] : {std::pair{dir + "/sheet.png", dir + "/sheet.png"},
+                                {std::string("/proc/orvanti_sheet.png"), std::string("/proc")}}) {
+        ProcessResult r = runOrvanti({"--contact-sheet", sheet, "--to", "0.01"}, 60);
+        expectFatal(r, named, "", named);
+        EXPECT_EQ(r.err.find("precalc in"), std::string::npos) << named << ": rendered anyway";
     }
-    EXPECT_EQ(readBytes(dir + "/sheet.png"), "an older sheet\n");
-    EXPECT_EQ(readBytes(dir + "/file.txt"), "a file, not a folder\n");
+    EXPECT_EQ(readFile(dir + "/sheet.png"), "an older sheet\n");
 }
