@@ -3,10 +3,12 @@
 
 #include "app/app.h"
 #include "app/gl.h"
+#include "texture/texture.h"
 
 #include <SDL.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <jpeglib.h>
 #include <png.h>
 #include <poll.h>
 #include <pty.h>
@@ -75,6 +77,64 @@ std::string readFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string encodeJpeg(int width, int height, const std::vector<uint8_t>& rgb, int components,
+                       bool progressive, int quality)
+{
+    jpeg_compress_struct c;
+    jpeg_error_mgr e;
+    c.err = jpeg_std_error(&e);
+    jpeg_create_compress(&c);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &out, &size);
+    c.image_width = width;
+    c.image_height = height;
+    c.input_components = components;
+    c.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 4 ? JCS_CMYK : JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, quality, TRUE);
+    if (progressive)
+        jpeg_simple_progression(&c);
+    jpeg_start_compress(&c, TRUE);
+    std::vector<uint8_t> row((size_t)width * components);
+    for (int y = 0; y < height; y++) {
+        for (int x = 0; x < width; x++)
+            for (int k = 0; k < components; k++)
+                row[(size_t)x * components + k] = rgb[((size_t)y * width + x) * 3 + (k % 3)];
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    std::string bytes((const char*)out, size);
+    std::free(out);
+    return bytes;
+}
+
+Texture* textureFromTexels(int width, int height, const std::vector<uint8_t>& rgba)
+{
+    Texture* t = new Texture{};
+    glGenTextures(1, &t->name);
+    glBindTexture(GL_TEXTURE_2D, t->name);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 rgba.data());
+    t->width = width;
+    t->height = height;
+    t->scaleS = t->scaleT = t->scaleR = 1;
+    t->flags = TEX_NO_MIPMAP;
+    t->spriteCount = 1;
+    return t;
+}
+
+Texture* texelGridTexture()
+{
+    std::vector<uint8_t> rgba;
+    for (int j = 0; j < 4; j++)
+        for (int i = 0; i < 4; i++)
+            rgba.insert(rgba.end(), {(uint8_t)(30 + 60 * i), (uint8_t)(30 + 60 * j), 200, 255});
+    return textureFromTexels(4, 4, rgba);
 }
 
 PngImage readPng(const std::string& path, bool grey)

@@ -56,6 +56,16 @@ struct PngImage {
 };
 PngImage readPng(const std::string& path, bool grey = false);
 
+// A JPEG of RGB rows (3 bytes a pixel); components 1 writes grey from red, 4 writes CMYK.
+std::string encodeJpeg(int width, int height, const std::vector<uint8_t>& rgb, int components = 3,
+                       bool progressive = false, int quality = 95);
+
+// A texture of the given RGBA texels, row 0 at t = 0, sampled without mipmaps; and a 4 x 4 one
+// whose texel (i, j) is red 30 + 60 i, green 30 + 60 j, blue 200.
+struct Texture;
+Texture* textureFromTexels(int width, int height, const std::vector<uint8_t>& rgba);
+Texture* texelGridTexture();
+
 // Paths of the build.
 std::string orvantiBinary();
 std::string buildDir();

@@ -26,35 +26,11 @@ const uint8_t* at(const std::vector<uint8_t>& px, int x, int y)
     return &px[((size_t)y * displaySettings.width + x) * 4];
 }
 
-// An RGBA texture from its texels, row 0 at t = 0, sampled without mipmaps.
-Texture* textureFrom(int w, int h, const std::vector<uint8_t>& rgba)
-{
-    Texture* t = new Texture{};
-    glGenTextures(1, &t->name);
-    glBindTexture(GL_TEXTURE_2D, t->name);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    t->width = w;
-    t->height = h;
-    t->scaleS = t->scaleT = t->scaleR = 1;
-    t->flags = TEX_NO_MIPMAP;
-    t->spriteCount = 1;
-    return t;
-}
-
 // A 2 x 2 texture: red, green on the top row, blue, white below.
 Texture* quadrants()
 {
-    return textureFrom(2, 2, {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255});
-}
-
-// Every texel (i, j) a colour of its own: red 30 + 60 i, green 30 + 60 j.
-Texture* grid4()
-{
-    std::vector<uint8_t> rgba;
-    for (int j = 0; j < 4; j++)
-        for (int i = 0; i < 4; i++)
-            rgba.insert(rgba.end(), {(uint8_t)(30 + 60 * i), (uint8_t)(30 + 60 * j), 200, 255});
-    return textureFrom(4, 4, rgba);
+    return textureFromTexels(2, 2,
+                             {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255});
 }
 
 struct ScreenPasses : ::testing::Test {
@@ -135,7 +111,7 @@ TEST_F(ScreenPasses, WholeTexturePassesBlendByTheirFormulas)
 
 TEST_F(ScreenPasses, InsetWithoutMarginIsTheWholeTextureAndAQuarterZoomsIntoTheCentre)
 {
-    Texture* t = grid4();
+    Texture* t = texelGridTexture();
     beginFrame(&defaultClearColour);
     drawScreenTexture(t, 1, TEX_NEAREST);
     std::vector<uint8_t> whole = readScreen();
@@ -251,7 +227,7 @@ TEST_F(ScreenPasses, GlowChainWithoutSpreadHalvesEveryLevelUnblurred)
         std::vector<uint8_t> c = colour(n % 16, n / 16);
         rgba.insert(rgba.end(), c.begin(), c.end());
     }
-    Texture* picture = textureFrom(16, 8, rgba);
+    Texture* picture = textureFromTexels(16, 8, rgba);
     for (bool zoom : {false, true}) {
         beginFrame(&defaultClearColour);
         drawScreenTexture(picture, 1, RENDER_TO_TEXTURE | TEX_NEAREST);
@@ -281,7 +257,7 @@ TEST_F(ScreenPasses, GlowChainOfOneLevelOnlyCopiesTheCorner)
 {
     ScreenChain& chain = sharedChain();
     beginFrame(&defaultClearColour);
-    drawScreenTexture(grid4(), 1, RENDER_TO_TEXTURE | TEX_NEAREST);
+    drawScreenTexture(texelGridTexture(), 1, RENDER_TO_TEXTURE | TEX_NEAREST);
     buildGlowChainDisc(&chain, 0, 0.0f, whiteTint);
     std::vector<uint8_t> levelOne = readTexture(chain.textures[1]);
 

@@ -8,7 +8,6 @@
 #include "texture/texture.h"
 
 #include <gtest/gtest.h>
-#include <jpeglib.h>
 #include <ogg/ogg.h>
 
 #include <cstdlib>
@@ -59,39 +58,9 @@ Image flatImage(int width, int height)
     return Image{width, height, std::vector<uint8_t>((size_t)width * height * 3, 128)};
 }
 
-// components 1 writes grey from the red channel, 4 writes CMYK.
 Bytes encodeJpeg(const Image& image, int components = 3, bool progressive = false)
 {
-    jpeg_compress_struct c;
-    jpeg_error_mgr e;
-    c.err = jpeg_std_error(&e);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &out, &size);
-    c.image_width = image.width;
-    c.image_height = image.height;
-    c.input_components = components;
-    c.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 4 ? JCS_CMYK : JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 95, TRUE);
-    if (progressive)
-        jpeg_simple_progression(&c);
-    jpeg_start_compress(&c, TRUE);
-    std::vector<uint8_t> row((size_t)image.width * components);
-    for (int y = 0; y < image.height; y++) {
-        for (int x = 0; x < image.width; x++)
-            for (int k = 0; k < components; k++)
-                row[(size_t)x * components + k] =
-                    image.rgb[((size_t)y * image.width + x) * 3 + (k % 3)];
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&c, &r, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    Bytes bytes((const char*)out, size);
-    std::free(out);
-    return bytes;
+    return ::encodeJpeg(image.width, image.height, image.rgb, components, progressive);
 }
 
 // One Ogg page holding a single packet that is not Vorbis.

@@ -169,13 +169,7 @@ TEST(Passes, GridWarpThroughTheIdentityShowsTheTextureUndistorted)
         return out;
     };
     // 4 x 4 texels, (i, j) with red 30 + 60 i and green 30 + 60 j, row 0 at the bottom.
-    std::vector<uint8_t> rgba;
-    for (int j = 0; j < 4; j++)
-        for (int i = 0; i < 4; i++)
-            rgba.insert(rgba.end(), {(uint8_t)(30 + 60 * i), (uint8_t)(30 + 60 * j), 200, 255});
-    Texture* grid = makeSolidTexture(4, 4, 0, 0, 0, 255, Vec3{1, 1, 1}, TEX_NO_MIPMAP);
-    glBindTexture(GL_TEXTURE_2D, grid->name);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 4, 4, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    Texture* grid = texelGridTexture();
 
     beginFrame(&defaultClearColour);
     drawGridWarp(grid, 16, 9, 0.0f, identity, 1, 1,

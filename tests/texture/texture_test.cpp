@@ -7,7 +7,6 @@
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <jpeglib.h>
 
 #include <algorithm>
 #include <cmath>
@@ -33,32 +32,7 @@ namespace {
 void writeJpeg(const std::string& path, int w, int h, const std::vector<uint8_t>& rgb,
                int components = 3, bool progressive = false)
 {
-    jpeg_compress_struct c;
-    jpeg_error_mgr e;
-    c.err = jpeg_std_error(&e);
-    jpeg_create_compress(&c);
-    FILE* f = std::fopen(path.c_str(), "wb");
-    jpeg_stdio_dest(&c, f);
-    c.image_width = w;
-    c.image_height = h;
-    c.input_components = components;
-    c.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 4 ? JCS_CMYK : JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 100, TRUE);
-    if (progressive)
-        jpeg_simple_progression(&c);
-    jpeg_start_compress(&c, TRUE);
-    std::vector<uint8_t> row((size_t)w * components);
-    for (int y = 0; y < h; y++) {
-        for (int x = 0; x < w; x++)
-            for (int k = 0; k < components; k++)
-                row[(size_t)x * components + k] = rgb[((size_t)y * w + x) * 3 + (k % 3)];
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&c, &r, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    std::fclose(f);
+    std::ofstream(path, std::ios::binary) << encodeJpeg(w, h, rgb, components, progressive, 100);
 }
 
 std::vector<uint8_t> flatRGB(int w, int h, uint8_t r, uint8_t g, uint8_t b)
