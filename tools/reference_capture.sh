@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Renders a fixed set of pictures and sound with a built tree, so that two builds can be compared
+# byte for byte (a restructuring must not change one pixel or one sample):
+#   tools/reference_capture.sh BUILD_DIR OUT_DIR
+#   diff -r OUT_A OUT_B && echo identical
+# OUT_DIR gets the contact sheet, three frames at each of 20 show times spread over every scene
+# window (640x480 PNG), and the first 8 seconds of the music as mixed by the sound library.
+set -euo pipefail
+build=$(cd "$1" && pwd)
+out=$2
+rm -rf "$out"
+mkdir -p "$out"
+export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ORVANTI_NO_MESSAGE_BOX=1
+"$build/orvanti" --contact-sheet "$out/sheet.png" >/dev/null 2>&1
+for t in 0.5 3.0 5.5 7.0 9.0 11.0 13.5 13.9 15.0 17.5 19.0 21.0 24.0 27.0 29.0 31.5 32.4 33.5 \
+         36.0 39.0; do
+  "$build/orvanti" --capture "$out/t$t" --from "$t" --to "$(awk "BEGIN { print $t + 0.006 }")" \
+    --mode 640x480 --fps 60 >/dev/null 2>&1
+done
+"$build/bench/bench_mix_dump" "$build/data/music.ogg" 8 >"$out/music.raw"
+find "$out" -type f | sort | xargs sha256sum | sed "s|$out/||" >"$out/SHA256SUMS"
+echo "$(find "$out" -type f -name '*.png' | wc -l) pictures, $(stat -c %s "$out/music.raw") bytes of sound in $out"
