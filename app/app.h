@@ -3,33 +3,16 @@
 // and OpenGL context, the capability checks and the command line.
 //
 // Platform calls (SDL2 for the window, context, events and message boxes; FLTK for the setup
-// dialog) stay inside app/. Everything else talks to the shell through this header.
+// dialog) stay inside app/. Only main.cpp, the tests and the benchmarks include this header.
 //
-// fatalError shows the message (a box where a display can show one, and always the standard error
-// stream), restores the display and exits with status 1. warningMessage shows it and returns.
+// The services the lower layers call upward (fatalError, warningMessage, swapFrame, quitRequests,
+// showStarted, displaySettings, dataPath) are declared in support/upcalls.h and defined here.
 #pragma once
 
-#include <atomic>
+#include "support/upcalls.h"   // fatalError, warningMessage, swapFrame, displaySettings, ...
+
 #include <cstdint>
 #include <string>
-
-struct DisplaySettings {
-    int32_t width;
-    int32_t height;
-    int32_t fullscreen;
-    int32_t loop;
-    int32_t vsync;
-};
-
-extern DisplaySettings displaySettings;
-
-// Every request to end the show adds 1; the loop ends when it is non-zero. The sound library's
-// thread adds to it too, hence the atomic.
-extern std::atomic<int32_t> quitRequests;
-extern int32_t showStarted;
-extern int32_t renderTargetWidth;
-extern int32_t renderTargetHeight;
-extern uint32_t clampWrapMode;   // GL_CLAMP or GL_CLAMP_TO_EDGE, chosen from the GL version
 
 // What the command line asked for. With no arguments the program behaves as the plain show.
 struct ProgramOptions {
@@ -63,9 +46,6 @@ extern ProgramOptions programOptions;
 int parseCommandLine(int argc, char** argv);
 std::string usageText();
 
-// The path of a data file: the data directory followed by the name.
-std::string dataPath(const char* name);
-
 // Start-up, loop and shutdown.
 int runProgram(int argc, char** argv);
 void initShow();
@@ -73,7 +53,6 @@ void initApplication();
 void runPrecalcPhase();   // the "precalc" timed section around the precalculation
 void renderFrame();
 void shutdownShow();
-void swapFrame();
 void checkGLError();
 void handleKeyDown(int virtualKey);   // Windows virtual-key codes: 19, 27, 33, 34, 36
 
@@ -83,8 +62,6 @@ constexpr int VK_PRIOR_KEY = 33;
 constexpr int VK_NEXT_KEY = 34;
 constexpr int VK_HOME_KEY = 36;
 
-[[noreturn]] void fatalError(const char* text);
-void warningMessage(const char* text);
 // True when message boxes are shown (a real display); false headless, where stderr is the report.
 bool messageBoxesEnabled();
 
@@ -97,7 +74,6 @@ bool openDisplay(int fullscreen, int width, int height, int colourBits, int dept
 void closeDisplay();
 void checkColourDepth();
 uint32_t clampModeForVersion(const char* version);   // GL_CLAMP below 1.2
-int32_t nextPowerOfTwo(int32_t n);
 // Makes an OpenGL context without a visible window (frame capture, benchmark, tests).
 bool openHiddenDisplay(int width, int height);
 
@@ -106,6 +82,5 @@ int hasGLExtension(const char* name);
 int hasExtensionIn(const char* extensions, const char* name);
 void* getGLProc(const char* name);
 void checkGLCapabilities();
-uint32_t colourTextureFormat();
 
 constexpr const char* SHOW_CAPTION = "Orvanti by Droblin";

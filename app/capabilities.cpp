@@ -1,14 +1,12 @@
 // The OpenGL capability check: the two required extensions, two texture units, the multitexture
 // entry points and the swap interval.
 #include "app/app.h"
-#include "app/gl.h"
+#include "render/gl.h"
 
 #include <SDL.h>
 
 #include <cstdio>
 #include <cstring>
-
-GLExtensions glext;
 
 int hasExtensionIn(const char* extensions, const char* name)
 {
@@ -70,11 +68,3 @@ void checkGLCapabilities()
                        "defaults");
 }
 
-uint32_t colourTextureFormat()
-{
-    GLint red = 0, green = 0, blue = 0;
-    glGetIntegerv(GL_RED_BITS, &red);
-    glGetIntegerv(GL_GREEN_BITS, &green);
-    glGetIntegerv(GL_BLUE_BITS, &blue);
-    return red + green + blue >= 32 ? GL_RGBA8 : GL_RGB8;
-}

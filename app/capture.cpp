@@ -7,7 +7,7 @@
 // and handed to worker threads, so compression never holds up the renderer; the queue between
 // them is bounded, so a slow disk slows the capture instead of filling memory.
 #include "app/app.h"
-#include "app/gl.h"
+#include "render/gl.h"
 #include "app/offline.h"
 #include "diagnostics/diagnostics.h"
 #include "music/music.h"
@@ -33,14 +33,11 @@
 
 namespace {
 
-constexpr double SHOW_TEMPO = 125.0;
-constexpr double SHOW_END = 39.5;
 constexpr int CONTACT_COLUMNS = 8;
 constexpr int CONTACT_ROWS = 6;
 constexpr int THUMB_WIDTH = 256;
 constexpr int THUMB_HEIGHT = 192;
 constexpr size_t QUEUE_LIMIT = 8;   // frames waiting for a worker
-constexpr int SCENE_COUNT = 11;
 
 // Where finished frames go: a folder of PNG files (any worker, any order) or one ffmpeg pipe
 // (one worker, in order).

@@ -1,15 +1,13 @@
 // Window, OpenGL context and display mode, on SDL2. Also the colour-depth check that picks the
 // texture clamp mode from the GL version.
 #include "app/app.h"
-#include "app/gl.h"
+#include "render/gl.h"
 #include "app/platform.h"
 
 #include <SDL.h>
 
 #include <cmath>
 #include <cstdio>
-
-uint32_t clampWrapMode = GL_CLAMP;
 
 static SDL_Window* showWindow = nullptr;
 static SDL_GLContext showContext = nullptr;
@@ -128,15 +126,4 @@ uint32_t clampModeForVersion(const char* version)
     if (version && std::sscanf(version, "%d.%d", &major, &minor) == 2 && major * 10 + minor >= 12)
         return GL_CLAMP_TO_EDGE;
     return GL_CLAMP;
-}
-
-int32_t nextPowerOfTwo(int32_t n)
-{
-    for (int i = 0; i < 16; i++) {
-        int32_t p = (int32_t)std::pow(2.0, i);
-        int32_t q = (int32_t)std::pow(2.0, i + 1);
-        if (p < n && q >= n)
-            return q;
-    }
-    return 0;
 }

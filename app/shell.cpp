@@ -1,7 +1,7 @@
 // The process: start-up order, the message loop, the keys, the fatal and warning messages and
 // the shutdown.
 #include "app/app.h"
-#include "app/gl.h"
+#include "render/gl.h"
 #include "app/offline.h"
 #include "app/platform.h"
 #include "diagnostics/diagnostics.h"
@@ -20,8 +20,6 @@
 DisplaySettings displaySettings;
 std::atomic<int32_t> quitRequests{0};
 int32_t showStarted = 0;
-int32_t renderTargetWidth = 0;
-int32_t renderTargetHeight = 0;
 
 bool messageBoxesEnabled()
 {
@@ -119,7 +117,7 @@ void initApplication()
 void runPrecalcPhase()
 {
     TimedSection* precalc = beginTimedSection("precalc");
-    precalculate();
+    precalculate(captureSnapshots);
     endTimedSection(precalc);
 }
 
@@ -137,7 +135,8 @@ void initShow()
     swapFrame();
     SDL_Delay(2000);
     showStarted = 1;
-    openMusic(dataPath("music.ogg").c_str(), 125.0f, displaySettings.loop);
+    musicMuted = programOptions.mute;
+    openMusic(dataPath("music.ogg").c_str(), SHOW_TEMPO, displaySettings.loop);
     if (programOptions.startGiven)
         seekShowTime(programOptions.start);
 }

@@ -2,7 +2,7 @@
 // SDL_VIDEODRIVER=offscreen). Each iteration issues the calls; the driver validates lazily, so a
 // glFinish every 256 iterations keeps its queue from growing.
 #include "app/app.h"
-#include "app/gl.h"
+#include "render/gl.h"
 #include "texture/texture.h"
 
 #include <benchmark/benchmark.h>

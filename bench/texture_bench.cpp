@@ -3,7 +3,7 @@
 // and one smoke regeneration, which the swarm scenes do every frame. Headless: run with
 // SDL_VIDEODRIVER=offscreen.
 #include "app/app.h"
-#include "app/gl.h"
+#include "render/gl.h"
 #include "texture/texture.h"
 
 #include <benchmark/benchmark.h>

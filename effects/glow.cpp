@@ -1,6 +1,6 @@
 // The glow chain (the 512 x 256 corner copied into a chain of halving textures, each blurred on
 // the way down through eight averaged taps, then added back full-screen) and colour fills.
-#include "app/gl.h"
+#include "render/gl.h"
 #include "effects/screen.h"
 
 #include <cmath>

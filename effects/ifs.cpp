@@ -1,7 +1,7 @@
 // Iterated function system: the fixed fractal cloud of the precalculation and the animated one.
 #include "effects/ifs.h"
 
-#include "app/gl.h"
+#include "render/gl.h"
 #include "support/support.h"
 
 #include <cmath>

@@ -2,8 +2,8 @@
 // batches sent through client vertex arrays with one glDrawElements each.
 #include "effects/particles.h"
 
-#include "app/app.h"
-#include "app/gl.h"
+#include "support/upcalls.h"
+#include "render/gl.h"
 #include "diagnostics/diagnostics.h"
 #include "support/support.h"
 

@@ -1,7 +1,7 @@
 // Depth keys, the radix sort over their float bits, and the selection of the particles to draw.
 #include "effects/particles.h"
 
-#include "app/app.h"
+#include "support/upcalls.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 // Screen-space passes: image layers with a panned, scaled and rotated texture matrix, whole
 // textures under a chosen blend, and grid warps textured through a callback.
-#include "app/app.h"
-#include "app/gl.h"
+#include "support/upcalls.h"
+#include "render/gl.h"
 #include "effects/screen.h"
 
 #include <vector>

@@ -3,7 +3,7 @@
 // clock of the offline modes.
 #include "music/music.h"
 
-#include "app/app.h"
+#include "support/upcalls.h"
 #include "music/sound.h"
 #include "support/support.h"
 
@@ -21,6 +21,7 @@ FSOUND_STREAM* musicStream = nullptr;
 int32_t musicChannel = -1;
 unsigned char* musicData = nullptr;
 float heldTime = 0.0f;
+bool musicMuted = false;
 
 namespace {
 
@@ -124,7 +125,7 @@ void openStream(const char* fileName, float tempo, int loop, int outputType)
 void openMusic(const char* fileName, float tempo, int loop)
 {
     openStream(fileName, tempo, loop,
-               programOptions.mute ? FSOUND_OUTPUT_NOSOUND : FSOUND_OUTPUT_DSOUND);
+               musicMuted ? FSOUND_OUTPUT_NOSOUND : FSOUND_OUTPUT_DSOUND);
 }
 
 void openMusicForCapture(const char* fileName, float tempo)

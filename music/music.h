@@ -19,8 +19,10 @@ extern FSOUND_STREAM* musicStream;
 extern int32_t musicChannel;        // -1 until the stream plays
 extern unsigned char* musicData;    // the whole file; the stream plays from it
 extern float heldTime;              // the Pause hold: 0 = not held, else the time that stands
+// Set by the program before openMusic (--mute): play into the null output instead of a device.
+extern bool musicMuted;
 
-// Loads, opens and starts the stream; returns when it plays. With programOptions.mute the
+// Loads, opens and starts the stream; returns when it plays. With musicMuted the
 // stream plays into a null output that consumes samples at the wall clock's pace: no sound, but
 // the clock, seeking, looping and the end of the music behave as with a device.
 void openMusic(const char* fileName, float tempo, int loop);

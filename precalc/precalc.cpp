@@ -3,9 +3,8 @@
 // sequence, the loading screen's progress and the timing log; do not reorder them.
 #include "precalc/precalc.h"
 
-#include "app/app.h"
 #include "diagnostics/diagnostics.h"
-#include "show/show.h"
+#include "support/upcalls.h"   // dataPath
 
 #include <string>
 
@@ -84,30 +83,7 @@ void loadingScreenStep()
 
 } // namespace
 
-void captureSnapshots()
-{
-    // The last moments of Scenes 5, 6 and 10, so the scene after each can start from its
-    // picture; Scene 9 at the moment given, not its last.
-    const SceneEntries& s = sceneEntries;
-    if (s.scene5) {
-        s.scene5(17.999f, 1);
-        copyScreenToTexture(assets.captureTexture5);
-    }
-    if (s.scene6) {
-        s.scene6(1.999f, 19.999f, 1);
-        copyScreenToTexture(assets.captureTexture6);
-    }
-    if (s.scene9) {
-        s.scene9(3.999f, 30.499f, 1);
-        copyScreenToTexture(assets.captureTexture9);
-    }
-    if (s.scene10) {
-        s.scene10(1.999f, 34.499f, 1);
-        copyScreenToTexture(assets.captureTexture10);
-    }
-}
-
-void precalculate()
+void precalculate(void (*captureSnapshots)())
 {
     AssetTable& a = assets;
 
@@ -116,7 +92,7 @@ void precalculate()
     a.generatedTexture = makeSolidTexture(128, 128, 0, 0, 0, 0, UPRIGHT, 0);
     generateTexture(a.generatedTexture, 0.0f);
 
-    grainTexture = makeNoiseTexture(256, 256, NM);
+    a.grainTexture = makeNoiseTexture(256, 256, NM);
 
     a.logoTexture = loadImage("logo.jpg", alphaGreyDistance, NM);
     a.titleTexture = loadImage("title.jpg", alphaMean, NM);
@@ -165,7 +141,8 @@ void precalculate()
     buildRayPoints(a.rayPoints);
     drawLoadingScreen();
 
-    captureSnapshots();
+    if (captureSnapshots)
+        captureSnapshots();
 
     drawLoadingScreen();
 }

@@ -2,8 +2,8 @@
 // the look-at camera that derives its clipping distances from the eye-target distance.
 #include "render/render.h"
 
-#include "app/app.h"
-#include "app/gl.h"
+#include "support/upcalls.h"
+#include "render/gl.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 // The fog preset: linear fog in eye space, switched off again by the next beginFrame.
 #include "render/render.h"
 
-#include "app/gl.h"
+#include "render/gl.h"
 
 void linearFog(const float* colour, float start, float end)
 {

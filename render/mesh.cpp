@@ -1,10 +1,10 @@
 // Mesh model: face and vertex normals, centroid and radius, generated texture coordinates and
 // colours, and the display list (vertex arrays, or immediate mode for flat shading and seam
 // repair).
-#include "app/app.h"
-#include "app/gl.h"
+#include "support/upcalls.h"
+#include "render/gl.h"
 #include "render/geometry.h"
-#include "texture/texture.h"
+#include "render/render.h"   // drawLoadingScreen
 
 #include <cmath>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // Mesh generators: a cube with its own texture square on every face, and a flat grid plane.
 // The arrays are the mesh's for good (buildMesh keeps them by reference).
-#include "app/app.h"
+#include "support/upcalls.h"
 #include "render/geometry.h"
 
 #include <string>

@@ -124,6 +124,14 @@ void setPerspectiveView(float fieldOfView, RenderFlags flags);
 // the projection is set and the model-view stays identity.
 void lookAtCamera(const CameraEye& eye, const Vec3& target, RenderFlags flags);
 
+// ---- Loading screen --------------------------------------------------------------------------
+
+// One frame of the loading screen, shown at once; nothing once the show has started. Every call
+// grows the progress bar by a tenth; the loaders, generators and mesh builders call it as each
+// asset is ready.
+void drawLoadingScreen();
+extern float loadingProgress;
+
 // ---- Fog ------------------------------------------------------------------------------------
 
 // Linear fog from start to end (eye-space distances) towards colour (four floats). Lasts until the

@@ -2,8 +2,8 @@
 // full-screen pass preset, and the push/pop bracket around drawing operations.
 #include "render/render.h"
 
-#include "app/app.h"
-#include "app/gl.h"
+#include "support/upcalls.h"
+#include "render/gl.h"
 
 const ClearColour defaultClearColour = {0.0f, 0.0f, 0.0f, 1.0f};
 

@@ -16,7 +16,8 @@
 // ---- Timeline --------------------------------------------------------------------------------
 
 constexpr int32_t SCENE_COUNT = 11;
-constexpr float SHOW_END = 39.5f;   // patterns
+constexpr float SHOW_END = 39.5f;      // patterns
+constexpr float SHOW_TEMPO = 125.0f;   // beats per minute of the music, which the clock follows
 
 // What one frame draws: the scene (1 ... 11, or 0 for the black frame after the show) and the
 // arguments it is called with. Scenes that take the show time only get it in local; the capture
@@ -35,16 +36,12 @@ SceneCall sceneCallAt(float t);
 int32_t sceneAtTime(float t);
 
 // Reads the show clock, draws that frame's scene (a scene not yet built draws a cleared black
-// frame) and lays the film grain over it.
+// frame) and lays the film grain (assets.grainTexture; left out until it is made) over it.
 void runTimeline();
 // Draws the frame for show time t as runTimeline would; the capture and benchmark modes use it.
 void drawShowFrame(float t);
 // The noise layer over every frame; two new random offsets each call.
 void drawFilmGrain();
-
-// The 256 x 256 noise texture of the film grain, made by the precalculation in its place in the
-// asset order. Until then (and in tests that run no precalculation) the grain is left out.
-extern Texture* grainTexture;
 
 // The scene entries, one file each in show/scenes/. Scenes 5, 6, 9 and 10 also take the capture
 // flag that the precalculation sets to render their last picture into the 512 x 256 corner.
@@ -60,22 +57,17 @@ void drawScene9(float local, float t, int32_t capture);
 void drawScene10(float local, float t, int32_t capture);
 void drawScene11(float local, float t);
 
-// The scene entries the timeline calls; a null entry is a scene not built yet (it draws a
-// cleared black frame). Filled in show/scene_entries.cpp, one line a scene.
-struct SceneEntries {
-    void (*scene1)(float);
-    void (*scene2)(float, float);
-    void (*scene3)(float, float);
-    void (*scene4)(float);
-    void (*scene5)(float, int32_t);
-    void (*scene6)(float, float, int32_t);
-    void (*scene7)(float, float);
-    void (*scene8)(float, float);
-    void (*scene9)(float, float, int32_t);
-    void (*scene10)(float, float, int32_t);
-    void (*scene11)(float, float);
-};
-extern const SceneEntries sceneEntries;
+// The entries the timeline calls, one shape for all: each draws the frame a SceneCall describes,
+// handing its scene the arguments that scene takes. sceneEntries[n] is Scene n's; entry 0 (after
+// the show) and a scene not built yet are null, which draws a cleared black frame. Filled in
+// show/scene_entries.cpp, one line a scene.
+using SceneEntry = void (*)(const SceneCall& call);
+extern const SceneEntry sceneEntries[SCENE_COUNT + 1];
+
+// The precalculation's snapshot step: renders the capture frames of Scenes 5, 6, 9 and 10 into
+// their snapshot textures (assets.captureTexture5 ...), each read by the scene that follows. A
+// scene without an entry is skipped.
+void captureSnapshots();
 
 // ---- Beat envelopes and counters (pure) ----------------------------------------------------
 //

@@ -1,13 +1,12 @@
 // The timeline: one table of scene windows over show time, the dispatch of every frame to the
 // scene whose window holds it, and the film grain over the result.
-#include "app/app.h"
-#include "app/gl.h"
+#include "support/upcalls.h"
+#include "render/gl.h"
 #include "music/music.h"
+#include "precalc/precalc.h"   // assets.grainTexture
 #include "show/show.h"
 
 #include <cmath>
-
-Texture* grainTexture = nullptr;
 
 namespace {
 
@@ -33,23 +32,12 @@ constexpr SceneWindow SCENE_WINDOWS[] = {
 
 void drawScene(const SceneCall& call)
 {
-    const SceneEntries& e = sceneEntries;
-    switch (call.scene) {
-    case 1: if (e.scene1) return e.scene1(call.local); break;
-    case 2: if (e.scene2) return e.scene2(call.local, call.time); break;
-    case 3: if (e.scene3) return e.scene3(call.local, call.time); break;
-    case 4: if (e.scene4) return e.scene4(call.local); break;
-    case 5: if (e.scene5) return e.scene5(call.local, call.capture); break;
-    case 6: if (e.scene6) return e.scene6(call.local, call.time, call.capture); break;
-    case 7: if (e.scene7) return e.scene7(call.local, call.time); break;
-    case 8: if (e.scene8) return e.scene8(call.local, call.time); break;
-    case 9: if (e.scene9) return e.scene9(call.local, call.time, call.capture); break;
-    case 10: if (e.scene10) return e.scene10(call.local, call.time, call.capture); break;
-    case 11: if (e.scene11) return e.scene11(call.local, call.time); break;
-    default: break;
-    }
-    // After the show, or a scene not built: a black frame.
-    beginFrame(&defaultClearColour);
+    SceneEntry entry = call.scene >= 1 && call.scene <= SCENE_COUNT ? sceneEntries[call.scene]
+                                                                     : nullptr;
+    if (entry)
+        entry(call);
+    else
+        beginFrame(&defaultClearColour);   // after the show, or a scene not built
 }
 
 }   // namespace
@@ -89,13 +77,13 @@ void drawFilmGrain()
 {
     float a = randomUnit();
     float b = randomUnit();
-    if (!grainTexture)
+    if (!assets.grainTexture)
         return;
     setOrthoView(0);
-    bindTexture(grainTexture, 0);
+    bindTexture(assets.grainTexture, 0);
     glMatrixMode(GL_TEXTURE);
     glLoadIdentity();
-    float size = (float)grainTexture->width;
+    float size = (float)assets.grainTexture->width;
     glScalef(displaySettings.width / size, displaySettings.height * 0.75f / size, 1);
     glMatrixMode(GL_MODELVIEW);
     applyRenderFlags(RENDER_NO_CULL | RENDER_NO_DEPTH | RENDER_ALPHA_BLEND);

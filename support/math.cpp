@@ -84,3 +84,14 @@ Vec3* splinePoint(Vec3* out, float u, const Splinept* points, int32_t n)
     out->z = w0 * p0.z + w1 * p1.z + w2 * p2.z + w3 * p3.z;
     return out;
 }
+
+int32_t nextPowerOfTwo(int32_t n)
+{
+    for (int i = 0; i < 16; i++) {
+        int32_t p = (int32_t)std::pow(2.0, i);
+        int32_t q = (int32_t)std::pow(2.0, i + 1);
+        if (p < n && q >= n)
+            return q;
+    }
+    return 0;
+}

@@ -1,7 +1,7 @@
 // The scratch pool: a pointer bump over one static 32 MiB block, released stack-wise.
 #include "support/support.h"
 
-#include "app/app.h"
+#include "support/upcalls.h"
 
 #include <cstdint>
 

@@ -34,6 +34,8 @@ float clamp01(float x);
 int32_t clampByte(int32_t i);
 int32_t wrapIndex(int32_t i, int32_t n);
 Vec3* splinePoint(Vec3* out, float u, const Splinept* points, int32_t n);
+// The smallest power of two at or above n, for n from 2 to 65536; 0 outside that range.
+int32_t nextPowerOfTwo(int32_t n);
 
 // The shared generator: state = state * 69069 + 1 before every draw.
 extern uint32_t randomSeed;

@@ -2,8 +2,8 @@
 // unit 0, the two-unit crossfade bind, and the copy of the frame buffer's corner into a texture.
 #include "texture/texture.h"
 
-#include "app/app.h"
-#include "app/gl.h"
+#include "support/upcalls.h"
+#include "render/gl.h"
 
 #include <algorithm>
 

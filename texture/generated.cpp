@@ -1,7 +1,7 @@
 // Textures made without a file: one colour, grey noise (the film grain), and the empty
 // screen-copy targets of the snapshots and the glow chain.
-#include "app/app.h"
-#include "app/gl.h"
+#include "support/upcalls.h"
+#include "render/gl.h"
 #include "texture/texture.h"
 
 #include <vector>

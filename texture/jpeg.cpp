@@ -5,8 +5,8 @@
 // only warn on a truncated file (then hand back grey rows); ours turns both into a fatal error
 // that names the file. Every file is decoded as RGB, so grayscale files load too; libjpeg has no
 // conversion from CMYK to RGB, so a CMYK file is refused by name.
-#include "app/app.h"
-#include "app/gl.h"
+#include "support/upcalls.h"
+#include "render/gl.h"
 #include "texture/texture.h"
 
 #include <jpeglib.h>
@@ -458,48 +458,4 @@ Texture* loadBlurAtlasPair(const char* colourPath1, const char* maskPath1, Alpha
     freeDecoded(second);
     drawLoadingScreen();
     return texture;
-}
-
-// --- Loading screen ---
-
-float loadingProgress = 0.0f;
-
-static void drawQuad(float x0, float y0, float x1, float y1)
-{
-    glBegin(GL_QUADS);
-    glVertex2f(x0, y0);
-    glVertex2f(x1, y0);
-    glVertex2f(x1, y1);
-    glVertex2f(x0, y1);
-    glEnd();
-}
-
-void drawLoadingScreen()
-{
-    if (showStarted)
-        return;
-    glClearColor(0, 0, 0, 0);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glViewport(0, 0, displaySettings.width, displaySettings.height);
-    glColor4f(1, 1, 1, 1);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluOrtho2D(-1, 1, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glTranslatef(-0.9f, -0.7f, 0);
-    glScalef(0.5f, 0.5f, 1);
-    glBlendFunc(GL_ONE, GL_ONE);
-    glDisable(GL_BLEND);
-    glDisable(GL_FOG);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_CULL_FACE);
-    for (int i = 0; i < 4; i++)
-        drawQuad(0.2f * i, -0.3f, 0.2f * i + 0.1f, 0.0f);
-    drawQuad(0.0f, -0.4f, 0.7f, -0.3f);
-    drawQuad(0.2f, 0.0f, 0.3f, loadingProgress / 4.0f * 0.5f);
-    swapFrame();
-    loadingProgress += 0.1f;
 }

@@ -1,7 +1,7 @@
 // Lattice noise and the smoke texture: six octaves of piecewise-trilinear value noise in 10-bit
 // fixed point, shaped by a radial falloff and normalised to a fixed mean density. Integer work
 // throughout, with square-law tables, so the scenes can regenerate it every frame.
-#include "app/gl.h"
+#include "render/gl.h"
 #include "texture/texture.h"
 
 #include <algorithm>

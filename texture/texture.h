@@ -94,10 +94,6 @@ void assembleRGBA(uint8_t* dst, int32_t dstStride, const uint8_t* colour, const 
 void buildBlurAtlas(uint8_t* atlas, int32_t atlasStride, int32_t xOffset, uint8_t* image,
                     int32_t w, int32_t h);
 
-// One frame of the loading screen; nothing once the show has started.
-void drawLoadingScreen();
-extern float loadingProgress;
-
 // --- Generated and screen-copy textures ---
 
 Texture* makeSolidTexture(int32_t width, int32_t height, uint8_t red, uint8_t green, uint8_t blue,

@@ -1,7 +1,7 @@
 // The mipmapped upload: level 0 as given, every smaller level computed here with a 16-tap
 // Hann-windowed sinc in the squared (roughly linear-light) domain, one channel at a time in
 // scratch-pool floats. Texels outside the image count as zero, so borders of small levels darken.
-#include "app/gl.h"
+#include "render/gl.h"
 #include "texture/texture.h"
 
 #include <cmath>

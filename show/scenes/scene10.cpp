@@ -12,7 +12,7 @@
 #include "show/scenes/trail.h"
 #include "show/show.h"
 
-#include "app/gl.h"
+#include "render/gl.h"
 
 #include <cmath>
 

@@ -7,7 +7,7 @@
 // half pattern the last picture of Scene 10 zooms in and fades out over it.
 #include "show/scenes/blob_scenes.h"
 
-#include "app/gl.h"
+#include "render/gl.h"
 #include "effects/effects.h"
 #include "precalc/precalc.h"
 #include "show/show.h"

@@ -5,7 +5,7 @@
 // (forward after 2.5 patterns) on every half pattern, in black fog. The glow chain lays that
 // picture back full-screen, blurred at the start of every second pattern; beat pulses, two faint
 // additive layers and a multiplying shade layer go on top, the shade layer carrying the fade.
-#include "app/gl.h"
+#include "render/gl.h"
 #include "precalc/precalc.h"
 #include "show/show.h"
 

@@ -5,7 +5,7 @@
 // rippling layers of the bubble image whose brightness pulses four times a pattern; all drawn
 // into the 512 x 256 corner and laid back through the glow chain, with beat pulses and one faint
 // additive layer on top. The scene knows its window only through the time.
-#include "app/gl.h"
+#include "render/gl.h"
 #include "precalc/precalc.h"
 #include "show/scenes/rays.h"
 #include "show/show.h"

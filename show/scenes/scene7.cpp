@@ -6,7 +6,7 @@
 // brighten it; Scene 6's last picture fades out over the first half pattern.
 #include "show/scenes/fractal_scenes.h"
 
-#include "app/gl.h"
+#include "render/gl.h"
 #include "effects/effects.h"
 #include "precalc/precalc.h"
 #include "show/show.h"

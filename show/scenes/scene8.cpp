@@ -7,7 +7,7 @@
 // the result and the credits scroll up across the screen.
 #include "show/scenes/fractal_scenes.h"
 
-#include "app/gl.h"
+#include "render/gl.h"
 #include "effects/effects.h"
 #include "precalc/precalc.h"
 #include "show/show.h"

@@ -7,7 +7,7 @@
 //
 // With capture set (the precalculation) only the two particle passes go into the 512 x 256
 // corner, which then gets alpha 1.
-#include "app/gl.h"
+#include "render/gl.h"
 #include "precalc/precalc.h"
 #include "show/scenes/growth.h"
 #include "show/show.h"

@@ -1,7 +1,8 @@
 // The shell: power-of-two sizes, extension matching, the clamp-mode choice, the names of OpenGL
 // errors and the command line of the real program.
 #include "app/app.h"
-#include "app/gl.h"
+#include "render/gl.h"
+#include "support/support.h"
 #include "common/test_support.h"
 
 #include <gtest/gtest.h>

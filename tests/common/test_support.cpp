@@ -2,7 +2,7 @@
 #include "common/test_support.h"
 
 #include "app/app.h"
-#include "app/gl.h"
+#include "render/gl.h"
 #include "texture/texture.h"
 
 #include <SDL.h>

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/app.h"
-#include "app/gl.h"
+#include "render/gl.h"
 #include "common/test_support.h"
 #include "effects/effects.h"
 #include "render/render.h"

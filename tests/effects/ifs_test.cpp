@@ -1,7 +1,7 @@
 // The iterated function system.
 #include "effects/ifs.h"
 
-#include "app/gl.h"
+#include "render/gl.h"
 #include "support/support.h"
 #include "common/test_support.h"
 

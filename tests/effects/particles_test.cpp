@@ -1,7 +1,7 @@
 // The particle system: depth keys and their sort, the selection, the quads, the drawing.
 #include "effects/particles.h"
 
-#include "app/gl.h"
+#include "render/gl.h"
 #include "common/test_support.h"
 #include "support/support.h"
 

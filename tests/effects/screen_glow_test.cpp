@@ -1,6 +1,6 @@
 // Image layers, whole-texture passes, the glow chain and fills, read back from the frame.
 #include "app/app.h"
-#include "app/gl.h"
+#include "render/gl.h"
 #include "common/test_support.h"
 #include "effects/screen.h"
 

@@ -32,7 +32,7 @@ const std::string& longStreamPath()
 struct OpenMusic {
     OpenMusic()
     {
-        programOptions.mute = true;
+        musicMuted = true;
         heldTime = 0.0f;
         openMusic(longStreamPath().c_str(), 125.0f, 0);
         FSOUND_SetPaused(musicChannel, true);
@@ -126,7 +126,7 @@ TEST(ShowClock, OnlyTheEndOfTheStreamAsksToQuit)
 TEST(ShowClock, NonLoopingMusicEndsOnceAndLoopingMusicStartsOver)
 {
     std::string path = writeFile(makeTempDir("music") + "/short.ogg", makeClickStream(1.0));
-    programOptions.mute = true;
+    musicMuted = true;
     int before = quitRequests;
 
     openMusic(path.c_str(), 125.0f, 0);
@@ -164,7 +164,7 @@ protected:
 
 TEST_F(ShowClockDeathTest, MusicThatCannotPlayEndsTheProgramNamingTheFile)
 {
-    programOptions.mute = true;
+    musicMuted = true;
     std::string dir = makeTempDir("badmusic");
     std::vector<unsigned char> noise(20000);
     std::mt19937 random(7);
@@ -201,7 +201,7 @@ TEST_F(ShowClockDeathTest, NoSoundDeviceEndsTheProgramWithTheLibrarysText)
     EXPECT_EXIT(
         {
             setenv("SDL_AUDIODRIVER", "no_such_driver", 1);
-            programOptions.mute = false;
+            musicMuted = false;
             openMusic(missing.c_str(), 125.0f, 0);
         },
         ::testing::ExitedWithCode(1), "Error initializing output device\\.");
@@ -209,7 +209,7 @@ TEST_F(ShowClockDeathTest, NoSoundDeviceEndsTheProgramWithTheLibrarysText)
 
 TEST_F(ShowClockDeathTest, AnOldSoundLibraryIsRefusedBeforeAnySound)
 {
-    programOptions.mute = true;
+    musicMuted = true;
     EXPECT_EXIT(
         {
             soundReportVersionForTesting(3.70f);

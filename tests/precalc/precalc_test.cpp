@@ -141,7 +141,7 @@ TEST(Precalculation, FillsEverySlotFromTheDataSet)
     programOptions.dataDir = buildDir() + "/data/";
     randomSeed = 0;
     float progressBefore = loadingProgress;
-    precalculate();
+    precalculate(captureSnapshots);
     int loadingSteps = (int)std::lround((loadingProgress - progressBefore) / 0.1f);
 
     const AssetTable& a = assets;
@@ -153,9 +153,9 @@ TEST(Precalculation, FillsEverySlotFromTheDataSet)
                        a.captionTexture2, a.captionTexture7, a.captionTexture5, a.shadeTexture1,
                        a.shadeTexture2, a.captionTexture10, a.captionTexture11, a.logoTexture,
                        a.titleTexture, a.creditsTexture, a.generatedTexture, a.captureTexture5,
-                       a.captureTexture6, a.captureTexture9, a.captureTexture10, grainTexture})
+                       a.captureTexture6, a.captureTexture9, a.captureTexture10, a.grainTexture})
         ASSERT_NE(t, nullptr);
-    EXPECT_EQ(grainTexture->width, 256);
+    EXPECT_EQ(a.grainTexture->width, 256);
     EXPECT_EQ(a.generatedTexture->width, 128);
     EXPECT_NE(a.gridPlane1, nullptr);
     EXPECT_NE(a.cubeMesh, nullptr);
@@ -182,7 +182,7 @@ TEST(Precalculation, FillsEverySlotFromTheDataSet)
     std::vector<std::vector<Vec3>> first = sets();
     std::vector<float> shade(a.growthShade, a.growthShade + a.growthCount);
     randomSeed = 0;
-    precalculate();
+    precalculate(captureSnapshots);
     std::vector<std::vector<Vec3>> second = sets();
     for (size_t i = 0; i < first.size(); i++) {
         ASSERT_EQ(first[i].size(), second[i].size()) << "set " << i;

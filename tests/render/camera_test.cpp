@@ -2,7 +2,7 @@
 #include "render/render.h"
 
 #include "app/app.h"
-#include "app/gl.h"
+#include "render/gl.h"
 #include "common/test_support.h"
 
 #include <gtest/gtest.h>

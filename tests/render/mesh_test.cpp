@@ -1,7 +1,7 @@
 // Meshes: normals, centroid and radius, generated coordinates, the generators, the fatal inputs,
 // and what the compiled display lists send to OpenGL (read back through feedback mode).
 #include "app/app.h"
-#include "app/gl.h"
+#include "render/gl.h"
 #include "common/test_support.h"
 #include "render/geometry.h"
 #include "texture/texture.h"

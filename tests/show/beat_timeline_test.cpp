@@ -130,7 +130,7 @@ TEST(Passes, FilmGrainDiffersEveryFrameAndAfterTheShowIsAllThereIs)
     ensureGLContext(640, 480);
     showStarted = 1;
     randomSeed = 42;
-    grainTexture = makeNoiseTexture(256, 256, TEX_NO_MIPMAP);
+    assets.grainTexture = makeNoiseTexture(256, 256, TEX_NO_MIPMAP);
     drawShowFrame(39.7f);
     Frame first;
     drawShowFrame(39.7f);
@@ -155,7 +155,7 @@ TEST(Passes, FilmGrainDiffersEveryFrameAndAfterTheShowIsAllThereIs)
     EXPECT_LE(brightest, 13);
     EXPECT_EQ(bars, 0);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
-    grainTexture = nullptr;
+    assets.grainTexture = nullptr;
 }
 
 TEST(Passes, GridWarpThroughTheIdentityShowsTheTextureUndistorted)

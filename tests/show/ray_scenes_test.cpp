@@ -140,11 +140,11 @@ TEST(Scene4, LastWindowRunsAtAQuarterSpeed)
 {
     setUpRaySceneAssets();
     std::vector<uint8_t> direct = scene4Frame(38.625f);
-    Texture* grain = grainTexture;   // the grain would differ between the two frames
-    grainTexture = nullptr;
+    Texture* grain = assets.grainTexture;   // the grain would differ between the two frames
+    assets.grainTexture = nullptr;
     randomSeed = 4242;
     drawShowFrame(39.0f);
-    grainTexture = grain;
+    assets.grainTexture = grain;
     EXPECT_TRUE(readLetterbox() == direct);
 }
 

@@ -4,9 +4,10 @@
 #pragma once
 
 #include "app/app.h"
-#include "app/gl.h"
+#include "render/gl.h"
 #include "common/test_support.h"
 #include "precalc/precalc.h"
+#include "show/show.h"
 #include "support/support.h"
 #include "texture/texture.h"
 
@@ -98,7 +99,7 @@ protected:
         displaySettings.width = 640;
         displaySettings.height = 480;
         programOptions.dataDir = buildDir() + "/data/";
-        precalculate();
+        precalculate(captureSnapshots);
         showStarted = 1;
     }
     static double letterboxMean() { return greyMean(readLetterbox()); }

@@ -3,7 +3,7 @@
 #include "texture/texture.h"
 
 #include "app/app.h"
-#include "app/gl.h"
+#include "render/gl.h"
 #include "common/test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Textures: the downsampling filter and its levels, JPEG loading with alpha sources, blur
 // atlases, generated textures, the lattice noise and the smoke, and the loaders' bad-file cases.
 #include "app/app.h"
-#include "app/gl.h"
+#include "render/gl.h"
 #include "common/test_support.h"
 #include "texture/texture.h"
 

@@ -1,0 +1,39 @@
+// The OpenGL layer: the headers every drawing file includes, the extension entry points and the
+// facts about the context that are fixed once it is up. render/ declares them and uses them; the
+// platform layer (app/) fills them in when it opens the context and checks its capabilities, the
+// way a platform layer fills in a renderer's configuration record. texture/ and effects/ include
+// this header for their OpenGL calls; show/ and the layers above draw through render/ and
+// effects/ instead.
+//
+// The entry points live in one struct so they do not clash with the prototypes that the system
+// headers declare under the same names.
+#pragma once
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <GL/glext.h>
+
+#include <cstdint>
+
+struct GLExtensions {
+    PFNGLMULTITEXCOORD2FARBPROC glMultiTexCoord2fARB = nullptr;
+    PFNGLACTIVETEXTUREARBPROC glActiveTextureARB = nullptr;
+    PFNGLCLIENTACTIVETEXTUREARBPROC glClientActiveTextureARB = nullptr;
+    // Swap control goes through the platform layer; this records whether it was found.
+    void* wglSwapIntervalEXT = nullptr;
+};
+
+// Filled in by the capability check.
+extern GLExtensions glext;
+
+// GL_CLAMP, or GL_CLAMP_TO_EDGE from OpenGL 1.2 on; set by the colour-depth check.
+extern uint32_t clampWrapMode;
+
+// The size of the screen-copy targets (the largest powers of two within the display mode); set at
+// start-up before the precalculation.
+extern int32_t renderTargetWidth;
+extern int32_t renderTargetHeight;
+
+// The internal format of colour textures: GL_RGBA8 on a colour buffer of 32 bits or more, else
+// GL_RGB8. Asks the current context.
+uint32_t colourTextureFormat();
