@@ -3,13 +3,15 @@
 // and OpenGL context, the capability checks and the command line.
 //
 // Platform calls (SDL2 for the window, context, events and message boxes; FLTK for the setup
-// dialog) stay inside app/. Only main.cpp, the tests and the benchmarks include this header.
+// dialog) stay inside app/. Only main.cpp, the tests and the benchmarks include this header; the
+// shell's own parts (the loop, the keys, the dialog, the window, the capability check) are in
+// app/app_local.h.
 //
 // The services the lower layers call upward (fatalError, warningMessage, swapFrame, quitRequests,
 // showStarted, displaySettings, dataPath) are declared in support/upcalls.h and defined here.
 #pragma once
 
-#include "support/upcalls.h"   // fatalError, warningMessage, swapFrame, displaySettings, ...
+#include "support/upcalls.h"   // the services app/ defines for the layers below
 
 #include <cstdint>
 #include <string>
@@ -41,46 +43,10 @@ struct ProgramOptions {
 
 extern ProgramOptions programOptions;
 
-// Parses argv into programOptions. Returns -1 to go on, or an exit status (0 after --help or
-// --version, 2 after a usage error, whose one-line message is already on the standard error).
-int parseCommandLine(int argc, char** argv);
-std::string usageText();
-
-// Start-up, loop and shutdown.
+// The program: start-up, the show and shutdown; returns the exit status.
 int runProgram(int argc, char** argv);
-void initShow();
-void initApplication();
-void runPrecalcPhase();   // the "precalc" timed section around the precalculation
-void renderFrame();
-void shutdownShow();
-void checkGLError();
-void handleKeyDown(int virtualKey);   // Windows virtual-key codes: 19, 27, 33, 34, 36
 
-constexpr int VK_PAUSE_KEY = 19;
-constexpr int VK_ESCAPE_KEY = 27;
-constexpr int VK_PRIOR_KEY = 33;
-constexpr int VK_NEXT_KEY = 34;
-constexpr int VK_HOME_KEY = 36;
-
-// True when message boxes are shown (a real display); false headless, where stderr is the report.
-bool messageBoxesEnabled();
-
-// The setup dialog: 1 for Run (settings written), 0 for Exit, -1 when it cannot be shown.
-int SetupDialog(DisplaySettings* settings);
-
-// Window and context.
-bool openDisplay(int fullscreen, int width, int height, int colourBits, int depthBits,
-                 const char* title, int x, int y);
-void closeDisplay();
-void checkColourDepth();
-uint32_t clampModeForVersion(const char* version);   // GL_CLAMP below 1.2
 // Makes an OpenGL context without a visible window (frame capture, benchmark, tests).
 bool openHiddenDisplay(int width, int height);
-
-// Capability check.
-int hasGLExtension(const char* name);
-int hasExtensionIn(const char* extensions, const char* name);
-void* getGLProc(const char* name);
-void checkGLCapabilities();
 
 constexpr const char* SHOW_CAPTION = "Orvanti by Droblin";

@@ -1,6 +1,6 @@
 // The OpenGL capability check: the two required extensions, two texture units, the multitexture
 // entry points and the swap interval.
-#include "app/app.h"
+#include "app/app_local.h"
 #include "render/gl.h"
 
 #include <SDL.h>

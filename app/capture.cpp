@@ -6,7 +6,7 @@
 // clock to the exact time of every frame. Frames are read back after the timeline has drawn them
 // and handed to worker threads, so compression never holds up the renderer; the queue between
 // them is bounded, so a slow disk slows the capture instead of filling memory.
-#include "app/app.h"
+#include "app/app_local.h"
 #include "render/gl.h"
 #include "app/offline.h"
 #include "diagnostics/diagnostics.h"

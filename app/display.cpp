@@ -1,6 +1,6 @@
 // Window, OpenGL context and display mode, on SDL2. Also the colour-depth check that picks the
 // texture clamp mode from the GL version.
-#include "app/app.h"
+#include "app/app_local.h"
 #include "render/gl.h"
 #include "app/platform.h"
 

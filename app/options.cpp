@@ -1,5 +1,5 @@
 // The command line. With no arguments the program is the plain show: setup dialog, then the show.
-#include "app/app.h"
+#include "app/app_local.h"
 
 #include <unistd.h>
 

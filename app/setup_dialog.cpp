@@ -3,7 +3,7 @@
 // The layout is kept in dialog units, as the dialog was first drawn, and converted to pixels the
 // way the original toolkit does: x by a quarter of the font's average character width, y by an
 // eighth of its height.
-#include "app/app.h"
+#include "app/app_local.h"
 #include "app/setup_dialog.h"
 
 #include <FL/Fl.H>

@@ -1,7 +1,7 @@
 // The setup dialog's window and controls, open to the tests, which drive it without a user.
 #pragma once
 
-#include "app/app.h"
+#include "app/app_local.h"
 
 class Fl_Window;
 class Fl_Button;

@@ -1,6 +1,6 @@
 // The process: start-up order, the message loop, the keys, the fatal and warning messages and
 // the shutdown.
-#include "app/app.h"
+#include "app/app_local.h"
 #include "render/gl.h"
 #include "app/offline.h"
 #include "app/platform.h"

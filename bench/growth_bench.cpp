@@ -2,7 +2,7 @@
 // camera, the size wave, and drawParticles' keys, sort, selection and quads for every pass the
 // scene draws. Whatever the frame takes beyond this is the driver and the rasteriser.
 #include "effects/effects.h"
-#include "precalc/precalc.h"
+#include "precalc/precalc_local.h"
 #include "show/scenes/growth.h"
 
 #include <benchmark/benchmark.h>

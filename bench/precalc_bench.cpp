@@ -1,6 +1,6 @@
 // The point sets of the precalculation, and the grid search of the grown aggregates against
 // the plain scan it replaces.
-#include "precalc/precalc.h"
+#include "precalc/precalc_local.h"
 #include "support/support.h"
 
 #include <benchmark/benchmark.h>

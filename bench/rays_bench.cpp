@@ -3,7 +3,7 @@
 // The poses work out each ring's three turns once and apply them to its 40 points; the literal
 // form beside them calls the three rotation functions for every point, which takes a cosine and
 // a sine per point and axis. Both give the same points.
-#include "precalc/precalc.h"
+#include "precalc/precalc_local.h"
 #include "show/scenes/rays.h"
 #include "show/show.h"
 

@@ -1,7 +1,7 @@
 // Cost of the per-draw state presets and binds on the current OpenGL driver (headless: run with
 // SDL_VIDEODRIVER=offscreen). Each iteration issues the calls; the driver validates lazily, so a
 // glFinish every 256 iterations keeps its queue from growing.
-#include "app/app.h"
+#include "app/app_local.h"
 #include "render/gl.h"
 #include "texture/texture.h"
 

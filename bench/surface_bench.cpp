@@ -1,5 +1,5 @@
 // generateSurface on the blob sets of the two blob-surface scenes, at a few moments of each.
-#include "render/geometry.h"
+#include "render/render_local.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,9 +2,9 @@
 // precalculation) on one thread and on all cores, the mipmapped upload of a 1024 x 1024 image,
 // and one smoke regeneration, which the swarm scenes do every frame. Headless: run with
 // SDL_VIDEODRIVER=offscreen.
-#include "app/app.h"
+#include "app/app_local.h"
 #include "render/gl.h"
-#include "texture/texture.h"
+#include "texture/texture_local.h"
 
 #include <benchmark/benchmark.h>
 #include <jpeglib.h>

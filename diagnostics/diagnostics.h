@@ -4,15 +4,7 @@
 
 #include <cstdint>
 
-struct TimedSection {
-    const char* name;
-    TimedSection* outer;
-    double start;   // milliseconds since process start
-};
+struct TimedSection;   // one open section; diagnostics/diagnostics_local.h
 
-extern TimedSection* timedSectionTop;
-
-int32_t timerNowMs();
-double timerSecondsSince(int32_t startMs);
 TimedSection* beginTimedSection(const char* name);
 void endTimedSection(TimedSection* section);

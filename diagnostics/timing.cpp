@@ -1,5 +1,5 @@
 // The timing log: nested sections, one line per section on the standard error stream.
-#include "diagnostics/diagnostics.h"
+#include "diagnostics/diagnostics_local.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // The music stream and the show clock: opening and playing the one stream, the play position as
 // show time in patterns, seeking, the Pause hold, the end-of-music notification and the capture
 // clock of the offline modes.
-#include "music/music.h"
+#include "music/music_local.h"
 
 #include "support/upcalls.h"
 #include "music/sound.h"

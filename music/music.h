@@ -12,11 +12,7 @@
 
 #include <cstdint>
 
-struct FSOUND_STREAM;
-
 extern float musicTempo;            // beats per minute, from openMusic
-extern FSOUND_STREAM* musicStream;
-extern int32_t musicChannel;        // -1 until the stream plays
 extern unsigned char* musicData;    // the whole file; the stream plays from it
 extern float heldTime;              // the Pause hold: 0 = not held, else the time that stands
 // Set by the program before openMusic (--mute): play into the null output instead of a device.
@@ -32,9 +28,6 @@ float showTime();
 // Moves the stream to the start of that show time (whole milliseconds, truncated toward zero).
 void seekShowTime(float patterns);
 void closeMusic();
-// The stream's end (buffer null: one more quit request) and sync notification.
-signed char musicCallback(FSOUND_STREAM* stream, void* buffer, int length, void* userData);
-const char* soundErrorText(unsigned code);
 
 // Frame capture. openMusicForCapture opens the stream exactly as openMusic does (same checks,
 // same messages) but no output consumes it. From then on showTime returns the capture clock

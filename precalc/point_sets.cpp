@@ -1,7 +1,7 @@
 // The point sets of the precalculation: the trail, the swarm, the rays and the grown aggregates.
 // Pure computations over the shared random generator; the order of draws inside each is part of
 // the show (the assets must come out the same on every run), so it is kept exactly.
-#include "precalc/precalc.h"
+#include "precalc/precalc_local.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The precalculation: every asset of the show, built once in a fixed order before the music
 // starts, while the loading screen advances. The order of the steps below fixes the random
 // sequence, the loading screen's progress and the timing log; do not reorder them.
-#include "precalc/precalc.h"
+#include "precalc/precalc_local.h"
 
 #include "diagnostics/diagnostics.h"
 #include "support/upcalls.h"   // dataPath

@@ -3,8 +3,7 @@
 // repair).
 #include "support/upcalls.h"
 #include "render/gl.h"
-#include "render/geometry.h"
-#include "render/render.h"   // drawLoadingScreen
+#include "render/render_local.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // Mesh generators: a cube with its own texture square on every face, and a flat grid plane.
 // The arrays are the mesh's for good (buildMesh keeps them by reference).
 #include "support/upcalls.h"
-#include "render/geometry.h"
+#include "render/render_local.h"
 
 #include <string>
 

@@ -1,5 +1,7 @@
 // Geometry and rendering: the render-state presets and the frame clear, the camera and
-// projection, the fog preset, the mesh model and its generators, and the blob surface generator.
+// projection, the fog preset, the loading screen, the two mesh generators and the blob surface
+// generator. The OpenGL layer itself is render/gl.h; the mesh model and the generators' internals
+// are in render/render_local.h.
 //
 // RenderFlags is the one flag word that scenes hand, unchanged, to every drawing operation; each
 // consumer masks its own bits. The whole layout lives here, texture and mesh bits included.
@@ -138,4 +140,44 @@ extern float loadingProgress;
 // next beginFrame.
 void linearFog(const float* colour, float start, float end);
 
-#include "render/geometry.h"
+// ---- Meshes ---------------------------------------------------------------------------------
+
+struct Mesh;   // a compiled mesh (render/render_local.h); made once, never freed
+
+// A cube of half edge size: 24 vertices (four per face), 12 triangles, each face textured 0..1.
+Mesh* makeCube(float size, RenderFlags flags);
+// A flat grid in the x-z plane, (cellsX + 1) x (cellsZ + 1) vertices, one texture repeat per
+// cell, facing +y. spacingY is not used.
+Mesh* makeGridPlane(int32_t cellsX, int32_t cellsZ, float spacingX, float spacingY,
+                    float spacingZ, RenderFlags flags);
+
+// ---- Blob surface generator ------------------------------------------------------------------
+//
+// generateSurface samples the blobs' summed field on a fixed 32^3 lattice (an octree skips empty
+// space), extracts the iso-surface by marching tetrahedra (five per cube, mirrored in alternate
+// cubes), shares vertices through a stamped edge cache that is never cleared, smooths once and
+// takes gradient normals. It makes no OpenGL call. The results stay in surfaceVertices /
+// surfaceNormals / surfaceTriangles until the next call. Emission stops at SURFACE_MAX_TRIANGLES
+// (and SURFACE_MAX_VERTICES): the arrays are never overrun. A vertex is made at most once per
+// lattice edge, so the vertex count stays below the edge cache's size (262144) and the vertex
+// arrays always have room for one more particle per triangle (meshToParticles appends those).
+
+struct Blob {
+    float x, y, z;      // centre in lattice units around the lattice centre (-16 .. 15)
+    float radius;
+    int32_t negative;   // non-zero: the field is subtracted
+    int32_t shape;      // 0 round, 1 rounded cube, anything else contributes nothing
+};
+
+constexpr int32_t SURFACE_MAX_VERTICES = 491520;
+constexpr int32_t SURFACE_MAX_TRIANGLES = 163840;
+
+// Outputs of the last generation, in lattice units around the centre (as the blob centres).
+// The normals point outwards and are not of unit length.
+extern Vec3 surfaceVertices[SURFACE_MAX_VERTICES];
+extern Vec3 surfaceNormals[SURFACE_MAX_VERTICES];
+extern int32_t surfaceTriangles[SURFACE_MAX_TRIANGLES * 3];
+extern int32_t surfaceVertexCount;
+extern int32_t surfaceTriangleCount;
+
+void generateSurface(const Blob* blobs, int32_t blobCount);

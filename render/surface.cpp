@@ -9,7 +9,7 @@
 // once per generation in blob order. Both the lattice sampling and the normal evaluation sum only
 // those blobs, which gives exactly the all-blob sum (the others add nothing) at a fraction of the
 // cost.
-#include "render/geometry.h"
+#include "render/render_local.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,5 +1,5 @@
 // Vector helpers, clamps and the closed Catmull-Rom spline.
-#include "support/support.h"
+#include "support/support_local.h"
 
 #include <cmath>
 

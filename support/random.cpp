@@ -1,5 +1,5 @@
 // The shared linear congruential generator. Bit-exact: the assets depend on its sequence.
-#include "support/support.h"
+#include "support/support_local.h"
 
 uint32_t randomSeed = 0;
 

@@ -1,5 +1,5 @@
 // The scratch pool: a pointer bump over one static 32 MiB block, released stack-wise.
-#include "support/support.h"
+#include "support/support_local.h"
 
 #include "support/upcalls.h"
 

@@ -31,8 +31,6 @@ long double dot3(const Vec3* a, const Vec3* b);
 void normalize3(Vec3* v);
 Vec3* triangleNormal(const Vec3* a, const Vec3* b, const Vec3* c, Vec3* out);
 float clamp01(float x);
-int32_t clampByte(int32_t i);
-int32_t wrapIndex(int32_t i, int32_t n);
 Vec3* splinePoint(Vec3* out, float u, const Splinept* points, int32_t n);
 // The smallest power of two at or above n, for n from 2 to 65536; 0 outside that range.
 int32_t nextPowerOfTwo(int32_t n);
@@ -44,7 +42,6 @@ int32_t randomByte();
 float randomUnit();   // state / 4292967296: up to about 1.000466
 
 // Scratch pool.
-constexpr uint32_t SCRATCH_POOL_SIZE = 33554432;
 void* tempmalloc(uint32_t size);
 void tmpfree(void* p);
 // For tests and diagnostics: bytes in use above the pool's start.

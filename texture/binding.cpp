@@ -1,6 +1,6 @@
 // Texture binding: filtering, wrap and coordinate generation from the flag word, the plain bind on
 // unit 0, the two-unit crossfade bind, and the copy of the frame buffer's corner into a texture.
-#include "texture/texture.h"
+#include "texture/texture_local.h"
 
 #include "support/upcalls.h"
 #include "render/gl.h"

@@ -2,7 +2,7 @@
 // screen-copy targets of the snapshots and the glow chain.
 #include "support/upcalls.h"
 #include "render/gl.h"
-#include "texture/texture.h"
+#include "texture/texture_local.h"
 
 #include <vector>
 

@@ -7,7 +7,7 @@
 // conversion from CMYK to RGB, so a CMYK file is refused by name.
 #include "support/upcalls.h"
 #include "render/gl.h"
-#include "texture/texture.h"
+#include "texture/texture_local.h"
 
 #include <jpeglib.h>
 

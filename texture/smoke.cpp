@@ -2,7 +2,7 @@
 // fixed point, shaped by a radial falloff and normalised to a fixed mean density. Integer work
 // throughout, with square-law tables, so the scenes can regenerate it every frame.
 #include "render/gl.h"
-#include "texture/texture.h"
+#include "texture/texture_local.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,23 +1,22 @@
-// Textures: the texture record and the filtered mipmap upload, JPEG loading with alpha sources and
-// blur atlases, generated and screen-copy textures, binding with coordinate generation, and the
-// smoke texture generator.
+// Textures: the texture record and what the other subsystems do with one. Loading a JPEG with
+// its alpha source, blur atlases of sprites, generated and screen-copy textures, the smoke
+// texture, binding with coordinate generation, and copying the screen into a texture. The
+// filters, decoders and generators behind them are in texture/texture_local.h.
 //
 // Images in memory are 8-bit RGBA, rows packed, top row first. Every texture is made once and
-// never freed.
+// never freed. Loaders end the program through fatalError on a file that is missing, damaged or
+// of the wrong kind, naming it. bindTexture makes one texture current on unit 0 (unit 1 off) and
+// sets its filtering, wrap and coordinate generation from the record's flags ORed with the
+// bind's; everything is set again at each bind, so no texturing state leaks between draws. Needs
+// GL_ARB_multitexture and GL_ARB_texture_env_combine (checked at start-up).
 #pragma once
 
-#include "render/render.h"
-#include "support/support.h"
+#include "render/render.h"   // RenderFlags: the TEX_* bits
+#include "support/support.h"   // Vec3
 
-#include <cstddef>
 #include <cstdint>
 
 using TextureFlags = uint32_t;   // the TEX_* bits of render/render.h
-
-// A record keeps only these of its creator's flags.
-constexpr TextureFlags TEX_CREATE_MASK = 0x18000020;
-// The bits that reach texture parameters and coordinate generation at bind time.
-constexpr TextureFlags TEX_BIND_MASK = 0x0C58003F;
 
 struct Texture {
     uint32_t name;                    // OpenGL texture object
@@ -33,32 +32,9 @@ struct ScreenChain {
     Texture* textures;   // 16 records, the first count of them used
 };
 
-// --- Images and the mipmapped upload ---
+// --- Loading ---
 
-// Rebuilt by every uploadMipmapped: a Hann-windowed sinc of 16 taps, cutoff 1/2.2 of the rate.
-extern float DOWNSAMPLE_KERNEL[16];
-
-// Uploads an RGBA image (power-of-two sides) to the texture bound on GL_TEXTURE_2D: level 0 and
-// every smaller level down to 1x1, filtered in the squared domain. Overwrites the pixels.
-void uploadMipmapped(int32_t width, int32_t height, uint8_t* pixels);
-// The filter behind it, without OpenGL: computes the next level in place (the new size in
-// *width, *height) from the current one. Uses the scratch pool.
-void buildDownsampleKernel();
-void downsampleLevel(uint8_t* pixels, int32_t* width, int32_t* height);
-// 2x2 average of a 2*outWidth x 2*outHeight image, in place; zeroes the rest of the buffer.
-void halveImage(uint8_t* pixels, int32_t outWidth, int32_t outHeight);
-
-void rowToLinear(float* dst, const uint8_t* src, int32_t srcStride, int32_t count, int square,
-                 int boost);
-void rowFromLinear(uint8_t* dst, int32_t dstStride, const float* src, int32_t count,
-                   int squareRoot);
-void convolveRow(float* acc, const float* src, int32_t count, const float* kernel, int32_t taps);
-void addScaledRow(float* acc, const float* src, int32_t count, float factor);
-void normaliseKernel(float* kernel, int32_t count);
-float sinc(float x);
-
-// --- JPEG loading, alpha sources and blur atlases ---
-
+// Alpha from the colour of a texel, where an image has no mask.
 using AlphaFunction = int32_t (*)(int32_t r, int32_t g, int32_t b);
 int32_t alphaDoubleSum(int32_t r, int32_t g, int32_t b);
 int32_t alphaMean(int32_t r, int32_t g, int32_t b);
@@ -67,13 +43,7 @@ int32_t alphaGreyDistance(int32_t r, int32_t g, int32_t b);
 // The ten blur levels of an atlas: corners (u0, v0), (u1, v0), (u1, v1), (u0, v1).
 extern const float BLUR_ATLAS_CELLS[10][8];
 
-// Decodes a JPEG to 8-bit RGB rows (malloc'd; the caller frees). Any failure is fatal and names
-// the file.
-uint8_t* loadJpeg(const char* path, int32_t* width, int32_t* height);
-// The same from memory; on failure returns null with the reason in error (1024 bytes).
-uint8_t* decodeJpegMemory(const uint8_t* data, size_t size, int32_t* width, int32_t* height,
-                          char* error);
-
+// Each advances the loading screen by one step.
 Texture* loadTexture(const char* colourPath, const char* maskPath, AlphaFunction alpha, Vec3 scale,
                      TextureFlags flags);
 Texture* loadBlurAtlas(const char* colourPath, const char* maskPath, AlphaFunction alpha,
@@ -81,18 +51,6 @@ Texture* loadBlurAtlas(const char* colourPath, const char* maskPath, AlphaFuncti
 Texture* loadBlurAtlasPair(const char* colourPath1, const char* maskPath1, AlphaFunction alpha1,
                            const char* colourPath2, const char* maskPath2, AlphaFunction alpha2,
                            TextureFlags flags);
-void apertureBlur(const uint8_t* source, uint8_t* destination, float radiusFraction, int32_t width,
-                  int32_t height);
-// Threads the aperture blur shares its rows over: 0 means one per core (at most 8). The result
-// does not depend on it, byte for byte.
-extern int32_t apertureBlurThreads;
-// Assembles RGBA from decoded colour and an alpha source (mask red byte, function, or 0).
-void assembleRGBA(uint8_t* dst, int32_t dstStride, const uint8_t* colour, const uint8_t* mask,
-                  AlphaFunction alpha, int32_t width, int32_t height, int invert);
-// Builds the 2w x 2h atlas image of one sprite into atlas (row stride atlasStride bytes, x
-// offset xOffset texels); image is w x h RGBA and is halved twice on the way.
-void buildBlurAtlas(uint8_t* atlas, int32_t atlasStride, int32_t xOffset, uint8_t* image,
-                    int32_t w, int32_t h);
 
 // --- Generated and screen-copy textures ---
 
@@ -102,15 +60,22 @@ Texture* makeNoiseTexture(int32_t width, int32_t height, TextureFlags flags);
 Texture* makeScreenCopyTarget();
 ScreenChain makeScreenCopyChain();
 
-// --- Lattice noise and the smoke generator ---
-
-extern int32_t noisePermutation[1024];
+// The smoke: the lattice noise is shuffled once (from the shared random generator); then
+// generateTexture regenerates the smoke into a 128 x 128 texture, all eight levels, and leaves it
+// bound on unit 0.
 void shuffleNoisePermutation();
-int32_t latticeHash(int32_t x, int32_t y, int32_t z);
-int32_t valueNoise(int32_t x, int32_t y, int32_t z);
-// The smoke image alone (128 x 128 RGBA into pixels), without OpenGL.
-void computeSmokeImage(float time, uint8_t* pixels);
-// Regenerates the smoke into a 128 x 128 texture, all eight levels; leaves it bound on unit 0.
 void generateTexture(Texture* texture, float time);
 
-#include "texture/binding.h"
+// --- Binding and screen copy ---
+
+// Leaves unit 0 active in GL_MODULATE, unit 1 disabled, the texture matrix scaled by the record's
+// scale and the model-view matrix mode current.
+void bindTexture(const Texture* texture, TextureFlags flags);
+// Both units: colour = texel0 x vertex x vertex.a + texel1 x (1 - vertex.a), alpha likewise.
+// The caller gives two coordinate sets per vertex; both texture matrices are identity.
+void bindTextureCrossfade(const Texture* texture, TextureFlags flags);
+
+// Copies the lower-left corner of the frame buffer into level 0 of the texture: the record's
+// size, or the given one (which the texture must hold; a larger request copies what fits).
+void copyScreenToTexture(const Texture* texture);
+void copyScreenToTextureSized(const Texture* texture, int32_t width, int32_t height);

@@ -2,7 +2,7 @@
 // Hann-windowed sinc in the squared (roughly linear-light) domain, one channel at a time in
 // scratch-pool floats. Texels outside the image count as zero, so borders of small levels darken.
 #include "render/gl.h"
-#include "texture/texture.h"
+#include "texture/texture_local.h"
 
 #include <cmath>
 #include <cstring>

@@ -3,7 +3,6 @@
 // camera, the cuts and the captions without drawing.
 #pragma once
 
-#include "render/geometry.h"
 #include "render/render.h"
 #include "texture/texture.h"
 

@@ -1,7 +1,7 @@
 // The live show in a real X window: `--no-setup --windowed` opens a 640 x 480 window, draws the
 // show into it frame after frame, and Escape ends it with status 0. Needs an X display, xdotool
 // and the data set (the test script runs the suite under Xvfb); skips without them.
-#include "app/app.h"
+#include "app/app_local.h"
 #include "common/test_support.h"
 
 #include <gtest/gtest.h>

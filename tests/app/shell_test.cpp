@@ -1,6 +1,6 @@
 // The shell: power-of-two sizes, extension matching, the clamp-mode choice, the names of OpenGL
 // errors and the command line of the real program.
-#include "app/app.h"
+#include "app/app_local.h"
 #include "render/gl.h"
 #include "support/support.h"
 #include "common/test_support.h"

@@ -1,7 +1,7 @@
 // Shared test helpers.
 #include "common/test_support.h"
 
-#include "app/app.h"
+#include "app/app_local.h"
 #include "render/gl.h"
 #include "texture/texture.h"
 

@@ -12,7 +12,7 @@
 #include "common/test_support.h"
 #include "effects/effects.h"
 #include "render/render.h"
-#include "texture/texture.h"
+#include "texture/texture_local.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Timed sections: nesting and the line format.
-#include "diagnostics/diagnostics.h"
+#include "diagnostics/diagnostics_local.h"
 
 #include <gtest/gtest.h>
 

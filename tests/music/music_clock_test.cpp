@@ -1,8 +1,8 @@
 // The show clock on the music stream: patterns from milliseconds, seeking by pattern, the Pause
 // hold, the end of the music, and the fatal messages for music files that cannot play.
-#include "app/app.h"
+#include "app/app_local.h"
 #include "common/test_support.h"
-#include "music/music.h"
+#include "music/music_local.h"
 #include "music/sound.h"
 #include "ogg_maker.h"
 

@@ -3,7 +3,7 @@
 #include "common/test_support.h"
 #include "app/app.h"
 #include "effects/ifs.h"
-#include "precalc/precalc.h"
+#include "precalc/precalc_local.h"
 #include "texture/texture.h"
 #include "show/show.h"
 #include "support/support.h"

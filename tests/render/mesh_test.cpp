@@ -3,7 +3,7 @@
 #include "app/app.h"
 #include "render/gl.h"
 #include "common/test_support.h"
-#include "render/geometry.h"
+#include "render/render_local.h"
 #include "texture/texture.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The blob surface generator: lattice sampling, the extracted surface's shape and topology,
 // repeatability across generations, and the full-array stop.
-#include "render/geometry.h"
+#include "render/render_local.h"
 
 #include <gtest/gtest.h>
 

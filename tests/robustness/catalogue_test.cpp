@@ -5,7 +5,7 @@
 #include "app/app.h"
 #include "app/offline.h"
 #include "common/test_support.h"
-#include "texture/texture.h"
+#include "texture/texture_local.h"
 
 #include <gtest/gtest.h>
 #include <ogg/ogg.h>

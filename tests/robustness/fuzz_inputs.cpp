@@ -3,7 +3,7 @@
 
 #include "app/app.h"
 #include "music/sound.h"
-#include "texture/texture.h"
+#include "texture/texture_local.h"
 
 #include <algorithm>
 #include <cstdlib>

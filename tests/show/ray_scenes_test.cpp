@@ -1,6 +1,7 @@
 // The ray-burst scenes: Scene 3's glowing swarm, the Scene 4 interlude with the rotations and
 // burst poses it shares with Scene 6, and Scene 6's opening and capture frame.
 #include "scene_support.h"
+#include "precalc/precalc_local.h"
 #include "show/scenes/rays.h"
 #include "show/show.h"
 

@@ -1,6 +1,7 @@
 // The sprite trail, Scene 2's flight out along it and back, Scene 10's flight on, and frames of
 // both drawn on the real trail with plain textures.
 #include "scene_support.h"
+#include "precalc/precalc_local.h"
 #include "show/scenes/trail.h"
 #include "show/show.h"
 

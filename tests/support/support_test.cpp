@@ -1,5 +1,5 @@
 // The math helpers, the random generator and the scratch pool.
-#include "support/support.h"
+#include "support/support_local.h"
 
 #include <gtest/gtest.h>
 

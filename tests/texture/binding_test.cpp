@@ -1,6 +1,6 @@
 // Texture binding, coordinate generation, the crossfade combiner and the screen copy, read back
 // from the OpenGL state, the texture images and the frame buffer.
-#include "texture/texture.h"
+#include "texture/texture_local.h"
 
 #include "app/app.h"
 #include "render/gl.h"

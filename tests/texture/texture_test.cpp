@@ -3,7 +3,7 @@
 #include "app/app.h"
 #include "render/gl.h"
 #include "common/test_support.h"
-#include "texture/texture.h"
+#include "texture/texture_local.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
