@@ -1,5 +1,6 @@
-// The sound library: Ogg Vorbis streams decoded from memory with libvorbisfile, mixed to 16-bit
-// stereo and played through SDL2 audio or a null output of ours.
+// The sound library: Ogg Vorbis streams decoded from memory with libvorbisfile, resampled with
+// libsamplerate where their rate differs from the mix, mixed to 16-bit stereo and played through
+// SDL2 audio or a null output of ours.
 //
 // Locks: mixLock guards the list of streams and everything the mixer touches; the mixer holds it
 // for one output buffer. Each stream's clockLock guards only the published play position and a
@@ -8,11 +9,13 @@
 #include "music/sound.h"
 
 #include <SDL.h>
+#include <samplerate.h>
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -25,7 +28,11 @@ namespace {
 using SteadyClock = std::chrono::steady_clock;
 
 constexpr int OUTPUT_BUFFER_FRAMES = 1024;
-constexpr int STAGE_FRAMES = 1024;
+// Samples of one decoded run, in the stream's own channel layout. The largest Vorbis packet
+// holds 4096 frames, so a stereo one always fits whole; wider streams take several runs.
+constexpr int STAGE_SAMPLES = 8192;
+// Stereo frames the resampler makes at a time.
+constexpr int RESAMPLED_FRAMES = 1024;
 constexpr std::chrono::milliseconds DEVICE_JITTER_SLACK{4};
 constexpr int NULL_OUTPUT_SPAN = 8;
 // Only a stall this long (a suspended process) makes the null output drop the time it missed.
@@ -56,12 +63,24 @@ struct FSOUND_STREAM {
     int channel = -1;
     std::atomic<bool> paused{true};
 
-    // Mixer only: decoded stereo frames of the stream, starting at stageStart.
-    int16_t stage[STAGE_FRAMES * 2] = {};
+    // Mixer only: decoded frames of the stream, starting at stageStart.
+    int16_t stage[STAGE_SAMPLES] = {};
+    int stageChannels = 1;
     int64_t stageStart = 0;
     int stageCount = 0;
-    double playPos = 0.0;   // stream frame of the next output frame
+    int64_t passFrames = 0;   // the length of one pass, once a looping stream has wrapped
+    double playPos = 0.0;     // stream frame of the next output frame
     EndState endState = EndState::PLAYING;
+    // Mixer only, for a stream at another rate than the mix: stereo frames on their way through
+    // the resampler, which runs ahead of playPos by what it holds.
+    SRC_STATE* resampler = nullptr;
+    double resampleRatio = 1.0;
+    std::vector<float> resampleIn, resampleOut;
+    int inUsed = 0, inCount = 0, outUsed = 0, outCount = 0;
+    bool inputEnded = false;
+    // Mixer only, since the last seek: frames decoded and output frames mixed.
+    int64_t decodedFrames = 0;
+    int64_t mixedFrames = 0;
 
     // Under clockLock.
     std::mutex clockLock;
@@ -153,41 +172,125 @@ double estimateMs(FSOUND_STREAM* s, SteadyClock::time_point now)
     return std::max(ms, s->floorMs);
 }
 
-// Decodes the next run of frames into the stage. False at the end of a non-looping stream.
+// Decodes the next run of frames into the stage, never more than it holds. False at the end of
+// a non-looping stream. A looping one starts over and sets *wrapped and passFrames.
 bool refillStage(FSOUND_STREAM* s, bool* wrapped)
 {
     s->stageStart += s->stageCount;
     s->stageCount = 0;
-    char bytes[STAGE_FRAMES * 2 * 8];
     for (int attempt = 0; attempt < 64; attempt++) {
         int link = 0;
-        long got = ov_read(&s->vorbis, bytes, (int)sizeof bytes, 0, 2, 1, &link);
+        long got = ov_read(&s->vorbis, reinterpret_cast<char*>(s->stage), (int)sizeof s->stage, 0,
+                           2, 1, &link);
         if (got == OV_HOLE)
             continue;
         if (got > 0) {
             vorbis_info* info = ov_info(&s->vorbis, link);
-            int channels = info && info->channels > 0 ? info->channels : 1;
-            const int16_t* in = reinterpret_cast<const int16_t*>(bytes);
-            int frames = (int)(got / 2 / channels);
-            frames = std::min(frames, STAGE_FRAMES);
-            for (int i = 0; i < frames; i++) {
-                s->stage[2 * i] = in[i * channels];
-                s->stage[2 * i + 1] = in[i * channels + (channels > 1 ? 1 : 0)];
-            }
-            s->stageCount = frames;
+            s->stageChannels = info && info->channels > 0 ? info->channels : 1;
+            s->stageCount = (int)(got / 2 / s->stageChannels);
+            s->decodedFrames += s->stageCount;
             return true;
         }
         // The end, or a stream damaged past repair: both end the stream here.
         // A stream that gave nothing since its start cannot loop.
         if (!s->loop || s->stageStart == 0)
             return false;
-        s->playPos -= (double)s->stageStart;
         if (ov_pcm_seek(&s->vorbis, 0) != 0)
             return false;
+        s->passFrames = s->stageStart;
         s->stageStart = 0;
         *wrapped = true;
     }
     return false;
+}
+
+// One frame as stereo, in sample units. Mono goes to both sides. 3 to 8 channels come in the
+// Vorbis order (front left, centre, front right, then the side and rear pairs, LFE last) and are
+// downmixed with the centre and surrounds at -3 dB and without the LFE, scaled so that a
+// full-scale input cannot clip. Wider layouts have no defined order and play their first two.
+void stereoFrame(const int16_t* in, int channels, float* left, float* right)
+{
+    constexpr float H = 0.70710678f;
+    static const float gains[6][8][2] = {
+        {{1, 0}, {H, H}, {0, 1}},
+        {{1, 0}, {0, 1}, {H, 0}, {0, H}},
+        {{1, 0}, {H, H}, {0, 1}, {H, 0}, {0, H}},
+        {{1, 0}, {H, H}, {0, 1}, {H, 0}, {0, H}, {0, 0}},
+        {{1, 0}, {H, H}, {0, 1}, {H, 0}, {0, H}, {0.5f, 0.5f}, {0, 0}},
+        {{1, 0}, {H, H}, {0, 1}, {H, 0}, {0, H}, {H, 0}, {0, H}, {0, 0}},
+    };
+    if (channels < 3 || channels > 8) {
+        *left = in[0];
+        *right = in[channels > 1 ? 1 : 0];
+        return;
+    }
+    const float(*g)[2] = gains[channels - 3];
+    float l = 0.0f, r = 0.0f, sum = 0.0f;
+    for (int c = 0; c < channels; c++) {
+        l += g[c][0] * in[c];
+        r += g[c][1] * in[c];
+        sum += g[c][0];
+    }
+    *left = l / sum;
+    *right = r / sum;
+}
+
+// The frame at the play position of a stream at the mix rate. False at its end.
+bool stagedFrame(FSOUND_STREAM* s, float* frame)
+{
+    bool wrapped = false;
+    while ((int64_t)s->playPos >= s->stageStart + s->stageCount) {
+        if (!refillStage(s, &wrapped))
+            return false;
+        if (wrapped)
+            s->playPos -= (double)s->passFrames;
+        wrapped = false;
+    }
+    int64_t f = (int64_t)s->playPos - s->stageStart;
+    stereoFrame(&s->stage[f * s->stageChannels], s->stageChannels, &frame[0], &frame[1]);
+    return true;
+}
+
+// The next frame at the mix rate of a stream at another rate. False once all of it is out.
+bool resampledFrame(FSOUND_STREAM* s, float* frame)
+{
+    while (s->outUsed == s->outCount) {
+        if (s->inUsed == s->inCount && !s->inputEnded) {
+            bool wrapped = false;   // the resampler runs on over the loop point
+            if (refillStage(s, &wrapped)) {
+                float* in = s->resampleIn.data();
+                for (int i = 0; i < s->stageCount; i++) {
+                    stereoFrame(&s->stage[i * s->stageChannels], s->stageChannels, &in[2 * i],
+                                &in[2 * i + 1]);
+                    in[2 * i] /= 32768.0f;
+                    in[2 * i + 1] /= 32768.0f;
+                }
+                s->inUsed = 0;
+                s->inCount = s->stageCount;
+            } else {
+                s->inputEnded = true;
+            }
+        }
+        SRC_DATA run{};
+        run.data_in = s->resampleIn.data() + 2 * s->inUsed;
+        run.input_frames = s->inCount - s->inUsed;
+        run.data_out = s->resampleOut.data();
+        run.output_frames = RESAMPLED_FRAMES;
+        run.end_of_input = s->inputEnded;
+        run.src_ratio = s->resampleRatio;
+        if (src_process(s->resampler, &run) != 0 ||
+            (run.input_frames > 0 && run.input_frames_used == 0 && run.output_frames_gen == 0))
+            return false;   // a resampler that makes no headway ends the stream
+        s->inUsed += (int)run.input_frames_used;
+        s->outUsed = 0;
+        s->outCount = (int)run.output_frames_gen;
+        if (s->outCount == 0 && s->inputEnded)
+            return false;
+    }
+    frame[0] = s->resampleOut[2 * s->outUsed] * 32768.0f;
+    frame[1] = s->resampleOut[2 * s->outUsed + 1] * 32768.0f;
+    s->outUsed++;
+    return true;
 }
 
 void seekStream(FSOUND_STREAM* s, int64_t frame)
@@ -197,6 +300,12 @@ void seekStream(FSOUND_STREAM* s, int64_t frame)
     s->stageStart = frame;
     s->stageCount = 0;
     s->playPos = (double)frame;
+    s->decodedFrames = s->mixedFrames = 0;
+    if (s->resampler) {
+        src_reset(s->resampler);
+        s->inUsed = s->inCount = s->outUsed = s->outCount = 0;
+        s->inputEnded = false;
+    }
     if (frame >= s->totalFrames || ov_pcm_seek(&s->vorbis, frame) != 0) {
         s->endState = EndState::END_DECODED;
         return;
@@ -248,24 +357,22 @@ void mixStream(FSOUND_STREAM* s, int16_t* out, int frames, int mixRate, SteadyCl
     }
 
     double step = (double)s->rate / (double)mixRate;
-    bool wrapped = false;
     for (int i = 0; i < frames; i++) {
-        int64_t f = (int64_t)s->playPos;
-        while (f >= s->stageStart + s->stageCount) {
-            if (!refillStage(s, &wrapped)) {
-                s->endState = EndState::END_DECODED;
-                break;
-            }
-            f = (int64_t)s->playPos;
-        }
-        if (s->endState != EndState::PLAYING)
+        float frame[2];
+        if (!(s->resampler ? resampledFrame(s, frame) : stagedFrame(s, frame))) {
+            s->endState = EndState::END_DECODED;
+            s->playPos = (double)(s->stageStart + s->stageCount);   // all of it has been heard
             break;
-        const int16_t* frame = &s->stage[2 * (f - s->stageStart)];
+        }
         for (int c = 0; c < 2; c++) {
-            int v = out[2 * i + c] + frame[c];
+            int v = out[2 * i + c] + (int)std::lrint(std::clamp(frame[c], -32768.0f, 32767.0f));
             out[2 * i + c] = (int16_t)std::clamp(v, -32768, 32767);
         }
+        s->mixedFrames++;
         s->playPos += step;
+        // The resampler took the loop point earlier; the clock passes it here.
+        if (s->resampler && s->passFrames > 0 && s->playPos >= (double)s->passFrames)
+            s->playPos = std::fmod(s->playPos, (double)s->passFrames);
     }
     double limitMs = std::min(startMs + framesToMs(s, frames * step * span), s->lengthMs);
     publish(s, startMs, limitMs, now, true);
@@ -379,6 +486,8 @@ void closeOutput()
 
 void destroyStream(FSOUND_STREAM* s)
 {
+    if (s->resampler)
+        src_delete(s->resampler);
     ov_clear(&s->vorbis);
     delete s;
 }
@@ -404,6 +513,12 @@ void soundReportVersionForTesting(float version)
 void soundMixForTesting(int16_t* out, int frames)
 {
     mixOutput(out, frames, SteadyClock::now(), 1);
+}
+
+SoundStreamCounts soundStreamCountsForTesting(FSOUND_STREAM* stream)
+{
+    std::lock_guard<std::mutex> lock(sound.mixLock);
+    return {stream->decodedFrames, stream->mixedFrames, stream->rate};
 }
 
 signed char FSOUND_SetOutput(int outputType)
@@ -491,6 +606,25 @@ FSOUND_STREAM* FSOUND_Stream_Open(const char* data, unsigned mode, int offset, i
     s->rate = info->rate;
     s->totalFrames = total;
     s->lengthMs = framesToMs(s, (double)total);
+    if (s->rate != sound.mixRate) {
+        s->resampleRatio = (double)sound.mixRate / (double)s->rate;
+        int error = 0;
+        if (!src_is_valid_ratio(s->resampleRatio)) {
+            destroyStream(s);
+            fail(FMOD_ERR_FILE_FORMAT);   // a rate too far from the mix rate to convert
+            return nullptr;
+        }
+        // The cheapest of the band-limited converters, paid for on the output thread every
+        // buffer: the same rejection as the better ones, with a passband to 80% of Nyquist.
+        s->resampler = src_new(SRC_SINC_FASTEST, 2, &error);
+        if (!s->resampler) {
+            destroyStream(s);
+            fail(FMOD_ERR_MEMORY);
+            return nullptr;
+        }
+        s->resampleIn.resize(STAGE_SAMPLES * 2);   // a stage of mono frames, as stereo
+        s->resampleOut.resize(RESAMPLED_FRAMES * 2);
+    }
     std::lock_guard<std::mutex> lock(sound.mixLock);
     sound.streams.push_back(s);
     return s;

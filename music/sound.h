@@ -6,9 +6,10 @@
 //   FSOUND_OUTPUT_NOSOUND_NONREALTIME consumes nothing (the position moves only by seeking); every
 //   other output word means SDL's default audio device.
 // - Streams: Ogg Vorbis from the caller's memory block (FSOUND_LOADMEMORY), which must outlive the
-//   stream. Any channel count (the first two are played, mono goes to both sides), any rate
-//   (resampled by nearest sample when it differs from the mix rate). Positions are in the
-//   stream's own samples, so seeking is sample-accurate.
+//   stream. Any channel count: mono goes to both sides, 3 to 8 channels are downmixed from the
+//   Vorbis channel order, wider streams play their first two. Any rate within a factor of 256 of
+//   the mix rate (converted by libsamplerate when it differs). Positions are in the stream's own
+//   samples, so seeking is sample-accurate.
 // - Threads: decoding and mixing run on the output's thread (SDL's audio thread or the null
 //   output's). The end callback runs there too; it must not open, play or close streams.
 //   FSOUND_Stream_GetTime and FSOUND_Stream_SetTime never wait on decoding.
@@ -100,3 +101,11 @@ void soundReportVersionForTesting(float version);
 // For tests and fuzzing with FSOUND_OUTPUT_NOSOUND_NONREALTIME: mixes one output buffer of
 // `frames` stereo frames into out at once, as an output's thread would (end callback included).
 void soundMixForTesting(int16_t* out, int frames);
+// For tests and fuzzing: since the stream's last seek (or its opening), the frames its decoder
+// has delivered and the output frames it has put into the mix; and its sample rate.
+struct SoundStreamCounts {
+    int64_t decodedFrames;
+    int64_t mixedFrames;
+    long rate;
+};
+SoundStreamCounts soundStreamCountsForTesting(FSOUND_STREAM* stream);

@@ -2,6 +2,7 @@
 #include "ogg_maker.h"
 
 #include <vorbis/vorbisenc.h>
+#include <vorbis/vorbisfile.h>
 
 #include <algorithm>
 #include <cmath>
@@ -14,11 +15,13 @@ static void appendPage(std::vector<unsigned char>& out, const ogg_page& page)
     out.insert(out.end(), page.body, page.body + page.body_len);
 }
 
-std::vector<unsigned char> makeClickStream(double seconds, long rate, int channels)
+std::vector<unsigned char> makeStream(const StreamSpec& spec)
 {
+    const long rate = spec.rate;
+    const int channels = spec.channels;
     vorbis_info info;
     vorbis_info_init(&info);
-    if (vorbis_encode_init_vbr(&info, channels, rate, 0.1f) != 0)
+    if (vorbis_encode_init_vbr(&info, channels, rate, spec.quality) != 0)
         std::abort();
     vorbis_comment comment;
     vorbis_comment_init(&comment);
@@ -39,7 +42,7 @@ std::vector<unsigned char> makeClickStream(double seconds, long rate, int channe
     while (ogg_stream_flush(&os, &page))
         appendPage(out, page);
 
-    long total = (long)std::lround(seconds * rate);
+    long total = (long)std::lround(spec.seconds * rate);
     long beat = rate / 2;   // a click every half second
     const long chunk = 1024;
     bool eos = false;
@@ -50,9 +53,11 @@ std::vector<unsigned char> makeClickStream(double seconds, long rate, int channe
             float** buffer = vorbis_analysis_buffer(&dsp, (int)n);
             for (long i = 0; i < n; i++) {
                 long t = done + i;
-                float v = (t % beat) < rate / 100 ? 0.5f * (float)std::sin(t * 0.3) : 0.0f;
+                float v = spec.toneHz > 0.0 ? 0.5f * (float)std::sin(2 * M_PI * spec.toneHz * t / rate)
+                          : (t % beat) < rate / 100 ? 0.5f * (float)std::sin(t * 0.3)
+                                                    : 0.0f;
                 for (int c = 0; c < channels; c++)
-                    buffer[c][i] = v;
+                    buffer[c][i] = (spec.soundChannels >> c & 1) ? v : 0.0f;
             }
             vorbis_analysis_wrote(&dsp, (int)n);
             done += n;
@@ -80,6 +85,17 @@ std::vector<unsigned char> makeClickStream(double seconds, long rate, int channe
     vorbis_comment_clear(&comment);
     vorbis_info_clear(&info);
     return out;
+}
+
+int64_t streamFrames(const std::vector<unsigned char>& bytes)
+{
+    FILE* f = fmemopen(const_cast<unsigned char*>(bytes.data()), bytes.size(), "rb");
+    OggVorbis_File vf;
+    if (!f || ov_open(f, &vf, nullptr, 0) != 0)
+        std::abort();
+    int64_t frames = ov_pcm_total(&vf, -1);
+    ov_clear(&vf);   // closes the file
+    return frames;
 }
 
 std::string writeFile(const std::string& path, const std::vector<unsigned char>& bytes)

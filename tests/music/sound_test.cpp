@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
+#include <complex>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -62,7 +64,161 @@ void sleepMs(int ms)
 
 class BothOutputs : public ::testing::TestWithParam<int> {};
 
+struct Tone {
+    double hz;       // the strongest frequency
+    double spurDb;   // the strongest component more than 30 Hz from it, against it
+    double spurHz;
+    double rms;
+};
+
+// One side of 65536 stereo frames at 44.1 kHz, Hann-windowed, through a radix-2 FFT.
+Tone analyse(const int16_t* frames, int side)
+{
+    const size_t n = 1 << 16;
+    std::vector<std::complex<double>> a(n);
+    double power = 0.0;
+    for (size_t i = 0; i < n; i++) {
+        double v = frames[2 * i + side];
+        power += v * v;
+        a[i] = v * (0.5 - 0.5 * std::cos(2 * M_PI * (double)i / n));
+    }
+    for (size_t i = 1, j = 0; i < n; i++) {
+        size_t bit = n >> 1;
+        for (; j & bit; bit >>= 1)
+            j ^= bit;
+        j ^= bit;
+        if (i < j)
+            std::swap(a[i], a[j]);
+    }
+    for (size_t len = 2; len <= n; len <<= 1) {
+        std::complex<double> w = std::polar(1.0, -2 * M_PI / (double)len);
+        for (size_t i = 0; i < n; i += len) {
+            std::complex<double> x = 1.0;
+            for (size_t k = 0; k < len / 2; k++, x *= w) {
+                std::complex<double> u = a[i + k], v = a[i + k + len / 2] * x;
+                a[i + k] = u + v;
+                a[i + k + len / 2] = u - v;
+            }
+        }
+    }
+    size_t peak = 1;
+    for (size_t k = 1; k < n / 2; k++)
+        if (std::abs(a[k]) > std::abs(a[peak]))
+            peak = k;
+    const double binHz = 44100.0 / n, hz = peak * binHz;
+    size_t spur = 0;
+    for (size_t k = 0; k < n / 2; k++)
+        if (std::fabs(k * binHz - hz) > 30.0 && std::abs(a[k]) > std::abs(a[spur]))
+            spur = k;
+    return {hz, 20 * std::log10(std::abs(a[spur]) / std::abs(a[peak])), spur * binHz,
+            std::sqrt(power / n)};
+}
+
+struct MixCase {
+    const char* name;
+    StreamSpec spec;   // a 1 kHz tone
+    bool loop;
+    bool left, right;  // the sides the tone must come out on
+};
+
+void PrintTo(const MixCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class MixedStreams : public ::testing::TestWithParam<MixCase> {};
+
 }   // namespace
+
+// Below quality 0 the encoder uses long blocks of 4096 samples, up to 2048 frames a packet.
+// Vorbis orders six channels front left, centre, front right, rear left, rear right, LFE.
+INSTANTIATE_TEST_SUITE_P(
+    Sound, MixedStreams,
+    ::testing::Values(
+        MixCase{"StereoLowest", {10.0, 44100, 2, -0.1f, 1000.0}, false, true, true},
+        MixCase{"StereoLow", {10.0, 44100, 2, -0.05f, 1000.0}, false, true, true},
+        MixCase{"Stereo", {10.0, 44100, 2, 0.4f, 1000.0}, false, true, true},
+        MixCase{"MonoLowest", {10.0, 44100, 1, -0.1f, 1000.0}, false, true, true},
+        MixCase{"MonoLow", {10.0, 44100, 1, -0.05f, 1000.0}, false, true, true},
+        MixCase{"Mono", {10.0, 44100, 1, 0.4f, 1000.0}, false, true, true},
+        MixCase{"Stereo48k", {3.0, 48000, 2, 0.4f, 1000.0}, false, true, true},
+        MixCase{"Stereo22k", {3.0, 22050, 2, 0.4f, 1000.0}, false, true, true},
+        MixCase{"Mono48k", {3.0, 48000, 1, 0.4f, 1000.0}, false, true, true},
+        MixCase{"SixFrontRight", {3.0, 44100, 6, 0.4f, 1000.0, 1u << 2}, false, false, true},
+        MixCase{"SixCentre48k", {3.0, 48000, 6, 0.4f, 1000.0, 1u << 1}, false, true, true},
+        // Whole cycles in one pass, so the restart is seamless when nothing is lost on the way.
+        MixCase{"Stereo48kLooping", {1.0, 48000, 2, 0.4f, 1000.0}, true, true, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Mixed buffer by buffer: every frame of the stream, at the stream's own pace, the tone at its
+// own pitch, clean, and on the sides it belongs to.
+TEST_P(MixedStreams, PlayWholeAtTheirPitchOnTheirSides)
+{
+    const MixCase& c = GetParam();
+    const int buffer = 1024;
+    std::vector<unsigned char> bytes = makeStream(c.spec);
+    const int64_t total = streamFrames(bytes);
+    const double expected = (double)total * 44100.0 / (double)c.spec.rate;   // output frames
+    endCalls = 0;
+    FSOUND_SetOutput(FSOUND_OUTPUT_NOSOUND_NONREALTIME);
+    ASSERT_TRUE(FSOUND_Init(44100, 32, 0));
+    unsigned mode = FSOUND_LOADMEMORY | (c.loop ? FSOUND_LOOP_NORMAL : FSOUND_NORMAL);
+    FSOUND_STREAM* s =
+        FSOUND_Stream_Open(reinterpret_cast<const char*>(bytes.data()), mode, 0, (int)bytes.size());
+    ASSERT_NE(s, nullptr) << FSOUND_GetError();
+    FSOUND_Stream_SetEndCallback(s, countEnd, nullptr);
+    FSOUND_SetPaused(FSOUND_Stream_PlayEx(FSOUND_FREE, s, nullptr, true), false);
+
+    const long buffers = c.loop ? 3 * 44100 / buffer : (long)(expected / buffer) + 8;
+    std::vector<int16_t> out((size_t)buffers * buffer * 2);
+    long endAt = -1, wraps = 0;
+    int previousMs = 0;
+    for (long b = 0; b < buffers; b++) {
+        soundMixForTesting(&out[(size_t)b * buffer * 2], buffer);
+        if (endCalls > 0 && endAt < 0)
+            endAt = b * buffer;
+        int ms = FSOUND_Stream_GetTime(s);
+        wraps += ms < previousMs;
+        previousMs = ms;
+    }
+    if (c.loop) {
+        EXPECT_EQ(endCalls.load(), 0);
+        EXPECT_EQ(wraps, (long)(buffers * buffer / expected));
+        // The clock reads the start of the last buffer mixed.
+        double heard = std::fmod((double)(buffers - 1) * buffer, expected) * 1000.0 / 44100.0;
+        EXPECT_NEAR(previousMs, heard, 1.0);
+    } else {
+        SoundStreamCounts counts = soundStreamCountsForTesting(s);
+        EXPECT_EQ(counts.decodedFrames, total);
+        if (c.spec.rate == 44100) {
+            EXPECT_EQ(counts.mixedFrames, total);
+        } else {
+            EXPECT_NEAR((double)counts.mixedFrames, expected, 2.0);
+        }
+        EXPECT_EQ(endCalls.load(), 1);
+        EXPECT_GE(endAt, expected);
+        EXPECT_LT(endAt, expected + buffer);
+        EXPECT_EQ(FSOUND_Stream_GetTime(s), FSOUND_Stream_GetLengthMs(s));
+    }
+    FSOUND_Stream_Close(s);
+    FSOUND_Close();
+
+    Tone side[2] = {analyse(&out[22050 * 2], 0), analyse(&out[22050 * 2], 1)};
+    for (int i = 0; i < 2; i++) {
+        if (!(i == 0 ? c.left : c.right))
+            continue;
+        EXPECT_NEAR(side[i].hz, 1000.0, 2.0) << "side " << i;
+        // Below quality 0 the coding itself leaves sidebands at -36 dB.
+        if (c.spec.quality >= 0.0f) {
+            EXPECT_LT(side[i].spurDb, -40.0) << "side " << i << " at " << side[i].spurHz << " Hz";
+        }
+    }
+    double balanceDb = 20 * std::log10(side[0].rms / side[1].rms);
+    if (c.left && c.right)
+        EXPECT_NEAR(balanceDb, 0.0, 0.1);
+    else
+        EXPECT_LT(c.left ? -balanceDb : balanceDb, -30.0);
+}
 
 INSTANTIATE_TEST_SUITE_P(Sound, BothOutputs,
                          ::testing::Values((int)FSOUND_OUTPUT_NOSOUND, (int)FSOUND_OUTPUT_DSOUND),

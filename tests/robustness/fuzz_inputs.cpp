@@ -6,6 +6,7 @@
 #include "texture/texture_local.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -89,11 +90,13 @@ bool fuzzMusicInput(const uint8_t* data, size_t size)
     int channel = FSOUND_Stream_PlayEx(FSOUND_FREE, stream, nullptr, true);
     FSOUND_SetPaused(channel, false);
     long lengthMs = std::max(FSOUND_Stream_GetLengthMs(stream), 0);
+    const long rate = soundStreamCountsForTesting(stream).rate;
+    const long upsampling = std::max(1L, (MIX_RATE + rate - 1) / rate);
 
     // Buffers a whole pass may take: by the stated length, or by what the bytes could hold at
-    // most (a packet of two bytes decodes to at most 4096 frames).
+    // most (a packet of two bytes decodes to at most 4096 frames), converted to the mix rate.
     long pass = std::max(lengthMs * MIX_RATE / 1000 / MIX_FRAMES,
-                         (long)bytes.size() * 2048 / MIX_FRAMES) + 16;
+                         (long)bytes.size() * 2048 * upsampling / MIX_FRAMES) + 16;
     pass = std::min(pass, 1L << 20);
     long budget = loop ? std::min(2 * pass, 600L) : pass * (seeks + 1);
     std::vector<int16_t> out(MIX_FRAMES * 2);
@@ -114,6 +117,12 @@ bool fuzzMusicInput(const uint8_t* data, size_t size)
         for (int i = 0; i < 4; i++)
             soundMixForTesting(out.data(), MIX_FRAMES);
         if (endCalls != 1)
+            std::abort();
+        // Every frame decoded since the last seek reached the mix: one for one at the mix rate,
+        // as many as the rates' ratio makes of them otherwise.
+        SoundStreamCounts counts = soundStreamCountsForTesting(stream);
+        double expected = (double)counts.decodedFrames * MIX_RATE / (double)rate;
+        if (std::fabs((double)counts.mixedFrames - expected) > (rate == MIX_RATE ? 0.0 : 2.0))
             std::abort();
     }
     FSOUND_Stream_Close(stream);

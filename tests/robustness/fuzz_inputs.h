@@ -14,6 +14,7 @@ bool fuzzJpegInput(const uint8_t* data, size_t size);
 
 // The first byte chooses looping and up to seven seeks; the rest is opened as a music stream on
 // the output that consumes nothing unless asked, and mixed buffer by buffer to its end. True
-// when the stream opened. Aborts when a failed open gives no error code, or when a stream that
-// does not loop fails to end once within what its length and size allow.
+// when the stream opened. Aborts when a failed open gives no error code, when a stream that
+// does not loop fails to end once within what its length and size allow, or when it ends with
+// fewer or more frames mixed than its decoder delivered since the last seek.
 bool fuzzMusicInput(const uint8_t* data, size_t size);
