@@ -20,12 +20,14 @@
 #include <cmath>
 #include <condition_variable>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <deque>
 #include <fcntl.h>
 #include <mutex>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -52,7 +54,8 @@ struct FrameSink {
     std::condition_variable changed;
     std::deque<std::pair<int64_t, std::vector<uint8_t>>> queue;
     bool closing = false;
-    std::string failure;   // the first error, which ends the capture
+    std::string failure;   // the error of the lowest failed frame, which ends the capture
+    int64_t failedFrame = INT64_MAX;
     int64_t written = 0;
     std::vector<std::thread> workers;
 };
@@ -136,11 +139,13 @@ bool findOnPath(const char* program)
     return false;
 }
 
-void recordFailure(const std::string& text)
+void recordFailure(int64_t index, const std::string& text)
 {
     std::lock_guard<std::mutex> guard(sink.lock);
-    if (sink.failure.empty())
+    if (index < sink.failedFrame) {
+        sink.failedFrame = index;
         sink.failure = text;
+    }
     sink.changed.notify_all();
 }
 
@@ -170,6 +175,9 @@ void runWorker()
             job = std::move(sink.queue.front());
             sink.queue.pop_front();
             sink.changed.notify_all();
+            // Frames before a failed one are still written, so that all of them are on disk.
+            if (job.first > sink.failedFrame)
+                continue;
         }
         std::string error;
         bool ok;
@@ -182,8 +190,8 @@ void runWorker()
                              sink.width, sink.height, &error);
         }
         if (!ok) {
-            recordFailure(error);
-            return;
+            recordFailure(job.first, error);
+            continue;
         }
         std::lock_guard<std::mutex> guard(sink.lock);
         sink.written++;
@@ -219,24 +227,29 @@ void startEncoder(double from, double to, double fps)
     }
     args.push_back(sink.path);
 
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    // No fork: a child of a threaded process that allocates before exec can hang on a lock
+    // another thread held at the fork.
     int fds[2];
     if (::pipe(fds) != 0)
         fail(sink.path + ": cannot start ffmpeg: " + std::strerror(errno));
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(fds[0], 0);
-        close(fds[0]);
-        close(fds[1]);
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execvp("ffmpeg", argv.data());
-        _exit(127);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (fds[0] != 0) {
+        posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
+        posix_spawn_file_actions_addclose(&actions, fds[0]);
     }
+    posix_spawn_file_actions_addclose(&actions, fds[1]);
+    pid_t pid = -1;
+    int error = posix_spawnp(&pid, "ffmpeg", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
     close(fds[0]);
-    if (pid < 0)
-        fail(sink.path + ": cannot start ffmpeg: " + std::strerror(errno));
+    if (error != 0)
+        fail(sink.path + ": cannot start ffmpeg: " + std::strerror(error));
     sink.encoder = pid;
     sink.pipe = fds[1];
 }
@@ -258,15 +271,17 @@ void openSink(const std::string& path, int width, int height, double from, doubl
         sink.workers.emplace_back(runWorker);
 }
 
-// Queues one frame; waits while the workers are behind. A worker's failure ends the program.
+void closeSink();
+
+// Queues one frame; waits while the workers are behind. A worker's failure ends the program once
+// the frames before the failed one are written.
 void submitFrame(int64_t index, std::vector<uint8_t>&& rgb)
 {
     std::unique_lock<std::mutex> guard(sink.lock);
     sink.changed.wait(guard, [] { return sink.queue.size() < QUEUE_LIMIT || !sink.failure.empty(); });
     if (!sink.failure.empty()) {
-        std::string text = sink.failure;
         guard.unlock();
-        fail(text);
+        closeSink();
     }
     sink.queue.emplace_back(index, std::move(rgb));
     sink.changed.notify_all();
