@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 struct DisplaySettings {
@@ -65,6 +66,14 @@ std::string usageText();
 
 // The path of a data file: the data directory followed by the name.
 std::string dataPath(const char* name);
+
+// Data files are read whole into memory, so only a regular file of at most this size is opened:
+// a pipe would block for ever, a device or an outsized file would be read without end.
+constexpr long long DATA_FILE_LIMIT = 64ll << 20;
+// Opens a data file for reading from its start, with its size in *size. Anything else is refused
+// before a byte is read: null, with errno set (ENOENT when it is missing) and the reason in
+// *problem ("Is a directory", "a named pipe, not a regular file", "... over the limit of ...").
+FILE* openDataFile(const char* path, long* size, std::string* problem);
 
 // Start-up, loop and shutdown.
 int runProgram(int argc, char** argv);
