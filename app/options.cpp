@@ -1,6 +1,8 @@
 // The command line. With no arguments the program is the plain show: setup dialog, then the show.
 #include "app/app_local.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>

@@ -46,35 +46,27 @@ CaptureClock captureClock;
     fatalError(text);
 }
 
-[[noreturn]] void failUnreadable(const char* fileName, int error)
+[[noreturn]] void failUnreadable(const char* fileName, const std::string& problem)
 {
     FSOUND_Close();
     char text[1024];
     std::snprintf(text, sizeof text, "%s: not a playable music stream (cannot be read: %s)",
-                  fileName, std::strerror(error));
+                  fileName, problem.c_str());
     fatalError(text);
 }
 
 // The whole file into musicData; returns its length. A missing file is "not found"; one that is
-// there but cannot be read (no permission, a folder, a failing read) says why. All are fatal.
+// there but cannot be read (no permission, a folder, a pipe, a device, an outsized file, a
+// failing read) says why. All are fatal.
 long readMusicFile(const char* fileName)
 {
-    FILE* file = std::fopen(fileName, "rb");
+    long length = 0;
+    std::string problem;
+    FILE* file = openDataFile(fileName, &length, &problem);
     if (!file) {
         if (errno == ENOENT || errno == ENOTDIR)
             failWithPath("%s not found", fileName);
-        failUnreadable(fileName, errno);
-    }
-    // A folder opens as well and may claim any length: only a read tells.
-    errno = 0;
-    bool readable = std::fgetc(file) != EOF || !std::ferror(file);
-    long length = -1;
-    if (readable && std::fseek(file, 0, SEEK_END) == 0)
-        length = std::ftell(file);
-    if (length < 0 || std::fseek(file, 0, SEEK_SET) != 0) {
-        int error = errno ? errno : EIO;
-        std::fclose(file);
-        failUnreadable(fileName, error);
+        failUnreadable(fileName, problem);
     }
     // The previous block goes only once its stream is closed; a stream may still play from it.
     if (!musicStream)
@@ -82,14 +74,14 @@ long readMusicFile(const char* fileName)
     musicData = static_cast<unsigned char*>(std::malloc(length > 0 ? (size_t)length : 1));
     if (!musicData) {
         std::fclose(file);
-        failUnreadable(fileName, ENOMEM);
+        failUnreadable(fileName, std::strerror(ENOMEM));
     }
     errno = 0;
     size_t got = length > 0 ? std::fread(musicData, 1, (size_t)length, file) : 0;
     int error = std::ferror(file) ? (errno ? errno : EIO) : 0;
     std::fclose(file);
     if (error)
-        failUnreadable(fileName, error);
+        failUnreadable(fileName, std::strerror(error));
     return (long)got;   // a file cut short meanwhile: the stream decides what it is worth
 }
 

@@ -92,9 +92,11 @@ void buildRayPoints(Vec3* points)
             length = length3(d);
         } while (length > 1.0f || length == 0.0f);
         normalize3(&d);
+        // k d / 5, product first: (k / 5) d rounds differently in about a third of the points.
         for (int32_t k = 0; k < RAY_POINTS_PER_RAY; k++) {
-            float f = (float)k / 5.0f;
-            points[RAY_POINTS_PER_RAY * ray + k] = {f * d.x, f * d.y, f * d.z};
+            float f = (float)k;
+            points[RAY_POINTS_PER_RAY * ray + k] = {f * d.x / 5.0f, f * d.y / 5.0f,
+                                                    f * d.z / 5.0f};
         }
     }
 }
@@ -199,7 +201,7 @@ int32_t grow(Vec3* points, GrowthParams params, void (*onMultiple)(), Search& se
     float radius = params.startRadius;
     Vec3 s = startDirection(params.flattenedStart);
     Vec3 p = {radius * s.x, radius * s.y, radius * s.z};
-    Vec3 v = {-s.x, -s.y, -s.z};
+    Vec3 v = {-s.x, -s.y, -s.z};   // the first walker only; later ones head along -p
 
     while (count < params.limit) {
         int32_t j = search.firstHit(p);
@@ -211,9 +213,11 @@ int32_t grow(Vec3* points, GrowthParams params, void (*onMultiple)(), Search& se
                 points[count++] = {p.x * f + q.x * (1.0f - f), p.y * f + q.y * (1.0f - f),
                                    p.z * f + q.z * (1.0f - f)};
             }
+            // The new heading is -p normalised afresh, which is not always -s to the last bit.
             s = startDirection(params.flattenedStart);
             p = {radius * s.x, radius * s.y, radius * s.z};
-            v = {-s.x, -s.y, -s.z};
+            v = {-p.x, -p.y, -p.z};
+            normaliseOrZero(&v);
             search.setLimit(count);
         } else {
             p = {p.x + GROWTH_STEP * v.x, p.y + GROWTH_STEP * v.y, p.z + GROWTH_STEP * v.z};

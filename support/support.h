@@ -9,6 +9,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <string>
 
 // The program's value of pi. It is 0.00001 below the real one, and the motion of the show
 // depends on it, so every angle in the program uses these and never M_PI.
@@ -46,3 +48,11 @@ void* tempmalloc(uint32_t size);
 void tmpfree(void* p);
 // For tests and diagnostics: bytes in use above the pool's start.
 uint32_t scratchUsed();
+
+// Data files are read whole into memory, so only a regular file of at most this size is opened:
+// a pipe would block for ever, a device or an outsized file would be read without end.
+constexpr long long DATA_FILE_LIMIT = 64ll << 20;
+// Opens a data file for reading from its start, with its size in *size. Anything else is refused
+// before a byte is read: null, with errno set (ENOENT when it is missing) and the reason in
+// *problem ("Is a directory", "a named pipe, not a regular file", "... over the limit of ...").
+FILE* openDataFile(const char* path, long* size, std::string* problem);

@@ -12,6 +12,7 @@
 #include <jpeglib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
@@ -154,20 +155,25 @@ uint8_t* decodeJpegMemory(const uint8_t* data, size_t size, int32_t* width, int3
 
 uint8_t* loadJpeg(const char* path, int32_t* width, int32_t* height)
 {
-    FILE* file = std::fopen(path, "rb");
+    long size = 0;
+    std::string problem;
+    FILE* file = openDataFile(path, &size, &problem);
     if (!file) {
+        if (errno != ENOENT && errno != ENOTDIR)
+            fatalFormatted(std::string(path) + ": cannot be read: " + problem);
         char* text = (char*)std::malloc(1024);
         std::snprintf(text, 1024, "%s not found", path);
         fatalError(text);
     }
-    std::vector<uint8_t> bytes;
-    uint8_t chunk[65536];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + n);
+    // No more than the size it had when opened: a file that grows meanwhile is not followed.
+    std::vector<uint8_t> bytes((size_t)size);
+    size_t got = size > 0 ? std::fread(bytes.data(), 1, bytes.size(), file) : 0;
+    bool failed = std::ferror(file);
     std::fclose(file);
+    if (failed)
+        fatalFormatted(std::string(path) + ": cannot be read: read error");
     char error[1024];
-    uint8_t* rgb = decodeJpegMemory(bytes.data(), bytes.size(), width, height, error);
+    uint8_t* rgb = decodeJpegMemory(bytes.data(), got, width, height, error);
     if (!rgb)
         fatalFormatted(std::string(path) + ": not a usable JPEG image: " + error);
     return rgb;

@@ -7,6 +7,7 @@
 #include "ogg_maker.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cmath>
@@ -178,12 +179,17 @@ TEST_F(ShowClockDeathTest, MusicThatCannotPlayEndsTheProgramNamingTheFile)
     std::string locked = writeFile(dir + "/locked.ogg", makeClickStream(1.0));
     std::filesystem::permissions(locked, std::filesystem::perms::none);
     const bool lockedReads = (bool)std::ifstream(locked);
+    // A pipe with no writer must not block the open; a file over the limit is not read.
+    ASSERT_EQ(mkfifo((dir + "/pipe.ogg").c_str(), 0644), 0);
+    std::filesystem::resize_file(writeFile(dir + "/huge.ogg", {}), DATA_FILE_LIMIT + 1);
     const char* const cases[][2] = {
         {"missing", "missing\\.ogg not found"},
         {"empty", "empty\\.ogg: not a playable music stream"},
         {"noise", "noise\\.ogg: not a playable music stream"},
         {"folder", "folder\\.ogg: not a playable music stream \\(cannot be read: Is a directory\\)"},
         {"locked", "locked\\.ogg: not a playable music stream \\(cannot be read: Permission"},
+        {"pipe", "pipe\\.ogg: not a playable music stream \\(cannot be read: a named pipe, not a regular"},
+        {"huge", "huge\\.ogg: not a playable music stream \\(cannot be read: 67108865 bytes, over the"},
     };
     for (auto [name, message] : cases) {
         if (std::string(name) == "locked" && lockedReads)

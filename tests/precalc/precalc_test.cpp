@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <regex>
 #include <string>
@@ -88,6 +89,132 @@ TEST(PointSets, RaysRunFromTheOriginOutToNinePointEight)
         // Straight: the middle point lies halfway.
         EXPECT_NEAR(distance(r[25], {r[50 - 1].x * 25 / 49, r[49].y * 25 / 49, r[49].z * 25 / 49}),
                     0.0f, 1e-4f);
+    }
+}
+
+// The growth rules and the rays read literally, one step at a time with a scan over every
+// candidate: the sets the show builds must match them to the last bit.
+float literalDifference()
+{
+    float a = randomUnit();
+    return a - randomUnit();
+}
+
+Vec3 literalStart(bool flattened)
+{
+    Vec3 s;
+    s.x = literalDifference();
+    if (flattened) {
+        float a = randomUnit();
+        s.y = a - 0.5f * randomUnit();
+    } else {
+        s.y = literalDifference();
+    }
+    s.z = literalDifference();
+    normalize3(&s);
+    return s;
+}
+
+std::vector<Vec3> literalGrowth(int32_t limit, float radius, bool flattened)
+{
+    std::vector<Vec3> points(1, Vec3{0, 0, 0});
+    size_t reach = 1;
+    Vec3 s = literalStart(flattened);
+    Vec3 p = {radius * s.x, radius * s.y, radius * s.z}, v = {-s.x, -s.y, -s.z};
+    while ((int32_t)points.size() < limit) {
+        size_t j = 0;
+        while (j < reach && distance(p, points[j]) > 0.6f)
+            j++;
+        if (j < reach) {
+            Vec3 q = points[j];
+            for (int k = 1; k <= 7; k++)
+                points.push_back({p.x * (k / 8.0f) + q.x * (1 - k / 8.0f),
+                                  p.y * (k / 8.0f) + q.y * (1 - k / 8.0f),
+                                  p.z * (k / 8.0f) + q.z * (1 - k / 8.0f)});
+            s = literalStart(flattened);
+            p = {radius * s.x, radius * s.y, radius * s.z};
+            v = {-p.x, -p.y, -p.z};
+            normalize3(&v);
+            reach = points.size();
+        } else {
+            p = {p.x + 0.075f * v.x, p.y + 0.075f * v.y, p.z + 0.075f * v.z};
+            v.x = 0.6f * v.x + 0.4f * literalDifference() - 0.01f * p.x;
+            v.y = 0.6f * v.y + 0.4f * literalDifference() - 0.01f * p.y;
+            v.z = 0.6f * v.z + 0.4f * literalDifference() - 0.01f * p.z;
+            normalize3(&v);
+        }
+        points.push_back(p);
+    }
+    return points;
+}
+
+std::vector<Vec3> literalRays()
+{
+    std::vector<Vec3> points;
+    for (int ray = 0; ray < RAY_COUNT; ray++) {
+        Vec3 d;
+        do {
+            d.x = 2 * randomUnit() - 1;
+            d.y = 2 * randomUnit() - 1;
+            d.z = 2 * randomUnit() - 1;
+        } while (distance(d, {0, 0, 0}) > 1);
+        normalize3(&d);
+        for (int k = 0; k < RAY_POINTS_PER_RAY; k++)
+            points.push_back({k * d.x / 5, k * d.y / 5, k * d.z / 5});
+    }
+    return points;
+}
+
+uint32_t bitsOf(float f)
+{
+    uint32_t b;
+    std::memcpy(&b, &f, 4);
+    return b;
+}
+
+TEST(PointSets, GrownSetsAndRaysMatchTheLiteralStepsToTheBit)
+{
+    // The generator as the fractal leaves it, where the real sets start.
+    const uint32_t afterFractal = 866669219;
+    randomSeed = afterFractal;
+    std::vector<Vec3> growth = literalGrowth(GROWTH_POINT_LIMIT, 12.0f, false);
+    std::vector<Vec3> cluster = literalGrowth(CLUSTER_POINT_LIMIT, 8.0f, true);
+    std::vector<Vec3> rays = literalRays();
+    uint32_t literalEnd = randomSeed;
+
+    randomSeed = afterFractal;
+    std::vector<Vec3> builtGrowth(GROWTH_POINT_LIMIT + GROWTH_OVERSHOOT);
+    builtGrowth.resize(growAggregate(builtGrowth.data(), GROWTH_AGGREGATE, nullptr));
+    std::vector<Vec3> builtCluster(CLUSTER_POINT_LIMIT + GROWTH_OVERSHOOT);
+    builtCluster.resize(growAggregate(builtCluster.data(), CLUSTER_AGGREGATE, nullptr));
+    std::vector<Vec3> builtRays(RAY_POINT_COUNT);
+    buildRayPoints(builtRays.data());
+    EXPECT_EQ(randomSeed, literalEnd);
+    ASSERT_EQ(builtGrowth.size(), growth.size());
+    ASSERT_EQ(builtCluster.size(), cluster.size());
+    EXPECT_TRUE(samePoints(builtGrowth, growth));
+    EXPECT_TRUE(samePoints(builtCluster, cluster));
+    EXPECT_TRUE(samePoints(builtRays, rays));
+
+    // A few points pinned by their bits, so the walk above cannot drift along with the builders:
+    // the first growth and cluster points a heading of -s instead of -p normalised would change,
+    // and ray points that (k / 5) d would round differently.
+    struct Pin {
+        const std::vector<Vec3>* set;
+        size_t index;
+        uint32_t x, y, z;
+    } pins[] = {
+        {&builtGrowth, 6335, 0xc007e24d, 0xc115d69d, 0xc0c5c8ac},
+        {&builtCluster, 4182, 0xc021d124, 0x3f8220e4, 0xc0dc73b2},
+        {&builtRays, 1, 0x3ddc7c58, 0xbd667288, 0xbe22b286},
+        {&builtRays, 49, 0x40a8cf33, 0xc0306fb0, 0xc0f9215e},
+        {&builtRays, 1999, 0x3de0e922, 0xc0c67baf, 0xc0f2c500},
+    };
+    for (const Pin& pin : pins) {
+        const Vec3& q = (*pin.set)[pin.index];
+        EXPECT_EQ(bitsOf(q.x), pin.x) << pin.index;
+        EXPECT_EQ(bitsOf(q.y), pin.y) << pin.index;
+        EXPECT_EQ(bitsOf(q.z), pin.z) << pin.index;
     }
 }
 

@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 #include <ogg/ogg.h>
+#include <sys/stat.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -200,6 +202,39 @@ TEST_F(Catalogue, DamagedAndForeignImagesAreNamedWithTheProblem)
         data.replace(COLOUR, c.bytes);
         ProcessResult r = data.run({});
         expectFatal(r, data.dir() + "/" + COLOUR, c.problem, c.label);
+        data.expectNothingWritten(c.label);
+    }
+}
+
+// A pipe with no writer in an image's place, or a file far too large to be one, is refused by
+// name at once: the program neither waits on the pipe nor reads the terabyte.
+TEST_F(Catalogue, PipesAndOutsizedFilesAreRefusedUnread)
+{
+    struct Case {
+        const char* label;
+        const char* name;
+        bool pipe;
+        const char* problem;
+    } cases[] = {
+        {"pipe as an image", COLOUR, true, "cannot be read: a named pipe, not a regular file"},
+        {"pipe as a mask", MASK, true, "cannot be read: a named pipe, not a regular file"},
+        {"terabyte image", COLOUR, false, "cannot be read: 1099511627776 bytes, over the limit"},
+    };
+    for (const Case& c : cases) {
+        BrokenData data;
+        std::string path = data.dir() + "/" + c.name;
+        data.remove(c.name);
+        if (c.pipe) {
+            ASSERT_EQ(mkfifo(path.c_str(), 0644), 0) << c.label;
+        } else {
+            writeBytes(path, "");
+            fs::resize_file(path, 1ull << 40);
+        }
+        auto start = std::chrono::steady_clock::now();
+        ProcessResult r = data.run({}, 20.0);
+        std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        expectFatal(r, path, c.problem, c.label);
+        EXPECT_LT(took.count(), 10.0) << c.label;
         data.expectNothingWritten(c.label);
     }
 }

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -357,6 +358,17 @@ TEST_F(TextureTest, BadFilesEndWithTheirName)
                     ::testing::ExitedWithCode(1), name)
             << name;
     }
+    // Only regular files up to the limit are read: one byte over is refused unread, the limit
+    // itself goes on to the decoder.
+    std::ofstream(dir + "/over.jpg");
+    std::ofstream(dir + "/limit.jpg");
+    std::filesystem::resize_file(dir + "/over.jpg", DATA_FILE_LIMIT + 1);
+    std::filesystem::resize_file(dir + "/limit.jpg", DATA_FILE_LIMIT);
+    for (auto [name, message] : {std::pair{"over.jpg", "over\\.jpg: cannot be read: 67108865 bytes"},
+                                 std::pair{"limit.jpg", "limit\\.jpg: not a usable JPEG image"}})
+        EXPECT_EXIT(loadTexture((dir + "/" + name).c_str(), nullptr, nullptr, Vec3{1, 1, 1}, 0),
+                    ::testing::ExitedWithCode(1), message)
+            << name;
     EXPECT_EXIT(loadTexture((dir + "/good.jpg").c_str(), (dir + "/small.jpg").c_str(), nullptr,
                             Vec3{1, 1, 1}, 0),
                 ::testing::ExitedWithCode(1), "small.jpg: mask is 32x32 but .*good.jpg is 64x32");
