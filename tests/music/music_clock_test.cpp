@@ -3,6 +3,7 @@
 #include "app/app_local.h"
 #include "common/test_support.h"
 #include "music/music_local.h"
+#include "support/support.h"
 #include "music/sound.h"
 #include "ogg_maker.h"
 
