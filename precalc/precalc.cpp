@@ -4,7 +4,8 @@
 #include "precalc/precalc_local.h"
 
 #include "diagnostics/diagnostics.h"
-#include "support/upcalls.h"   // dataPath
+#include "support/data_files.h"   // DataName: every file named here is checked against the list
+#include "support/upcalls.h"      // dataPath
 
 #include <string>
 
@@ -12,30 +13,30 @@ AssetTable assets;
 
 namespace {
 
-// The path of a data file; the colour images and masks are named in README.md.
-std::string data(const char* name)
+// The path of a data file; DataName has checked at compile time that the list has it.
+std::string data(DataName file)
 {
-    return dataPath(name);
+    return dataPath(file.name);
 }
 
 constexpr Vec3 UPRIGHT = {1.0f, 1.0f, 1.0f};
 constexpr Vec3 FLIPPED = {1.0f, -1.0f, 1.0f};
 constexpr TextureFlags NM = TEX_NO_MIPMAP;
 
-Texture* loadImage(const char* colour, AlphaFunction alpha, TextureFlags flags)
+Texture* loadImage(DataName colour, AlphaFunction alpha, TextureFlags flags)
 {
     return loadTexture(data(colour).c_str(), nullptr, alpha, UPRIGHT, flags);
 }
 
 // Captions are loaded upside down; the screen pass turns them back.
-Texture* loadCaption(const char* colour, const char* mask)
+Texture* loadCaption(DataName colour, DataName mask)
 {
     return loadTexture(data(colour).c_str(), data(mask).c_str(), nullptr, FLIPPED, NM);
 }
 
-Texture* loadAtlas(const char* colour, const char* mask, AlphaFunction alpha)
+Texture* loadAtlas(DataName colour, DataName mask, AlphaFunction alpha)
 {
-    return loadBlurAtlas(data(colour).c_str(), mask ? data(mask).c_str() : nullptr, alpha, 0);
+    return loadBlurAtlas(data(colour).c_str(), mask.name ? data(mask).c_str() : nullptr, alpha, 0);
 }
 
 void loadDataTextures()

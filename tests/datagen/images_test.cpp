@@ -8,10 +8,13 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include <jpeglib.h>
 
 #include "common/test_support.h"
+#include "show/show.h"            // SHOW_TEMPO, for the music's length
+#include "support/data_files.h"
 
 namespace {
 
@@ -79,30 +82,6 @@ Decoded decode(const std::string& name) {
     return d;
 }
 
-enum Kind { SPRITE, LAYER, TEXT };
-struct Expected {
-    const char* name;
-    const char* mask;
-    Kind kind;
-};
-// C1 to C28 with M1 to M11.
-const Expected FILES[] = {
-    {"spiral.jpg", nullptr, SPRITE},          {"sprite_star.jpg", "sprite_star_a.jpg", SPRITE},
-    {"sprite_flare.jpg", "sprite_flare_a.jpg", SPRITE}, {"sprite_facet.jpg", nullptr, SPRITE},
-    {"sprite_orb.jpg", "sprite_orb_a.jpg", SPRITE}, {"cloud_dot.jpg", nullptr, SPRITE},
-    {"sprite_ring.jpg", "sprite_ring_a.jpg", SPRITE}, {"bubble.jpg", nullptr, SPRITE},
-    {"glow.jpg", nullptr, SPRITE},            {"warp1.jpg", nullptr, LAYER},
-    {"warp2.jpg", nullptr, LAYER},            {"backdrop.jpg", nullptr, LAYER},
-    {"tissue2.jpg", nullptr, LAYER},          {"tissue1.jpg", nullptr, LAYER},
-    {"layer_a.jpg", nullptr, LAYER},          {"layer_b.jpg", nullptr, LAYER},
-    {"band.jpg", nullptr, LAYER},             {"caption_cluster.jpg", "caption_cluster_a.jpg", TEXT},
-    {"caption_drift.jpg", "caption_drift_a.jpg", TEXT}, {"caption_iterate.jpg", "caption_iterate_a.jpg", TEXT},
-    {"caption_growth.jpg", "caption_growth_a.jpg", TEXT}, {"shade1.jpg", nullptr, LAYER},
-    {"shade2.jpg", nullptr, LAYER},           {"caption_return.jpg", "caption_return_a.jpg", TEXT},
-    {"caption_within.jpg", "caption_within_a.jpg", TEXT}, {"logo.jpg", nullptr, TEXT},
-    {"title.jpg", nullptr, TEXT},             {"credits.jpg", "credits_a.jpg", TEXT},
-};
-
 bool powerOfTwo(int v) { return v >= 4 && (v & (v - 1)) == 0; }
 
 // Largest value of f over the outermost ring of texels.
@@ -127,7 +106,7 @@ double wrapSeam(const Decoded& d, bool horizontal) {
 }
 
 TEST(Images, EveryFileIsBaselineThreeComponentJpegOfHighQuality) {
-    for (const Expected& e : FILES)
+    for (const DataImage& e : DATA_IMAGES)
         for (const char* name : {e.name, e.mask}) {
             if (!name) continue;
             Decoded d = decode(name);
@@ -143,10 +122,10 @@ TEST(Images, EveryFileIsBaselineThreeComponentJpegOfHighQuality) {
 
 TEST(Images, SpritesAreEqualSquaresAndMasksMatchTheirImages) {
     int spriteSize = 0;
-    for (const Expected& e : FILES) {
+    for (const DataImage& e : DATA_IMAGES) {
         Decoded c = decode(e.name);
         ASSERT_TRUE(c.ok) << c.error;
-        if (e.kind == SPRITE && std::strcmp(e.name, "glow.jpg") != 0) {
+        if (e.kind == DATA_SPRITE) {
             EXPECT_EQ(c.width, c.height) << e.name;
             if (!spriteSize) spriteSize = c.width;
             EXPECT_EQ(c.width, spriteSize) << e.name;  // the pair atlases need equal sizes
@@ -212,8 +191,7 @@ TEST(Images, GeneratingAgainGivesTheSameBytes) {
     std::string dir = makeTempDir("datagen_again");
     ProcessResult run = runProcess({buildDir() + "/tools/orvanti_datagen", dir}, 240.0);
     ASSERT_EQ(run.status, 0) << run.err;
-    size_t expected = 1;  // music.ogg
-    for (const Expected& e : FILES) expected += e.mask ? 2 : 1;
+    const size_t expected = DATA_IMAGE_COUNT + DATA_MASK_COUNT + 1;  // and the music
     size_t compared = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
         std::string name = entry.path().filename().string();
@@ -222,6 +200,40 @@ TEST(Images, GeneratingAgainGivesTheSameBytes) {
     }
     EXPECT_EQ(compared, expected);
     std::filesystem::remove_all(dir);
+}
+
+// README.md's data-file table names every file of the data list, in its order, with its mask,
+// asset number and size, and nothing else; so the documentation cannot drift from the list.
+TEST(Images, ReadmeTableListsExactlyTheDataFiles) {
+    std::istringstream readme(readFile(sourceDir() + "/README.md"));
+    std::string listed;
+    bool inSection = false;
+    for (std::string line; std::getline(readme, line);) {
+        if (line.rfind("## ", 0) == 0) inSection = line == "## Data files";
+        if (!inSection || line.rfind("| `", 0) != 0) continue;
+        // | file | mask | asset | size | use |; a mask in parentheses is borrowed, not the file's own.
+        std::vector<std::string> cells;
+        std::istringstream row(line.substr(1));
+        for (std::string cell; std::getline(row, cell, '|');) {
+            size_t first = cell.find_first_not_of(' ');
+            cells.push_back(first == std::string::npos ? "" : cell.substr(first, cell.find_last_not_of(' ') - first + 1));
+        }
+        ASSERT_GE(cells.size(), 4u) << line;
+        if (cells[1].rfind("`", 0) != 0) cells[1] = "-";
+        listed += cells[0] + " | " + cells[1] + " | " + cells[2] + " | " + cells[3] + "\n";
+    }
+    std::string expected;  // one row a line, so that a failure shows the difference
+    for (size_t i = 0; i < DATA_IMAGE_COUNT; ++i) {
+        const DataImage& e = DATA_IMAGES[i];
+        std::string asset = "C" + std::to_string(i + 1);
+        if (e.mask) asset += ", M" + std::to_string(dataMaskNumber(i));
+        expected += "`" + std::string(e.name) + "` | " + (e.mask ? "`" + std::string(e.mask) + "`" : "-") + " | " +
+                    asset + " | " + std::to_string(e.width) + " \u00d7 " + std::to_string(e.height) + "\n";
+    }
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.2f s", DATA_MUSIC.patterns * 16 * 60.0 / SHOW_TEMPO);
+    expected += "`" + std::string(DATA_MUSIC.name) + "` | - | music | " + seconds + "\n";
+    EXPECT_EQ(listed, expected);
 }
 
 TEST(Images, GeneratorReportsAnUnwritableDirectory) {

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "common/test_support.h"
+#include "support/data_files.h"
 #include "sound.h"
 
 namespace {
@@ -45,7 +46,7 @@ TEST(Music, DecodesAsStereoAt44100HzForTheWholeShowAndATail) {
     EXPECT_EQ(s.channels, 2);
     double seconds = double(s.mono.size()) / RATE;
     EXPECT_GE(seconds, 39.5 * PATTERN_SECONDS);  // the show's 303.36 s
-    EXPECT_NEAR(seconds, 41 * PATTERN_SECONDS, 0.01);
+    EXPECT_NEAR(seconds, DATA_MUSIC.patterns * PATTERN_SECONDS, 0.01);
 }
 
 TEST(Music, KickFallsOnTheBeatGridFromTheDropOn) {
@@ -102,7 +103,7 @@ TEST(Music, FadesToSilenceAfterTheShow) {
     EXPECT_GT(during, 0.05);
     EXPECT_LT(rms(m.size() / double(RATE) - 0.5, m.size() / double(RATE)), during * 0.01);
     // No kick after the show's last hit at 39.5 patterns.
-    for (int beat = 633; beat < 41 * 16; ++beat) EXPECT_FALSE(kickOnBeat(beat)) << "beat " << beat;
+    for (int beat = 633; beat < DATA_MUSIC.patterns * 16; ++beat) EXPECT_FALSE(kickOnBeat(beat)) << "beat " << beat;
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// The 28 colour images and 11 masks of the show. One palette throughout: deep ink blue, teal,
+// What the 28 colour images and 11 masks of the show look like (their names, sizes and masks are
+// the data list's, support/data_files.h). One palette throughout: deep ink blue, teal,
 // warm amber and white; one type family (DejaVu Sans). Every image is a power of two on both
 // sides, because the screen passes map texture coordinates 0..1 onto the whole padded canvas.
 // Images that scroll or repeat tile seamlessly in the directions they move.
@@ -7,9 +8,12 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace datagen {
 
@@ -32,8 +36,9 @@ constexpr float CAPTION_ASPECT_FIX = 2.0f / (16.0f / 9.0f);
 
 using Maker = std::function<bool(Image& colour, Plane* mask, std::string& error)>;
 
+// How one file of the data list is drawn; the list gives its size and whether it has a mask.
 struct Job {
-    ImageFile file;
+    DataName name;
     Maker make;
 };
 
@@ -508,67 +513,76 @@ bool makeCredits(Image& img, Plane* mask, std::string& error) {
 
 const std::vector<Job>& jobs() {
     static const std::vector<Job> table = {
-        {{"spiral.jpg", nullptr, SPRITE, SPRITE, "bright spiral sprite: fractal zoom, cluster flashes, trail return pair (C1)"}, makeSpiral},
-        {{"sprite_star.jpg", "sprite_star_a.jpg", SPRITE, SPRITE, "star sprite of the cluster's blur atlas (C2, M1)"}, makeStar},
-        {{"sprite_flare.jpg", "sprite_flare_a.jpg", SPRITE, SPRITE, "flare sprite of the blob and ray bursts (C3, M2; M2 also serves C4)"}, makeFlare},
-        {{"sprite_facet.jpg", nullptr, SPRITE, SPRITE, "faceted sprite of the growth aggregate, alpha from sprite_flare_a (C4)"}, makeFacet},
-        {{"sprite_orb.jpg", "sprite_orb_a.jpg", SPRITE, SPRITE, "orb sprite, first of the trail's pair (C5, M3)"}, makeOrb},
-        {{"cloud_dot.jpg", nullptr, SPRITE, SPRITE, "soft dot on black, screen-blended blob cloud (C6)"}, makeCloudDot},
-        {{"sprite_ring.jpg", "sprite_ring_a.jpg", SPRITE, SPRITE, "ring sprite, second of the trail's pair; the mask also serves the spiral in the return pair (C7, M4)"}, makeRing},
-        {{"bubble.jpg", nullptr, SPRITE, SPRITE, "bubble sprite, alpha from brightness; also the rippling layers of the ray bursts (C8)"}, makeBubble},
-        {{"glow.jpg", nullptr, 256, 256, "large soft glow on black, added as halo and sun (C9)"}, makeGlow},
-        {{"warp1.jpg", nullptr, 512, 256, "colourful image of the rippling grid warps (C10)"}, makeWarp1},
-        {{"warp2.jpg", nullptr, 512, 256, "second colourful image of the grid warps, tiles sideways (C11)"}, makeWarp2},
-        {{"backdrop.jpg", nullptr, 512, 512, "grey structural backdrop, alpha from brightness, tiles sideways (C12)"}, makeBackdrop},
-        {{"tissue2.jpg", nullptr, 512, 512, "light cells, tiling, multiplied over the trail flight (C13)"}, makeTissue2},
-        {{"tissue1.jpg", nullptr, 512, 512, "fibres on black, tiling, screen-blended (C14)"}, makeTissue1},
-        {{"layer_a.jpg", nullptr, 512, 512, "light streaks, tiling, added faintly and inverted as a multiplied overlay (C15)"}, makeLayerA},
-        {{"layer_b.jpg", nullptr, 512, 512, "light discs, tiling, added faintly (C16)"}, makeLayerB},
-        {{"band.jpg", nullptr, 512, 256, "light band darkening at top and bottom, tiles sideways, multiplied (C17)"}, makeBand},
-        {{"caption_cluster.jpg", "caption_cluster_a.jpg", 1024, 512, "caption of the sprite cluster (C18, M5)"}, caption("cluster", "09", false)},
-        {{"caption_drift.jpg", "caption_drift_a.jpg", 1024, 512, "caption of the trail flight (C19, M6)"}, caption("drift", "02", false)},
-        {{"caption_iterate.jpg", "caption_iterate_a.jpg", 1024, 512, "caption of the animated fractal (C20, M7)"}, caption("iterate", "07", true)},
-        {{"caption_growth.jpg", "caption_growth_a.jpg", 1024, 512, "caption of the growth aggregate (C21, M8)"}, caption("growth", "05", false)},
-        {{"shade1.jpg", nullptr, 512, 256, "cool vignette with diagonal streaks, multiplied over the swarm (C22)"}, makeShade1},
-        {{"shade2.jpg", nullptr, 512, 256, "warm vignette with horizontal streaks, multiplied over the fractal zoom (C23)"}, makeShade2},
-        {{"caption_return.jpg", "caption_return_a.jpg", 1024, 512, "caption of the trail return (C24, M9)"}, caption("return", "10", true)},
-        {{"caption_within.jpg", "caption_within_a.jpg", 1024, 512, "caption of the nested zoom (C25, M10)"}, caption("within", "11", false)},
-        {{"logo.jpg", nullptr, 1024, 256, "the makers' logo on mid-grey, alpha from the distance to grey (C26)"}, makeLogo},
-        {{"title.jpg", nullptr, 1024, 256, "the show's title on black, alpha from brightness (C27)"}, makeTitle},
-        {{"credits.jpg", "credits_a.jpg", 1024, 1024, "the scrolling credits (C28, M11)"}, makeCredits},
+        {"spiral.jpg", makeSpiral},
+        {"sprite_star.jpg", makeStar},
+        {"sprite_flare.jpg", makeFlare},
+        {"sprite_facet.jpg", makeFacet},
+        {"sprite_orb.jpg", makeOrb},
+        {"cloud_dot.jpg", makeCloudDot},
+        {"sprite_ring.jpg", makeRing},
+        {"bubble.jpg", makeBubble},
+        {"glow.jpg", makeGlow},
+        {"warp1.jpg", makeWarp1},
+        {"warp2.jpg", makeWarp2},
+        {"backdrop.jpg", makeBackdrop},
+        {"tissue2.jpg", makeTissue2},
+        {"tissue1.jpg", makeTissue1},
+        {"layer_a.jpg", makeLayerA},
+        {"layer_b.jpg", makeLayerB},
+        {"band.jpg", makeBand},
+        {"caption_cluster.jpg", caption("cluster", "09", false)},
+        {"caption_drift.jpg", caption("drift", "02", false)},
+        {"caption_iterate.jpg", caption("iterate", "07", true)},
+        {"caption_growth.jpg", caption("growth", "05", false)},
+        {"shade1.jpg", makeShade1},
+        {"shade2.jpg", makeShade2},
+        {"caption_return.jpg", caption("return", "10", true)},
+        {"caption_within.jpg", caption("within", "11", false)},
+        {"logo.jpg", makeLogo},
+        {"title.jpg", makeTitle},
+        {"credits.jpg", makeCredits},
     };
     return table;
 }
 
-bool writeOne(const std::string& dir, const Job& job, std::string& error) {
-    Image colour(job.file.width, job.file.height);
-    Plane mask(job.file.width, job.file.height);
-    if (!job.make(colour, job.file.mask ? &mask : nullptr, error)) return false;
-    if (!writeJpeg(dir + "/" + job.file.name, colour, error)) return false;
-    if (job.file.mask && !writeJpeg(dir + "/" + job.file.mask, planeToImage(mask), error)) return false;
+// The maker of a listed file; nullptr when there is none.
+const Maker* makerOf(const DataImage& file) {
+    for (const Job& job : jobs())
+        if (std::strcmp(job.name.name, file.name) == 0) return &job.make;
+    return nullptr;
+}
+
+bool writeOne(const std::string& dir, const DataImage& file, const Maker& make, std::string& error) {
+    Image colour(file.width, file.height);
+    Plane mask(file.width, file.height);
+    if (!make(colour, file.mask ? &mask : nullptr, error)) return false;
+    if (!writeJpeg(dir + "/" + file.name, colour, error)) return false;
+    if (file.mask && !writeJpeg(dir + "/" + file.mask, planeToImage(mask), error)) return false;
     return true;
 }
 
 }  // namespace
 
-const std::vector<ImageFile>& imageFiles() {
-    static const std::vector<ImageFile> files = [] {
-        std::vector<ImageFile> out;
-        for (const Job& job : jobs()) out.push_back(job.file);
-        return out;
-    }();
-    return files;
-}
-
 bool writeImages(const std::string& dir, int threads, std::string& error) {
-    const std::vector<Job>& table = jobs();
+    // Every listed file needs a maker, and every maker a listed file (the names are checked
+    // against the list when this compiles).
+    const Maker* makers[DATA_IMAGE_COUNT];
+    for (size_t i = 0; i < DATA_IMAGE_COUNT; ++i)
+        if (!(makers[i] = makerOf(DATA_IMAGES[i]))) {
+            error = std::string(DATA_IMAGES[i].name) + ": the generator has no maker for this data file";
+            return false;
+        }
+    if (jobs().size() != DATA_IMAGE_COUNT) {
+        error = "the generator has makers for files that are not in the data list";
+        return false;
+    }
     std::atomic<size_t> next{0};
     std::mutex lock;
     std::string firstError;
     auto worker = [&] {
-        for (size_t i; (i = next++) < table.size();) {
+        for (size_t i; (i = next++) < DATA_IMAGE_COUNT;) {
             std::string e;
-            if (!writeOne(dir, table[i], e)) {
+            if (!writeOne(dir, DATA_IMAGES[i], *makers[i], e)) {
                 std::lock_guard<std::mutex> guard(lock);
                 if (firstError.empty()) firstError = e;
             }

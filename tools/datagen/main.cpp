@@ -47,7 +47,6 @@ int main(int argc, char** argv) {
     if (!musicOk) std::fprintf(stderr, "datagen: %s\n", musicError.c_str());
     if (!imagesOk || !musicOk) return 1;
     std::printf("datagen: %zu colour images with their masks in %.1f s, %s in %.1f s, all in %.1f s\n",
-                datagen::imageFiles().size(),
-                imageTime, datagen::MUSIC_FILE, musicTime, secondsSince(start));
+                DATA_IMAGE_COUNT, imageTime, DATA_MUSIC.name, musicTime, secondsSince(start));
     return 0;
 }

@@ -26,7 +26,7 @@ namespace {
 
 using namespace synth;
 
-constexpr int PATTERNS = 41;
+constexpr int PATTERNS = DATA_MUSIC.patterns;
 constexpr int TOTAL_BEATS = PATTERNS * 16;
 constexpr int64_t TOTAL_FRAMES = PATTERNS * PATTERN;
 constexpr float VORBIS_QUALITY = 0.4f;
@@ -536,7 +536,7 @@ bool writeMusic(const std::string& dir, int threads, std::string& error) {
         master.r[k] = softClip(master.r[k] * drive) * 0.95f * fade;
     }
     const double mixed = secondsSince(start);
-    bool ok = encodeVorbis(dir + "/" + MUSIC_FILE, master, error);
+    bool ok = encodeVorbis(dir + "/" + DATA_MUSIC.name, master, error);
     std::printf("datagen: music voices %.1f s, effects and mix %.1f s, encoding %.1f s\n", voices, mixed - voices,
                 secondsSince(start) - mixed);
     return ok;
