@@ -1,8 +1,6 @@
 // The command line. With no arguments the program is the plain show: setup dialog, then the show.
 #include "app/app_local.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>

@@ -27,38 +27,65 @@ struct DataImage {
     const char* mask;   // its own mask (alpha from the red byte, the same size), or nullptr
     int width, height;
     DataKind kind;
-    const char* use;    // what the show does with it
 };
 
 inline constexpr DataImage DATA_IMAGES[] = {
-    {"spiral.jpg", nullptr, 128, 128, DATA_SPRITE, "bright spiral sprite: fractal zoom, cluster flashes, trail return pair"},
-    {"sprite_star.jpg", "sprite_star_a.jpg", 128, 128, DATA_SPRITE, "star sprite of the cluster's blur atlas"},
-    {"sprite_flare.jpg", "sprite_flare_a.jpg", 128, 128, DATA_SPRITE, "flare sprite of the blob and ray bursts; the mask also serves the facet"},
-    {"sprite_facet.jpg", nullptr, 128, 128, DATA_SPRITE, "faceted sprite of the growth aggregate, alpha from sprite_flare_a"},
-    {"sprite_orb.jpg", "sprite_orb_a.jpg", 128, 128, DATA_SPRITE, "orb sprite, first of the trail's pair"},
-    {"cloud_dot.jpg", nullptr, 128, 128, DATA_IMAGE, "soft dot on black, screen-blended blob cloud"},
-    {"sprite_ring.jpg", "sprite_ring_a.jpg", 128, 128, DATA_SPRITE, "ring sprite, second of the trail's pair; the mask also serves the spiral in the return pair"},
-    {"bubble.jpg", nullptr, 128, 128, DATA_SPRITE, "bubble sprite, alpha from brightness; also the rippling layers of the ray bursts"},
-    {"glow.jpg", nullptr, 256, 256, DATA_IMAGE, "large soft glow on black, added as halo and sun"},
-    {"warp1.jpg", nullptr, 512, 256, DATA_IMAGE, "colourful image of the rippling grid warps"},
-    {"warp2.jpg", nullptr, 512, 256, DATA_IMAGE, "second colourful image of the grid warps, tiles sideways"},
-    {"backdrop.jpg", nullptr, 512, 512, DATA_IMAGE, "grey structural backdrop, alpha from brightness, tiles sideways"},
-    {"tissue2.jpg", nullptr, 512, 512, DATA_IMAGE, "light cells, tiling, multiplied over the trail flight"},
-    {"tissue1.jpg", nullptr, 512, 512, DATA_IMAGE, "fibres on black, tiling, screen-blended"},
-    {"layer_a.jpg", nullptr, 512, 512, DATA_IMAGE, "light streaks, tiling, added faintly and inverted as a multiplied overlay"},
-    {"layer_b.jpg", nullptr, 512, 512, DATA_IMAGE, "light discs, tiling, added faintly"},
-    {"band.jpg", nullptr, 512, 256, DATA_IMAGE, "light band darkening at top and bottom, tiles sideways, multiplied"},
-    {"caption_cluster.jpg", "caption_cluster_a.jpg", 1024, 512, DATA_CAPTION, "caption of the sprite cluster"},
-    {"caption_drift.jpg", "caption_drift_a.jpg", 1024, 512, DATA_CAPTION, "caption of the trail flight"},
-    {"caption_iterate.jpg", "caption_iterate_a.jpg", 1024, 512, DATA_CAPTION, "caption of the animated fractal"},
-    {"caption_growth.jpg", "caption_growth_a.jpg", 1024, 512, DATA_CAPTION, "caption of the growth aggregate"},
-    {"shade1.jpg", nullptr, 512, 256, DATA_IMAGE, "cool vignette with diagonal streaks, multiplied over the swarm"},
-    {"shade2.jpg", nullptr, 512, 256, DATA_IMAGE, "warm vignette with horizontal streaks, multiplied over the fractal zoom"},
-    {"caption_return.jpg", "caption_return_a.jpg", 1024, 512, DATA_CAPTION, "caption of the trail return"},
-    {"caption_within.jpg", "caption_within_a.jpg", 1024, 512, DATA_CAPTION, "caption of the nested zoom"},
-    {"logo.jpg", nullptr, 1024, 256, DATA_IMAGE, "the makers' logo on mid-grey, alpha from the distance to grey"},
-    {"title.jpg", nullptr, 1024, 256, DATA_IMAGE, "the show's title on black, alpha from brightness"},
-    {"credits.jpg", "credits_a.jpg", 1024, 1024, DATA_IMAGE, "the scrolling credits, shown at a square aspect"},
+    // bright spiral sprite: fractal zoom, cluster flashes, trail return pair
+    {"spiral.jpg", nullptr, 128, 128, DATA_SPRITE},
+    // star sprite of the cluster's blur atlas
+    {"sprite_star.jpg", "sprite_star_a.jpg", 128, 128, DATA_SPRITE},
+    // flare sprite of the blob and ray bursts; the mask also serves the facet
+    {"sprite_flare.jpg", "sprite_flare_a.jpg", 128, 128, DATA_SPRITE},
+    // faceted sprite of the growth aggregate, alpha from sprite_flare_a
+    {"sprite_facet.jpg", nullptr, 128, 128, DATA_SPRITE},
+    // orb sprite, first of the trail's pair
+    {"sprite_orb.jpg", "sprite_orb_a.jpg", 128, 128, DATA_SPRITE},
+    // soft dot on black, screen-blended blob cloud
+    {"cloud_dot.jpg", nullptr, 128, 128, DATA_IMAGE},
+    // ring sprite, second of the trail's pair; the mask also serves the spiral in the return pair
+    {"sprite_ring.jpg", "sprite_ring_a.jpg", 128, 128, DATA_SPRITE},
+    // bubble sprite, alpha from brightness; also the rippling layers of the ray bursts
+    {"bubble.jpg", nullptr, 128, 128, DATA_SPRITE},
+    // large soft glow on black, added as halo and sun
+    {"glow.jpg", nullptr, 256, 256, DATA_IMAGE},
+    // colourful image of the rippling grid warps
+    {"warp1.jpg", nullptr, 512, 256, DATA_IMAGE},
+    // second colourful image of the grid warps, tiles sideways
+    {"warp2.jpg", nullptr, 512, 256, DATA_IMAGE},
+    // grey structural backdrop, alpha from brightness, tiles sideways
+    {"backdrop.jpg", nullptr, 512, 512, DATA_IMAGE},
+    // light cells, tiling, multiplied over the trail flight
+    {"tissue2.jpg", nullptr, 512, 512, DATA_IMAGE},
+    // fibres on black, tiling, screen-blended
+    {"tissue1.jpg", nullptr, 512, 512, DATA_IMAGE},
+    // light streaks, tiling, added faintly and inverted as a multiplied overlay
+    {"layer_a.jpg", nullptr, 512, 512, DATA_IMAGE},
+    // light discs, tiling, added faintly
+    {"layer_b.jpg", nullptr, 512, 512, DATA_IMAGE},
+    // light band darkening at top and bottom, tiles sideways, multiplied
+    {"band.jpg", nullptr, 512, 256, DATA_IMAGE},
+    // caption of the sprite cluster
+    {"caption_cluster.jpg", "caption_cluster_a.jpg", 1024, 512, DATA_CAPTION},
+    // caption of the trail flight
+    {"caption_drift.jpg", "caption_drift_a.jpg", 1024, 512, DATA_CAPTION},
+    // caption of the animated fractal
+    {"caption_iterate.jpg", "caption_iterate_a.jpg", 1024, 512, DATA_CAPTION},
+    // caption of the growth aggregate
+    {"caption_growth.jpg", "caption_growth_a.jpg", 1024, 512, DATA_CAPTION},
+    // cool vignette with diagonal streaks, multiplied over the swarm
+    {"shade1.jpg", nullptr, 512, 256, DATA_IMAGE},
+    // warm vignette with horizontal streaks, multiplied over the fractal zoom
+    {"shade2.jpg", nullptr, 512, 256, DATA_IMAGE},
+    // caption of the trail return
+    {"caption_return.jpg", "caption_return_a.jpg", 1024, 512, DATA_CAPTION},
+    // caption of the nested zoom
+    {"caption_within.jpg", "caption_within_a.jpg", 1024, 512, DATA_CAPTION},
+    // the makers' logo on mid-grey, alpha from the distance to grey
+    {"logo.jpg", nullptr, 1024, 256, DATA_IMAGE},
+    // the show's title on black, alpha from brightness
+    {"title.jpg", nullptr, 1024, 256, DATA_IMAGE},
+    // the scrolling credits, shown at a square aspect
+    {"credits.jpg", "credits_a.jpg", 1024, 1024, DATA_IMAGE},
 };
 
 inline constexpr size_t DATA_IMAGE_COUNT = std::size(DATA_IMAGES);

@@ -15,13 +15,13 @@ static void appendPage(std::vector<unsigned char>& out, const ogg_page& page)
     out.insert(out.end(), page.body, page.body + page.body_len);
 }
 
-std::vector<unsigned char> makeStream(const StreamSpec& spec)
+std::vector<unsigned char> makeStream(const StreamRecipe& recipe)
 {
-    const long rate = spec.rate;
-    const int channels = spec.channels;
+    const long rate = recipe.rate;
+    const int channels = recipe.channels;
     vorbis_info info;
     vorbis_info_init(&info);
-    if (vorbis_encode_init_vbr(&info, channels, rate, spec.quality) != 0)
+    if (vorbis_encode_init_vbr(&info, channels, rate, recipe.quality) != 0)
         std::abort();
     vorbis_comment comment;
     vorbis_comment_init(&comment);
@@ -42,7 +42,7 @@ std::vector<unsigned char> makeStream(const StreamSpec& spec)
     while (ogg_stream_flush(&os, &page))
         appendPage(out, page);
 
-    long total = (long)std::lround(spec.seconds * rate);
+    long total = (long)std::lround(recipe.seconds * rate);
     long beat = rate / 2;   // a click every half second
     const long chunk = 1024;
     bool eos = false;
@@ -53,11 +53,11 @@ std::vector<unsigned char> makeStream(const StreamSpec& spec)
             float** buffer = vorbis_analysis_buffer(&dsp, (int)n);
             for (long i = 0; i < n; i++) {
                 long t = done + i;
-                float v = spec.toneHz > 0.0 ? 0.5f * (float)std::sin(2 * M_PI * spec.toneHz * t / rate)
+                float v = recipe.toneHz > 0.0 ? 0.5f * (float)std::sin(2 * M_PI * recipe.toneHz * t / rate)
                           : (t % beat) < rate / 100 ? 0.5f * (float)std::sin(t * 0.3)
                                                     : 0.0f;
                 for (int c = 0; c < channels; c++)
-                    buffer[c][i] = (spec.soundChannels >> c & 1) ? v : 0.0f;
+                    buffer[c][i] = (recipe.soundChannels >> c & 1) ? v : 0.0f;
             }
             vorbis_analysis_wrote(&dsp, (int)n);
             done += n;

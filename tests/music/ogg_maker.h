@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-struct StreamSpec {
+struct StreamRecipe {
     double seconds = 1.0;
     long rate = 44100;
     int channels = 2;
@@ -15,7 +15,7 @@ struct StreamSpec {
     unsigned soundChannels = ~0u;   // bit c set: channel c carries the sound, else silence
 };
 
-std::vector<unsigned char> makeStream(const StreamSpec& spec);
+std::vector<unsigned char> makeStream(const StreamRecipe& recipe);
 inline std::vector<unsigned char> makeClickStream(double seconds, long rate = 44100, int channels = 2)
 {
     return makeStream({seconds, rate, channels});

@@ -116,7 +116,7 @@ Tone analyse(const int16_t* frames, int side)
 
 struct MixCase {
     const char* name;
-    StreamSpec spec;   // a 1 kHz tone
+    StreamRecipe recipe;   // a 1 kHz tone
     bool loop;
     bool left, right;  // the sides the tone must come out on
 };
@@ -156,9 +156,9 @@ TEST_P(MixedStreams, PlayWholeAtTheirPitchOnTheirSides)
 {
     const MixCase& c = GetParam();
     const int buffer = 1024;
-    std::vector<unsigned char> bytes = makeStream(c.spec);
+    std::vector<unsigned char> bytes = makeStream(c.recipe);
     const int64_t total = streamFrames(bytes);
-    const double expected = (double)total * 44100.0 / (double)c.spec.rate;   // output frames
+    const double expected = (double)total * 44100.0 / (double)c.recipe.rate;   // output frames
     endCalls = 0;
     FSOUND_SetOutput(FSOUND_OUTPUT_NOSOUND_NONREALTIME);
     ASSERT_TRUE(FSOUND_Init(44100, 32, 0));
@@ -190,7 +190,7 @@ TEST_P(MixedStreams, PlayWholeAtTheirPitchOnTheirSides)
     } else {
         SoundStreamCounts counts = soundStreamCountsForTesting(s);
         EXPECT_EQ(counts.decodedFrames, total);
-        if (c.spec.rate == 44100) {
+        if (c.recipe.rate == 44100) {
             EXPECT_EQ(counts.mixedFrames, total);
         } else {
             EXPECT_NEAR((double)counts.mixedFrames, expected, 2.0);
@@ -209,7 +209,7 @@ TEST_P(MixedStreams, PlayWholeAtTheirPitchOnTheirSides)
             continue;
         EXPECT_NEAR(side[i].hz, 1000.0, 2.0) << "side " << i;
         // Below quality 0 the coding itself leaves sidebands at -36 dB.
-        if (c.spec.quality >= 0.0f) {
+        if (c.recipe.quality >= 0.0f) {
             EXPECT_LT(side[i].spurDb, -40.0) << "side " << i << " at " << side[i].spurHz << " Hz";
         }
     }

@@ -33,6 +33,22 @@ bool samePoints(const std::vector<Vec3>& a, const std::vector<Vec3>& b)
     return true;
 }
 
+// The grown aggregates and the rays, built in the precalculation's order from the generator's
+// state as it stands.
+struct GrownSets {
+    std::vector<Vec3> growth, cluster, rays;
+};
+GrownSets buildGrownSets(void (*onMultiple)())
+{
+    GrownSets sets{std::vector<Vec3>(GROWTH_POINT_LIMIT + GROWTH_OVERSHOOT),
+                   std::vector<Vec3>(CLUSTER_POINT_LIMIT + GROWTH_OVERSHOOT),
+                   std::vector<Vec3>(RAY_POINT_COUNT)};
+    sets.growth.resize(growAggregate(sets.growth.data(), GROWTH_AGGREGATE, onMultiple));
+    sets.cluster.resize(growAggregate(sets.cluster.data(), CLUSTER_AGGREGATE, onMultiple));
+    buildRayPoints(sets.rays.data());
+    return sets;
+}
+
 TEST(PointSets, TrailPairsAreSmallStepsWithSidePointsInThePlane)
 {
     randomSeed = 99;
@@ -183,12 +199,10 @@ TEST(PointSets, GrownSetsAndRaysMatchTheLiteralStepsToTheBit)
     uint32_t literalEnd = randomSeed;
 
     randomSeed = afterFractal;
-    std::vector<Vec3> builtGrowth(GROWTH_POINT_LIMIT + GROWTH_OVERSHOOT);
-    builtGrowth.resize(growAggregate(builtGrowth.data(), GROWTH_AGGREGATE, nullptr));
-    std::vector<Vec3> builtCluster(CLUSTER_POINT_LIMIT + GROWTH_OVERSHOOT);
-    builtCluster.resize(growAggregate(builtCluster.data(), CLUSTER_AGGREGATE, nullptr));
-    std::vector<Vec3> builtRays(RAY_POINT_COUNT);
-    buildRayPoints(builtRays.data());
+    GrownSets built = buildGrownSets(nullptr);
+    const std::vector<Vec3>& builtGrowth = built.growth;
+    const std::vector<Vec3>& builtCluster = built.cluster;
+    const std::vector<Vec3>& builtRays = built.rays;
     EXPECT_EQ(randomSeed, literalEnd);
     ASSERT_EQ(builtGrowth.size(), growth.size());
     ASSERT_EQ(builtCluster.size(), cluster.size());
@@ -324,12 +338,10 @@ TEST(Precalculation, FillsEverySlotFromTheDataSet)
     // around the point sets), and once at each multiple of 2048 the two walks land on.
     buildIfsCloud();
     loadingCalls = 0;
-    std::vector<Vec3> growth(GROWTH_POINT_LIMIT + GROWTH_OVERSHOOT);
-    growth.resize(growAggregate(growth.data(), GROWTH_AGGREGATE, countLoading));
-    std::vector<Vec3> cluster(CLUSTER_POINT_LIMIT + GROWTH_OVERSHOOT);
-    cluster.resize(growAggregate(cluster.data(), CLUSTER_AGGREGATE, countLoading));
-    std::vector<Vec3> rays(RAY_POINT_COUNT);
-    buildRayPoints(rays.data());
+    GrownSets rebuilt = buildGrownSets(countLoading);
+    const std::vector<Vec3>& growth = rebuilt.growth;
+    const std::vector<Vec3>& cluster = rebuilt.cluster;
+    const std::vector<Vec3>& rays = rebuilt.rays;
     EXPECT_EQ(growth.size(), first[3].size());
     EXPECT_TRUE(samePoints(growth, first[3]));
     EXPECT_EQ(cluster.size(), first[4].size());
