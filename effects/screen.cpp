@@ -1,5 +1,6 @@
 // Screen-space passes: image layers with a panned, scaled and rotated texture matrix, whole
-// textures under a chosen blend, and grid warps textured through a callback.
+// textures under a chosen blend, screen quads from corner lists, tiles, letterbox fills, and grid
+// warps textured through a callback.
 #include "support/upcalls.h"
 #include "render/gl.h"
 #include "effects/screen.h"
@@ -11,6 +12,24 @@ namespace {
 float passDepth()
 {
     return camera.nearPlane + 0.001f;
+}
+
+// The letterbox outline of the flashes and fills, corner by corner from the top left.
+constexpr ScreenCorner LETTERBOX_OUTLINE[4] = {
+    {-1, 1, 0, 0}, {1, 1, 0, 0}, {1, -1, 0, 0}, {-1, -1, 0, 0}};
+
+// Every quad and polygon of the passes goes out through here: one batch of the primitive,
+// each corner's texture coordinate (when textured) before its vertex at depth z.
+void emitCorners(GLenum primitive, const ScreenCorner* corners, int32_t count, float z,
+                 bool textured)
+{
+    glBegin(primitive);
+    for (int32_t i = 0; i < count; i++) {
+        if (textured)
+            glTexCoord2f(corners[i].s, corners[i].t);
+        glVertex3f(corners[i].x, corners[i].y, z);
+    }
+    glEnd();
 }
 
 // The blend of drawScreenTexture: the first of these bits wins; none replaces.
@@ -44,17 +63,9 @@ void drawTexturedScreen(const Texture* texture, float brightness, float m, Rende
     glDisable(GL_TEXTURE_GEN_S);
     glDisable(GL_TEXTURE_GEN_T);
     glColor4f(brightness, brightness, brightness, brightness);
-    float z = passDepth();
-    glBegin(GL_QUADS);
-    glTexCoord2f(m, m);
-    glVertex3f(-1, -1, z);
-    glTexCoord2f(1 - m, m);
-    glVertex3f(1, -1, z);
-    glTexCoord2f(1 - m, 1 - m);
-    glVertex3f(1, 1, z);
-    glTexCoord2f(m, 1 - m);
-    glVertex3f(-1, 1, z);
-    glEnd();
+    const ScreenCorner corners[4] = {
+        {-1, -1, m, m}, {1, -1, 1 - m, m}, {1, 1, 1 - m, 1 - m}, {-1, 1, m, 1 - m}};
+    emitCorners(GL_QUADS, corners, 4, passDepth(), true);
     popRenderState();
 }
 
@@ -77,17 +88,8 @@ void drawScreenImage(const Texture* texture, float panS, float panT, float divis
     glMatrixMode(GL_MODELVIEW);
     float g = (flags & RENDER_ALPHA_BLEND) ? 1.0f : alpha;
     glColor4f(g, g, g, alpha);
-    float z = passDepth();
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 1);
-    glVertex3f(-1, -1, z);
-    glTexCoord2f(1, 1);
-    glVertex3f(1, -1, z);
-    glTexCoord2f(1, 0);
-    glVertex3f(1, 1, z);
-    glTexCoord2f(0, 0);
-    glVertex3f(-1, 1, z);
-    glEnd();
+    const ScreenCorner corners[4] = {{-1, -1, 0, 1}, {1, -1, 1, 1}, {1, 1, 1, 0}, {-1, 1, 0, 0}};
+    emitCorners(GL_QUADS, corners, 4, passDepth(), true);
     popRenderState();
 }
 
@@ -100,6 +102,69 @@ void drawScreenTextureInset(const Texture* texture, float brightness, float marg
                             RenderFlags flags)
 {
     drawTexturedScreen(texture, brightness, margin, flags);
+}
+
+void drawScreenQuads(const Texture* texture, const ScreenCorner* corners, int32_t quadCount,
+                     float brightness, RenderFlags flags)
+{
+    beginScreenPass(flags);
+    bindTexture(texture, 0);
+    glColor4f(brightness, brightness, brightness, brightness);
+    emitCorners(GL_QUADS, corners, 4 * quadCount, 0.0f, true);
+}
+
+void scrollingLayerCorners(ScreenCorner* corners, float scroll, bool mirrored)
+{
+    const float edge = mirrored ? 1.0f : -1.0f;   // the outer edge of the half-screen layer
+    const ScreenCorner layers[4 * SCROLLING_LAYER_QUADS] = {
+        {edge, -1.0f, 0.0f, scroll + 1.0f}, {0.0f, -1.0f, 1.0f, scroll + 1.0f},
+        {0.0f, 1.0f, 1.0f, scroll},         {edge, 1.0f, 0.0f, scroll},
+        {edge, -1.0f, 0.0f, scroll + 0.5f}, {-edge, -1.0f, 1.0f, scroll + 0.5f},
+        {-edge, 1.0f, 1.0f, scroll},        {edge, 1.0f, 0.0f, scroll}};
+    for (int32_t i = 0; i < 4 * SCROLLING_LAYER_QUADS; i++)
+        corners[i] = layers[i];
+}
+
+void drawScreenTiles(const Texture* texture, float offsetS, float offsetT, float repeatS,
+                     float repeatT, RenderFlags flags)
+{
+    setOrthoView(flags);
+    bindTexture(texture, 0);
+    glMatrixMode(GL_TEXTURE);
+    glLoadIdentity();
+    glScalef(repeatS, repeatT, 1);
+    glMatrixMode(GL_MODELVIEW);
+    applyRenderFlags(flags);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_FOG);
+    glColor4f(1, 1, 1, 1);
+    const float s = offsetS, t = offsetT;
+    const ScreenCorner corners[4] = {
+        {-1, -1, s, t + 1}, {1, -1, s + 1, t + 1}, {1, 1, s + 1, t}, {-1, 1, s, t}};
+    emitCorners(GL_POLYGON, corners, 4, passDepth(), true);
+}
+
+void addScreenGrey(float grey)
+{
+    setOrthoView(0);
+    glDisable(GL_FOG);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+    glColor4f(grey, grey, grey, 1.0f);
+    emitCorners(GL_POLYGON, LETTERBOX_OUTLINE, 4, passDepth(), false);
+}
+
+void fillScreenAlpha(RenderFlags flags)
+{
+    beginScreenPass(flags);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
+    glColor4f(1, 1, 1, 1);
+    emitCorners(GL_POLYGON, LETTERBOX_OUTLINE, 4, passDepth(), false);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
 }
 
 void drawGridWarp(const Texture* texture, int32_t columns, int32_t rows, float time,

@@ -1,10 +1,11 @@
-// Screen-space passes (image layers, grid warps), the glow chain and colour fills.
+// Screen-space passes (image layers, screen quads, tiles, grid warps), the glow chain and fills.
 //
 // Every pass covers the letterbox, or the 512 x 256 corner of the frame buffer when the flags
-// carry RENDER_TO_TEXTURE, with quads at depth nearPlane + 0.001 in the orthographic view. Each
-// brackets itself with pushRenderState / popRenderState, so the enables, matrices and attribute
-// groups come back as they were; the blend function it set stays (the colour-buffer group is not
-// saved). The glow chain needs a window of at least 512 x 256 for its corner copies.
+// carry RENDER_TO_TEXTURE, with quads at depth nearPlane + 0.001 in the orthographic view (the
+// screen quads: at depth 0). Each brackets itself with pushRenderState / popRenderState, so the
+// enables, matrices and attribute groups come back as they were; the blend function it set stays
+// (the colour-buffer group is not saved). The passes marked "not bracketed" leave their state
+// set. The glow chain needs a window of at least 512 x 256 for its corner copies.
 #pragma once
 
 #include "render/render.h"
@@ -29,6 +30,32 @@ void drawScreenTexture(const Texture* texture, float brightness, RenderFlags fla
 // half to the full screen.
 void drawScreenTextureInset(const Texture* texture, float brightness, float margin,
                             RenderFlags flags);
+
+// One corner of a quad in a screen pass: its position in the pass's -1 ... 1 square and its
+// texture coordinate.
+struct ScreenCorner {
+    float x, y;
+    float s, t;
+};
+
+// quadCount quads of four corners each, in one batch at depth 0, in the pass that
+// beginScreenPass(flags) sets up, the texture bound under its own flags and coloured
+// (brightness) in all four channels. Not bracketed: the pass state stays for what follows.
+void drawScreenQuads(const Texture* texture, const ScreenCorner* corners, int32_t quadCount,
+                     float brightness, RenderFlags flags);
+
+// Two layers of an image scrolled scroll texture heights along t: the first over the left half
+// of the screen at full height (texture t from scroll at the top to scroll + 1), the second over
+// the whole screen at half height (scroll to scroll + 0.5). Mirrored puts the first on the right
+// half and turns both left to right. Writes SCROLLING_LAYER_QUADS x 4 corners (pure).
+constexpr int32_t SCROLLING_LAYER_QUADS = 2;
+void scrollingLayerCorners(ScreenCorner* corners, float scroll, bool mirrored);
+
+// The texture tiled repeatS x repeatT times over the letterbox from (offsetS, offsetT), white,
+// in the orthographic view under applyRenderFlags(flags) with lighting and fog off. Not
+// bracketed: the texture matrix stays scaled.
+void drawScreenTiles(const Texture* texture, float offsetS, float offsetT, float repeatS,
+                     float repeatT, RenderFlags flags);
 
 // The callback of drawGridWarp: writes the texture coordinate (s, t, r) of one grid vertex
 // (x, y in 0 ... 1) into out and returns out. centre is always the zero vector. It must not keep
@@ -79,3 +106,10 @@ float glowZoomTapExtent(int32_t tap, float zoom);
 
 // One colour (four floats) over the pass area under the flags' blending.
 void fillScreen(const float* colour, RenderFlags flags);
+
+// Adds (grey, grey, grey, 1) over the letterbox in the orthographic view. Not bracketed: leaves
+// blending on (one, one) and texturing, fog, culling, depth test and lighting off.
+void addScreenGrey(float grey);
+// Alpha 1 over the pass area of beginScreenPass(flags); the colour channels are left as they
+// are. Not bracketed.
+void fillScreenAlpha(RenderFlags flags);

@@ -1,5 +1,6 @@
 // Camera and projection: the letterbox viewport, the orthographic and perspective projections and
-// the look-at camera that derives its clipping distances from the eye-target distance.
+// the look-at camera that derives its clipping distances from the eye-target distance, and the
+// model-view transforms that place copies of a model under it.
 #include "render/render.h"
 
 #include "support/upcalls.h"
@@ -84,4 +85,29 @@ void lookAtCamera(const CameraEye& eye, const Vec3& target, RenderFlags flags)
         return;
     gluLookAt(eye.position.x, eye.position.y, eye.position.z, target.x, target.y, target.z,
               up.x, up.y, up.z);
+}
+
+void selectModelView()
+{
+    glMatrixMode(GL_MODELVIEW);
+}
+
+void pushModelView()
+{
+    glPushMatrix();
+}
+
+void popModelView()
+{
+    glPopMatrix();
+}
+
+void scaleModelView(float factor)
+{
+    glScalef(factor, factor, factor);
+}
+
+void rotateModelViewY(float degrees)
+{
+    glRotatef(degrees, 0.0f, 1.0f, 0.0f);
 }

@@ -87,6 +87,10 @@ void applyRenderFlags(RenderFlags flags);
 void beginScreenPass(RenderFlags flags);
 void pushRenderState();
 void popRenderState();
+// The current colour, taken by the passes that set none of their own (the grid warps): four
+// channels, or three with alpha 1.
+void setColour(float red, float green, float blue, float alpha);
+void setColour(float red, float green, float blue);
 
 // ---- Camera and projection -------------------------------------------------------------------
 //
@@ -125,6 +129,14 @@ void setPerspectiveView(float fieldOfView, RenderFlags flags);
 // With the eye on the target (or an up vector along the view) there is no look-at transform:
 // the projection is set and the model-view stays identity.
 void lookAtCamera(const CameraEye& eye, const Vec3& target, RenderFlags flags);
+
+// Copies of a model under the camera: these act on the model-view matrix, which the camera
+// operations leave current and selectModelView makes current.
+void selectModelView();
+void pushModelView();
+void popModelView();
+void scaleModelView(float factor);      // the same on all three axes
+void rotateModelViewY(float degrees);   // about the y axis
 
 // ---- Loading screen --------------------------------------------------------------------------
 

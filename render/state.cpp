@@ -1,5 +1,5 @@
 // Render-state presets: the per-scene reset, the frame clear, the flag-word state and the
-// full-screen pass preset, and the push/pop bracket around drawing operations.
+// full-screen pass preset, the push/pop bracket around drawing operations and the current colour.
 #include "render/render.h"
 
 #include "support/upcalls.h"
@@ -231,4 +231,14 @@ void popRenderState()
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();
+}
+
+void setColour(float red, float green, float blue, float alpha)
+{
+    glColor4f(red, green, blue, alpha);
+}
+
+void setColour(float red, float green, float blue)
+{
+    glColor3f(red, green, blue);
 }

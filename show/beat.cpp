@@ -1,6 +1,5 @@
 // Beat envelopes, counters and flashes, and the ripple warps for the grid pass. All are
 // functions of show time alone; the passes draw one additive grey quad over the letterbox.
-#include "render/gl.h"
 #include "show/show.h"
 
 #include <cmath>
@@ -64,39 +63,19 @@ float backbeatStep(float time)
     return (x - std::fmod(x, 0.125f)) * 8.0f;
 }
 
-static void drawAdditiveQuad(float g)
-{
-    setOrthoView(0);
-    glDisable(GL_FOG);
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_LIGHTING);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_ONE, GL_ONE);
-    glColor4f(g, g, g, 1.0f);
-    float z = camera.nearPlane + 0.001f;
-    glBegin(GL_POLYGON);
-    glVertex3f(-1, 1, z);
-    glVertex3f(1, 1, z);
-    glVertex3f(1, -1, z);
-    glVertex3f(-1, -1, z);
-    glEnd();
-}
-
 void drawTickFlash(float time, float strength)
 {
-    drawAdditiveQuad(tickFlash(time, 0.1f) * strength);
+    addScreenGrey(tickFlash(time, 0.1f) * strength);
 }
 
 void drawHalfPatternFlash(float time, float strength)
 {
-    drawAdditiveQuad(halfPatternFlash(time, 0.1f) * strength);
+    addScreenGrey(halfPatternFlash(time, 0.1f) * strength);
 }
 
 void drawPulse(float time, float strength, float rate, float decay)
 {
-    drawAdditiveQuad(pulse(time, strength, rate, decay));
+    addScreenGrey(pulse(time, strength, rate, decay));
 }
 
 void drawBackbeatPulse(float time)
@@ -106,17 +85,7 @@ void drawBackbeatPulse(float time)
 
 void fillAlphaChannel(RenderFlags flags)
 {
-    beginScreenPass(flags);
-    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
-    glColor4f(1, 1, 1, 1);
-    float z = camera.nearPlane + 0.001f;
-    glBegin(GL_POLYGON);
-    glVertex3f(-1, 1, z);
-    glVertex3f(1, 1, z);
-    glVertex3f(1, -1, z);
-    glVertex3f(-1, -1, z);
-    glEnd();
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    fillScreenAlpha(flags);
 }
 
 // s and t ripple on crossed sines of the grid position and time; the three warps differ only

@@ -1,7 +1,6 @@
 // The timeline: one table of scene windows over show time, the dispatch of every frame to the
 // scene whose window holds it, and the film grain over the result.
 #include "support/upcalls.h"
-#include "render/gl.h"
 #include "music/music.h"
 #include "precalc/precalc.h"   // assets.grainTexture
 #include "show/show.h"
@@ -79,26 +78,9 @@ void drawFilmGrain()
     float b = randomUnit();
     if (!assets.grainTexture)
         return;
-    setOrthoView(0);
-    bindTexture(assets.grainTexture, 0);
-    glMatrixMode(GL_TEXTURE);
-    glLoadIdentity();
+    // One texel of grain per pixel of the letterbox.
     float size = (float)assets.grainTexture->width;
-    glScalef(displaySettings.width / size, displaySettings.height * 0.75f / size, 1);
-    glMatrixMode(GL_MODELVIEW);
-    applyRenderFlags(RENDER_NO_CULL | RENDER_NO_DEPTH | RENDER_ALPHA_BLEND);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_FOG);
-    glColor4f(1, 1, 1, 1);
-    float z = camera.nearPlane + 0.001f;
-    glBegin(GL_POLYGON);
-    glTexCoord2f(a, b + 1);
-    glVertex3f(-1, -1, z);
-    glTexCoord2f(a + 1, b + 1);
-    glVertex3f(1, -1, z);
-    glTexCoord2f(a + 1, b);
-    glVertex3f(1, 1, z);
-    glTexCoord2f(a, b);
-    glVertex3f(-1, 1, z);
-    glEnd();
+    drawScreenTiles(assets.grainTexture, a, b, displaySettings.width / size,
+                    displaySettings.height * 0.75f / size,
+                    RENDER_NO_CULL | RENDER_NO_DEPTH | RENDER_ALPHA_BLEND);
 }

@@ -12,8 +12,6 @@
 #include "show/scenes/trail.h"
 #include "show/show.h"
 
-#include "render/gl.h"
-
 #include <cmath>
 
 namespace {
@@ -43,28 +41,9 @@ void drawWarpLayers(float local)
 // mirrored left to right, scrolling one image height a pattern.
 void drawScreenLayers(float local)
 {
-    beginScreenPass(RENDER_SCREEN);
-    bindTexture(assets.tissueTexture1, 0);
-    glColor4f(0.2f, 0.2f, 0.2f, 0.2f);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0.0f, 1.0f + local);
-    glVertex3f(1.0f, -1.0f, 0.0f);
-    glTexCoord2f(1.0f, 1.0f + local);
-    glVertex3f(0.0f, -1.0f, 0.0f);
-    glTexCoord2f(1.0f, local);
-    glVertex3f(0.0f, 1.0f, 0.0f);
-    glTexCoord2f(0.0f, local);
-    glVertex3f(1.0f, 1.0f, 0.0f);
-
-    glTexCoord2f(0.0f, local + 0.5f);
-    glVertex3f(1.0f, -1.0f, 0.0f);
-    glTexCoord2f(1.0f, local + 0.5f);
-    glVertex3f(-1.0f, -1.0f, 0.0f);
-    glTexCoord2f(1.0f, local);
-    glVertex3f(-1.0f, 1.0f, 0.0f);
-    glTexCoord2f(0.0f, local);
-    glVertex3f(1.0f, 1.0f, 0.0f);
-    glEnd();
+    ScreenCorner corners[4 * SCROLLING_LAYER_QUADS];
+    scrollingLayerCorners(corners, local, true);
+    drawScreenQuads(assets.tissueTexture1, corners, SCROLLING_LAYER_QUADS, 0.2f, RENDER_SCREEN);
 }
 
 }   // namespace

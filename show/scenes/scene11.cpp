@@ -7,7 +7,6 @@
 // half pattern the last picture of Scene 10 zooms in and fades out over it.
 #include "show/scenes/blob_scenes.h"
 
-#include "render/gl.h"
 #include "effects/effects.h"
 #include "precalc/precalc.h"
 #include "show/show.h"
@@ -94,21 +93,21 @@ void drawScene11(float a, float t)
         angles[(size_t)i] = surfaceVertices[i].y - surfaceVertices[i].x;
 
     float scale = NEST_SCALE * std::pow(3.0f, view.zoomExponent);
-    glMatrixMode(GL_MODELVIEW);
-    glScalef(scale, scale, scale);
+    selectModelView();
+    scaleModelView(scale);
     for (int32_t i = 0; i < NEST_COPIES; i++) {
         int32_t n = view.copyNumber[i];
-        glPushMatrix();
+        pushModelView();
         if (n % 2 != 0)
-            glScalef(-1.0f, -1.0f, -1.0f);
-        glRotatef((float)n * 90.0f, 0.0f, 1.0f, 0.0f);
+            scaleModelView(-1.0f);
+        rotateModelViewY((float)n * 90.0f);
         float shrink = std::pow(1.0f / 3.0f, (float)n);
-        glScalef(shrink, shrink, shrink);
+        scaleModelView(shrink);
         drawParticles(surfaceVertices, surfaceNormals, angles.data(), sizes, nullptr, count,
                       view.eye.position, ORIGIN, assetTable.sceneTexture2, nullptr, 0.0f, 1.0f,
                       COPY_ALPHA * view.copyWeight[i], PS_SORT | PS_ROTATE | PS_ALL,
                       RENDER_SCREEN);
-        glPopMatrix();
+        popModelView();
     }
     std::free(sizes);
 

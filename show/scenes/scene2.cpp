@@ -10,8 +10,6 @@
 #include "show/scenes/trail.h"
 #include "show/show.h"
 
-#include "render/gl.h"
-
 #include <cmath>
 
 namespace {
@@ -26,29 +24,9 @@ constexpr float SCENE2_FOG[4] = {0.0f, 0.0f, 0.0f, 1.0f};
 // both scrolled by half the travel.
 void drawMultiplyingLayers(float travel)
 {
-    beginScreenPass(RENDER_MUL);
-    bindTexture(assets.tissueTexture2, 0);
-    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    float top = 0.5f * travel;
-    glBegin(GL_QUADS);
-    glTexCoord2f(0.0f, top + 1.0f);
-    glVertex3f(-1.0f, -1.0f, 0.0f);
-    glTexCoord2f(1.0f, top + 1.0f);
-    glVertex3f(0.0f, -1.0f, 0.0f);
-    glTexCoord2f(1.0f, top);
-    glVertex3f(0.0f, 1.0f, 0.0f);
-    glTexCoord2f(0.0f, top);
-    glVertex3f(-1.0f, 1.0f, 0.0f);
-
-    glTexCoord2f(0.0f, top + 0.5f);
-    glVertex3f(-1.0f, -1.0f, 0.0f);
-    glTexCoord2f(1.0f, top + 0.5f);
-    glVertex3f(1.0f, -1.0f, 0.0f);
-    glTexCoord2f(1.0f, top);
-    glVertex3f(1.0f, 1.0f, 0.0f);
-    glTexCoord2f(0.0f, top);
-    glVertex3f(-1.0f, 1.0f, 0.0f);
-    glEnd();
+    ScreenCorner corners[4 * SCROLLING_LAYER_QUADS];
+    scrollingLayerCorners(corners, 0.5f * travel, false);
+    drawScreenQuads(assets.tissueTexture2, corners, SCROLLING_LAYER_QUADS, 1.0f, RENDER_MUL);
 }
 
 }   // namespace

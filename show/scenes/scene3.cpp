@@ -5,7 +5,6 @@
 // (forward after 2.5 patterns) on every half pattern, in black fog. The glow chain lays that
 // picture back full-screen, blurred at the start of every second pattern; beat pulses, two faint
 // additive layers and a multiplying shade layer go on top, the shade layer carrying the fade.
-#include "render/gl.h"
 #include "precalc/precalc.h"
 #include "show/show.h"
 
@@ -49,7 +48,7 @@ void drawScene3(float local, float t)
 
     beginFrame(&defaultClearColour);
 
-    glColor3f(fade, fade, fade);
+    setColour(fade, fade, fade);
     const Texture* warp = assets.warpTexture2;
     drawGridWarp(warp, WARP_COLUMNS, WARP_ROWS, local, rippleWarpScrollBack, 1, 1,
                  RENDER_SCREEN | RENDER_TO_TEXTURE);
@@ -57,7 +56,7 @@ void drawScene3(float local, float t)
                  RENDER_MUL | RENDER_TO_TEXTURE);
     drawGridWarp(warp, WARP_COLUMNS, WARP_ROWS, (float)(L + 0.3), rippleWarpScrollBack, 1, 1,
                  RENDER_SCREEN | RENDER_TO_TEXTURE);
-    glColor3f(1, 1, 1);
+    setColour(1, 1, 1);
 
     // Circling at radius 1; adding h turns the camera a radian on every half pattern.
     double a = L * PI * 0.75 + PI + h - swing;

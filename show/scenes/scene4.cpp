@@ -5,7 +5,6 @@
 // rippling layers of the bubble image whose brightness pulses four times a pattern; all drawn
 // into the 512 x 256 corner and laid back through the glow chain, with beat pulses and one faint
 // additive layer on top. The scene knows its window only through the time.
-#include "render/gl.h"
 #include "precalc/precalc.h"
 #include "show/scenes/rays.h"
 #include "show/show.h"
@@ -39,7 +38,7 @@ void drawScene4(float t)
 
     // Dark at every quarter pattern, full two beats later.
     const float f = (float)(1 - (0.5 * std::cos(8 * PI * T) + 0.5));
-    glColor4f(f, f, f, 1);
+    setColour(f, f, f, 1);
     const Texture* bubbles = assets.bubbleAtlas;
     drawGridWarp(bubbles, WARP_COLUMNS, WARP_ROWS, t, rippleWarp, 1, 1, RENDER_TO_TEXTURE);
     drawGridWarp(bubbles, WARP_COLUMNS, WARP_ROWS, (float)(T + 0.15), rippleWarp, 1, 1,

@@ -6,7 +6,6 @@
 // fading last picture of Scene 5 (first quarter pattern), beat pulses, a band that jumps every
 // half pattern and a faint additive image. The precalculation renders the last frame once with
 // the capture flag, into the 512 x 256 corner and without the top layers, as Scene 7's opening.
-#include "render/gl.h"
 #include "precalc/precalc.h"
 #include "show/scenes/rays.h"
 #include "show/show.h"

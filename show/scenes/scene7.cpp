@@ -6,7 +6,6 @@
 // brighten it; Scene 6's last picture fades out over the first half pattern.
 #include "show/scenes/fractal_scenes.h"
 
-#include "render/gl.h"
 #include "effects/effects.h"
 #include "precalc/precalc.h"
 #include "show/show.h"
@@ -29,14 +28,6 @@ struct FractalSceneState {
     float angles[IFS_POINT_COUNT];
 };
 FractalSceneState scene7;
-
-void texturedQuad(const float (*corners)[4])
-{
-    for (int32_t i = 0; i < 4; i++) {
-        glTexCoord2f(corners[i][2], corners[i][3]);
-        glVertex3f(corners[i][0], corners[i][1], 0.0f);
-    }
-}
 
 } // namespace
 
@@ -99,17 +90,9 @@ void drawScene7(float L, float t)
 
     // Two screen-blended layers of the tissue, scrolling one image height a pattern.
     float g = 0.2f + 0.2f * halfPatternFlash(L, 0.05f);
-    beginScreenPass(RENDER_SCREEN);
-    bindTexture(a.tissueTexture1, 0);
-    glColor4f(g, g, g, g);
-    const float leftHalf[4][4] = {
-        {-1, -1, 0, 1 + L}, {0, -1, 1, 1 + L}, {0, 1, 1, L}, {-1, 1, 0, L}};
-    const float wholeScreen[4][4] = {
-        {-1, -1, 0, L + 0.5f}, {1, -1, 1, L + 0.5f}, {1, 1, 1, L}, {-1, 1, 0, L}};
-    glBegin(GL_QUADS);
-    texturedQuad(leftHalf);
-    texturedQuad(wholeScreen);
-    glEnd();
+    ScreenCorner layers[4 * SCROLLING_LAYER_QUADS];
+    scrollingLayerCorners(layers, L, false);
+    drawScreenQuads(a.tissueTexture1, layers, SCROLLING_LAYER_QUADS, g, RENDER_SCREEN);
 
     if (L < 0.5f)
         drawScreenTexture(a.captureTexture6, 1.0f - 2.0f * L, RENDER_ALPHA_BLEND);

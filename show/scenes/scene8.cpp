@@ -7,7 +7,6 @@
 // the result and the credits scroll up across the screen.
 #include "show/scenes/fractal_scenes.h"
 
-#include "render/gl.h"
 #include "effects/effects.h"
 #include "precalc/precalc.h"
 #include "show/show.h"
@@ -72,18 +71,18 @@ void drawScene8(float L, float t)
     linearFog(FOG_COLOUR, 0.0f, 115.0f);
 
     float grow = std::pow(COPY_RATIO, view.zoomPosition);
-    glMatrixMode(GL_MODELVIEW);
-    glScalef(grow, grow, grow);
+    selectModelView();
+    scaleModelView(grow);
     for (int32_t i = 0; i < ZOOM_COPIES; i++) {
         int32_t m = view.firstCopy + i;
-        glPushMatrix();
-        glRotatef((float)m * 360.0f / (float)ZOOM_COPIES, 0.0f, 1.0f, 0.0f);
+        pushModelView();
+        rotateModelViewY((float)m * 360.0f / (float)ZOOM_COPIES);
         float shrink = std::pow(1.0f / COPY_RATIO, (float)m);
-        glScalef(shrink, shrink, shrink);
+        scaleModelView(shrink);
         drawParticles(fractalPoints, nullptr, nullptr, fractalSizes, nullptr, FRACTAL_POINT_COUNT,
                       view.eye.position, ORIGIN, a.spiralTexture, nullptr, 0.0f, view.glow + 1.5f,
                       view.copyAlpha[i], PS_ROTATE | PS_ALL, RENDER_SCREEN);
-        glPopMatrix();
+        popModelView();
     }
 
     if (view.glow > 0.0f)

@@ -7,7 +7,6 @@
 //
 // With capture set (the precalculation) only the two particle passes go into the 512 x 256
 // corner, which then gets alpha 1.
-#include "render/gl.h"
 #include "precalc/precalc.h"
 #include "show/scenes/growth.h"
 #include "show/show.h"
@@ -86,10 +85,10 @@ void drawScene9(float local, float t, int32_t capture)
     int32_t count = std::clamp(a.clusterCount, 0, CLUSTER_POINT_LIMIT);
 
     beginFrame(&defaultClearColour);
-    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    setColour(1.0f, 1.0f, 1.0f, 1.0f);
     if (!capture)
         drawRipplingLayers(a.warpTexture2, local);
-    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    setColour(1.0f, 1.0f, 1.0f, 1.0f);
 
     camera.upVector = view.up;
     camera.nearPlane = 0.01f;
