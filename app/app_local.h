@@ -45,4 +45,3 @@ int hasGLExtension(const char* name);
 int hasExtensionIn(const char* extensions, const char* name);
 void* getGLProc(const char* name);
 void checkGLCapabilities();
-

@@ -67,4 +67,3 @@ void checkGLCapabilities()
         warningMessage("Your shitty 3d card doesnt support WGL_EXT_swap_control, using the driver "
                        "defaults");
 }
-

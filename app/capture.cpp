@@ -211,14 +211,14 @@ void startEncoder(double from, double to, double fps)
     std::snprintf(length, sizeof length, "%.6f", seconds);
     std::string music = dataPath("music.ogg");
     std::vector<std::string> args = {
-        "ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-y",
-        "-f", "rawvideo", "-pix_fmt", "rgb24", "-s", size, "-r", rate, "-i", "-",
-        "-ss", start, "-t", length, "-i", music,
-        "-map", "0:v", "-map", "1:a"};
+        "ffmpeg",   "-hide_banner", "-loglevel", "error", "-nostdin", "-y",  "-f",   "rawvideo",
+        "-pix_fmt", "rgb24",        "-s",        size,    "-r",       rate,  "-i",   "-",
+        "-ss",      start,          "-t",        length,  "-i",       music, "-map", "0:v",
+        "-map",     "1:a"};
     if (webm) {
-        for (const char* a : {"-c:v", "libvpx-vp9", "-b:v", "0", "-crf", "31", "-deadline",
-                              "realtime", "-cpu-used", "8", "-row-mt", "1", "-c:a", "libopus",
-                              "-b:a", "160k"})
+        for (const char* a :
+             {"-c:v", "libvpx-vp9", "-b:v", "0", "-crf", "31", "-deadline", "realtime", "-cpu-used",
+              "8", "-row-mt", "1", "-c:a", "libopus", "-b:a", "160k"})
             args.push_back(a);
     } else {
         for (const char* a : {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt",
@@ -278,7 +278,8 @@ void closeSink();
 void submitFrame(int64_t index, std::vector<uint8_t>&& rgb)
 {
     std::unique_lock<std::mutex> guard(sink.lock);
-    sink.changed.wait(guard, [] { return sink.queue.size() < QUEUE_LIMIT || !sink.failure.empty(); });
+    sink.changed.wait(guard,
+                      [] { return sink.queue.size() < QUEUE_LIMIT || !sink.failure.empty(); });
     if (!sink.failure.empty()) {
         guard.unlock();
         closeSink();
@@ -479,8 +480,9 @@ void printBenchmarkRow(const char* name, const std::vector<FrameSample>& samples
     double median = percentileOf(wall, 0.5);
     double rate = median > 0 ? 1000.0 / median : 0.0;
     std::printf("%-10s %7zu %10.2f %9.2f %9.2f %9.1f fps %9.2f\n", name, samples.size(), median,
-                percentileOf(wall, 0.95), wall.empty() ? 0.0 : *std::max_element(wall.begin(), wall.end()),
-                rate, percentileOf(cpu, 0.5));
+                percentileOf(wall, 0.95),
+                wall.empty() ? 0.0 : *std::max_element(wall.begin(), wall.end()), rate,
+                percentileOf(cpu, 0.5));
 }
 
 int runBenchmark()
@@ -510,8 +512,8 @@ int runBenchmark()
         all.push_back(sample);
     }
 
-    std::printf("%-10s %7s %10s %9s %9s %13s %9s\n", "", "frames", "median ms", "p95 ms",
-                "max ms", "median rate", "cpu ms");
+    std::printf("%-10s %7s %10s %9s %9s %13s %9s\n", "", "frames", "median ms", "p95 ms", "max ms",
+                "median rate", "cpu ms");
     for (int scene = 1; scene <= SCENE_COUNT; scene++) {
         char name[16];
         std::snprintf(name, sizeof name, "scene %d", scene);

@@ -89,8 +89,7 @@ bool openHiddenDisplay(int width, int height)
 {
     if (!initVideo())
         return false;
-    return createWindowAndContext(SDL_WINDOW_HIDDEN, 0, 0, width, height, 32, 32,
-                                  SHOW_CAPTION);
+    return createWindowAndContext(SDL_WINDOW_HIDDEN, 0, 0, width, height, 32, 32, SHOW_CAPTION);
 }
 
 void closeDisplay()

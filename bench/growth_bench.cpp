@@ -16,8 +16,12 @@ struct ParticlePass {
     std::vector<int32_t> kept;
     std::vector<float> keptKeys, corners, t0, t1, colours;
     ParticlePass()
-        : kept(PARTICLE_MAX), keptKeys(PARTICLE_MAX), corners(12 * PARTICLE_BATCH),
-          t0(8 * PARTICLE_BATCH), t1(8 * PARTICLE_BATCH), colours(16 * PARTICLE_BATCH)
+        : kept(PARTICLE_MAX)
+        , keptKeys(PARTICLE_MAX)
+        , corners(12 * PARTICLE_BATCH)
+        , t0(8 * PARTICLE_BATCH)
+        , t1(8 * PARTICLE_BATCH)
+        , colours(16 * PARTICLE_BATCH)
     {
     }
     // As drawParticles does it, with the camera axes of a level view.
@@ -33,9 +37,8 @@ struct ParticlePass {
         int32_t n = keepParticles(nullptr, count, eye, flags, kept.data(), keptKeys.data());
         for (int32_t first = 0; first < n; first += PARTICLE_BATCH)
             fillParticleQuads(points, nullptr, sizes, alphas, keptKeys.data() + first,
-                              kept.data() + first, std::min(PARTICLE_BATCH, n - first),
-                              {1, 0, 0}, {0, 1, 0}, &atlas, nullptr, blurRange, size, 1.0f,
-                              flags, &quads);
+                              kept.data() + first, std::min(PARTICLE_BATCH, n - first), {1, 0, 0},
+                              {0, 1, 0}, &atlas, nullptr, blurRange, size, 1.0f, flags, &quads);
         benchmark::DoNotOptimize(colours.data());
     }
 };
@@ -49,8 +52,8 @@ void BM_GrowthFrameProcessorWork(benchmark::State& state)
     float t = 14.0f;
     for (auto _ : state) {
         GrowthView v = growthViewAt(t);
-        pass.run(points.data(), nullptr, shade.data(), count, v.eye.position, v.target, 0.1f,
-                 0.45f, PS_DEPTH_BLUR | PS_SORT | PS_ROTATE);
+        pass.run(points.data(), nullptr, shade.data(), count, v.eye.position, v.target, 0.1f, 0.45f,
+                 PS_DEPTH_BLUR | PS_SORT | PS_ROTATE);
         t = t < 18.0f ? t + 1.0f / 240 : 14.0f;
     }
     state.SetItemsProcessed(state.iterations() * count);
@@ -68,11 +71,11 @@ void BM_ClusterFrameProcessorWork(benchmark::State& state)
     for (auto _ : state) {
         ClusterView v = clusterViewAt(local, local + 28.5f);
         clusterSizes(local, sizes.data(), CLUSTER_POINT_LIMIT);
-        pass.run(points.data(), sizes.data(), nullptr, CLUSTER_POINT_LIMIT, v.eye.position,
-                 origin, 0.1f, 0.4f, PS_DEPTH_BLUR | PS_SORT);
+        pass.run(points.data(), sizes.data(), nullptr, CLUSTER_POINT_LIMIT, v.eye.position, origin,
+                 0.1f, 0.4f, PS_DEPTH_BLUR | PS_SORT);
         if (v.flash > 0)
-            pass.run(points.data(), nullptr, nullptr, CLUSTER_POINT_LIMIT, v.eye.position,
-                     origin, 0.2f, 0.4f * v.flash * v.flash, PS_ROTATE);
+            pass.run(points.data(), nullptr, nullptr, CLUSTER_POINT_LIMIT, v.eye.position, origin,
+                     0.2f, 0.4f * v.flash * v.flash, PS_ROTATE);
         local = local < 3.75f ? local + 1.0f / 240 : -0.25f;
     }
     state.SetItemsProcessed(state.iterations() * CLUSTER_POINT_LIMIT);

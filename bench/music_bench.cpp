@@ -39,8 +39,9 @@ size_t readMemory(void* out, size_t size, size_t count, void* source)
 int seekMemory(void* source, ogg_int64_t offset, int whence)
 {
     Memory* m = static_cast<Memory*>(source);
-    long long base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? (long long)m->position
-                                                                  : (long long)m->bytes->size();
+    long long base = whence == SEEK_SET   ? 0
+                     : whence == SEEK_CUR ? (long long)m->position
+                                          : (long long)m->bytes->size();
     if (base + offset < 0 || base + offset > (long long)m->bytes->size())
         return -1;
     m->position = (size_t)(base + offset);
@@ -130,4 +131,4 @@ void BM_setTime(benchmark::State& state)
 }
 BENCHMARK(BM_setTime)->Unit(benchmark::kMicrosecond);
 
-} // namespace
+}   // namespace

@@ -45,8 +45,8 @@ void BM_DrawParticlesProcessorWork(benchmark::State& state)
     int32_t flags = PS_DEPTH_BLUR | PS_SORT | PS_ROTATE;
     std::vector<int32_t> kept((size_t)CLOUD);
     std::vector<float> keptKeys((size_t)CLOUD);
-    std::vector<float> corners(12 * PARTICLE_BATCH), t0(8 * PARTICLE_BATCH),
-        t1(8 * PARTICLE_BATCH), colours(16 * PARTICLE_BATCH);
+    std::vector<float> corners(12 * PARTICLE_BATCH), t0(8 * PARTICLE_BATCH), t1(8 * PARTICLE_BATCH),
+        colours(16 * PARTICLE_BATCH);
     ParticleQuads quads = {corners.data(), t0.data(), t1.data(), colours.data()};
     for (auto _ : state) {
         computeParticleKeys(cloud.data(), CLOUD, EYE, TARGET);
@@ -124,8 +124,8 @@ void BM_ShadowSplitAgainstAllPairs(benchmark::State& state)
     double split = 0.0, allPairs = 0.0;
     for (auto _ : state) {
         auto start = std::chrono::steady_clock::now();
-        float* factors = shadowParticles(cloud.data(), CLOUD, cloud.data(), CLOUD, light, 0.45f,
-                                         0.97f);
+        float* factors =
+            shadowParticles(cloud.data(), CLOUD, cloud.data(), CLOUD, light, 0.45f, 0.97f);
         auto middle = std::chrono::steady_clock::now();
         std::fill(leafFactors.begin(), leafFactors.end(), 1.0f);
         shadowLeaf(dirs.data(), CLOUD, dirs.data(), CLOUD, leafFactors.data(), 0.45f, 0.97f);
@@ -158,4 +158,4 @@ void BM_AnimateIfs(benchmark::State& state)
 }
 BENCHMARK(BM_AnimateIfs)->Unit(benchmark::kMicrosecond);
 
-}  // namespace
+}   // namespace

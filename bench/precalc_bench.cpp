@@ -45,4 +45,4 @@ void BM_pathSwarmRays(benchmark::State& state)
 }
 BENCHMARK(BM_pathSwarmRays)->Unit(benchmark::kMicrosecond);
 
-} // namespace
+}   // namespace

@@ -46,7 +46,10 @@ void run(benchmark::State& state, Body body)
     glFinish();
 }
 
-void BM_BeginFrameReset(benchmark::State& state) { run(state, [] { beginFrame(nullptr); }); }
+void BM_BeginFrameReset(benchmark::State& state)
+{
+    run(state, [] { beginFrame(nullptr); });
+}
 
 void BM_ApplyRenderFlags(benchmark::State& state)
 {
@@ -84,7 +87,7 @@ void BM_LookAtCamera(benchmark::State& state)
     });
 }
 
-}  // namespace
+}   // namespace
 
 BENCHMARK(BM_BeginFrameReset);
 BENCHMARK(BM_ApplyRenderFlags);

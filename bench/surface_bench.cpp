@@ -14,10 +14,9 @@ std::vector<Blob> openingBlobs(float t)
 {
     std::vector<Blob> blobs;
     for (int i = 0; i < 24; i++)
-        blobs.push_back(Blob{5.0f * std::sin(0.175f * t + 2.7f * i),
-                             5.0f * std::sin(0.271f * t + 1.3f * i),
-                             5.0f * std::sin(0.152f * t + 8.7f * i), 3.5f, i % 4 == 0 ? 1 : 0,
-                             i % 5 == 0 ? 1 : 0});
+        blobs.push_back(Blob{
+            5.0f * std::sin(0.175f * t + 2.7f * i), 5.0f * std::sin(0.271f * t + 1.3f * i),
+            5.0f * std::sin(0.152f * t + 8.7f * i), 3.5f, i % 4 == 0 ? 1 : 0, i % 5 == 0 ? 1 : 0});
     return blobs;
 }
 

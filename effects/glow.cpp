@@ -102,8 +102,7 @@ void drawLevels(const ScreenChain* chain, int32_t first, float firstWeight, Rend
 
 }   // namespace
 
-void glowDiscTapOffset(int32_t tap, float radius, int32_t width, int32_t height, float* s,
-                       float* t)
+void glowDiscTapOffset(int32_t tap, float radius, int32_t width, int32_t height, float* s, float* t)
 {
     double theta = TWO_PI * tap / GLOW_TAPS;
     *s = (float)(std::sin(theta) * radius / width);

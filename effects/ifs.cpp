@@ -93,7 +93,7 @@ struct ModelViewScope {
     }
 };
 
-}  // namespace
+}   // namespace
 
 void buildIfsCloud()
 {

@@ -32,7 +32,7 @@ Vec3 normalised(float x, float y, float z)
     return v;
 }
 
-}  // namespace
+}   // namespace
 
 void drawQuadBatch(const float* corners, const float* texCoords, const float* colours,
                    const uint32_t* indexList, int32_t indexCount)
@@ -105,8 +105,8 @@ void drawParticleBatch(const Vec3* positions, const Vec3* /*normals*/, const flo
                           particleSystem.quadIndices, 4 * n);
     } else {
         bindTexture(texture, renderFlags);
-        drawQuadBatch(quads.corners, quads.texCoords0, quads.colours,
-                      particleSystem.quadIndices, 4 * n);
+        drawQuadBatch(quads.corners, quads.texCoords0, quads.colours, particleSystem.quadIndices,
+                      4 * n);
     }
     popRenderState();
     tmpfree(quads.corners);
@@ -145,8 +145,8 @@ void drawParticles(const Vec3* positions, const Vec3* normals, const float* angl
     for (int32_t first = 0; first < kept; first += PARTICLE_BATCH) {
         int32_t n = kept - first < PARTICLE_BATCH ? kept - first : PARTICLE_BATCH;
         drawParticleBatch(positions, normals, angles, sizes, alphas, keptKeys + first,
-                          keptIndices + first, n, right, up, texture, sprites, blurRange,
-                          baseSize, baseAlpha, flags, renderFlags);
+                          keptIndices + first, n, right, up, texture, sprites, blurRange, baseSize,
+                          baseAlpha, flags, renderFlags);
     }
     tmpfree(keptIndices);
 }

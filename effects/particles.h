@@ -52,7 +52,7 @@ struct ParticleSystemState {
     int32_t rotationRandom[ROTATION_STEPS];
     float rotationSin[ROTATION_STEPS];   // of m / 1024 * 2 PI - PI / 4
     float rotationCos[ROTATION_STEPS];
-    uint32_t* quadIndices;               // 0, 1, 2, ... on the heap
+    uint32_t* quadIndices;   // 0, 1, 2, ... on the heap
     int32_t quadIndexCount;
 };
 extern ParticleSystemState particleSystem;
@@ -124,12 +124,11 @@ float* shadowParticles(const Vec3* receivers, int32_t receiverCount, const Vec3*
                        int32_t occluderCount, Vec3 light, float radius, float factor);
 // Multiplies the receivers' factors (in receiver order) for the occluders that reach them.
 void shadowSplit(const ShadowDir* receiverDirs, int32_t receiverCount,
-                 const ShadowDir* occluderDirs, int32_t occluderCount, float* factors,
-                 float radius, int32_t depth, float factor);
+                 const ShadowDir* occluderDirs, int32_t occluderCount, float* factors, float radius,
+                 int32_t depth, float factor);
 // The direct all-pairs test.
-void shadowLeaf(const ShadowDir* receiverDirs, int32_t receiverCount,
-                const ShadowDir* occluderDirs, int32_t occluderCount, float* factors,
-                float radius, float factor);
+void shadowLeaf(const ShadowDir* receiverDirs, int32_t receiverCount, const ShadowDir* occluderDirs,
+                int32_t occluderCount, float* factors, float radius, float factor);
 void directionTo(ShadowDir* out, const Vec3* light, const Vec3* point);
 float dirDot(const ShadowDir* a, const ShadowDir* b);
 

@@ -41,7 +41,7 @@ inline int32_t rotationIndex(float angle)
     return (int32_t)steps & (ROTATION_STEPS - 1);
 }
 
-}  // namespace
+}   // namespace
 
 void fillRotationTables()
 {
@@ -89,19 +89,31 @@ void fillParticleQuads(const Vec3* positions, const float* angles, const float* 
         float cx = A * up.x, cy = A * up.y, cz = A * up.z;            // A up
         float dx = B * up.x, dy = B * up.y, dz = B * up.z;            // B up
         float* c = out->corners + 12 * k;
-        c[0] = P.x + ax + dx;  c[1] = P.y + ay + dy;  c[2] = P.z + az + dz;
-        c[3] = P.x + bx - cx;  c[4] = P.y + by - cy;  c[5] = P.z + bz - cz;
-        c[6] = P.x - ax - dx;  c[7] = P.y - ay - dy;  c[8] = P.z - az - dz;
-        c[9] = P.x - bx + cx;  c[10] = P.y - by + cy; c[11] = P.z - bz + cz;
+        c[0] = P.x + ax + dx;
+        c[1] = P.y + ay + dy;
+        c[2] = P.z + az + dz;
+        c[3] = P.x + bx - cx;
+        c[4] = P.y + by - cy;
+        c[5] = P.z + bz - cz;
+        c[6] = P.x - ax - dx;
+        c[7] = P.y - ay - dy;
+        c[8] = P.z - az - dz;
+        c[9] = P.x - bx + cx;
+        c[10] = P.y - by + cy;
+        c[11] = P.z - bz + cz;
 
         float* t0 = out->texCoords0 + 8 * k;
         float* colour = out->colours + 16 * k;
         float r, a;
         if (!blur) {
-            t0[0] = offset;          t0[1] = 0.0f;
-            t0[2] = offset + width;  t0[3] = 0.0f;
-            t0[4] = offset + width;  t0[5] = 1.0f;
-            t0[6] = offset;          t0[7] = 1.0f;
+            t0[0] = offset;
+            t0[1] = 0.0f;
+            t0[2] = offset + width;
+            t0[3] = 0.0f;
+            t0[4] = offset + width;
+            t0[5] = 1.0f;
+            t0[6] = offset;
+            t0[7] = 1.0f;
             r = alpha;
             a = alphaChannel ? alpha : 1.0f;
         } else {

@@ -26,7 +26,7 @@ void scatter(const SortPair* from, SortPair* to, int32_t count, uint32_t* offset
     }
 }
 
-}  // namespace
+}   // namespace
 
 void radixSortKeys(int32_t count)
 {

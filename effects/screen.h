@@ -83,8 +83,7 @@ constexpr int32_t GLOW_TAPS = 8;
 extern const float whiteTint[4];   // (1, 1, 1, 1)
 extern const float greyTint[4];    // (0.5, 0.5, 0.5, 1)
 
-void buildGlowChainDisc(const ScreenChain* chain, int32_t square, float radius,
-                        const float* tint);
+void buildGlowChainDisc(const ScreenChain* chain, int32_t square, float radius, const float* tint);
 void buildGlowChainZoom(const ScreenChain* chain, int32_t square, float zoom, const float* tint);
 void drawGlowChain(const ScreenChain* chain, RenderFlags flags);
 // Leaves out the sharpest levels: with start (clamped to 0 ... 1) x count = k + e, levels from
@@ -93,8 +92,8 @@ void drawGlowChainFrom(const ScreenChain* chain, float start, RenderFlags flags)
 
 // Which levels drawGlowChainFrom adds and the weight of the first (pure).
 struct GlowLevels {
-    int32_t first;        // count when nothing is drawn
-    float firstWeight;    // the others are drawn at weight 1
+    int32_t first;       // count when nothing is drawn
+    float firstWeight;   // the others are drawn at weight 1
 };
 GlowLevels glowLevelsFrom(int32_t count, float start);
 

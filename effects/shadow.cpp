@@ -25,7 +25,7 @@ void normaliseKeepLength(ShadowDir* d)
     }
 }
 
-}  // namespace
+}   // namespace
 
 void directionTo(ShadowDir* out, const Vec3* light, const Vec3* point)
 {
@@ -40,9 +40,8 @@ float dirDot(const ShadowDir* a, const ShadowDir* b)
     return a->x * b->x + a->y * b->y + a->z * b->z;
 }
 
-void shadowLeaf(const ShadowDir* receiverDirs, int32_t receiverCount,
-                const ShadowDir* occluderDirs, int32_t occluderCount, float* factors,
-                float radius, float factor)
+void shadowLeaf(const ShadowDir* receiverDirs, int32_t receiverCount, const ShadowDir* occluderDirs,
+                int32_t occluderCount, float* factors, float radius, float factor)
 {
     float radius2 = radius * radius;
     for (int32_t o = 0; o < occluderCount; o++) {
@@ -60,8 +59,8 @@ void shadowLeaf(const ShadowDir* receiverDirs, int32_t receiverCount,
 }
 
 void shadowSplit(const ShadowDir* receiverDirs, int32_t receiverCount,
-                 const ShadowDir* occluderDirs, int32_t occluderCount, float* factors,
-                 float radius, int32_t depth, float factor)
+                 const ShadowDir* occluderDirs, int32_t occluderCount, float* factors, float radius,
+                 int32_t depth, float factor)
 {
     if (depth <= 0 || receiverCount <= SHADOW_LEAF_SIZE) {
         shadowLeaf(receiverDirs, receiverCount, occluderDirs, occluderCount, factors, radius,

@@ -116,8 +116,7 @@ void openStream(const char* fileName, float tempo, int loop, int outputType)
 
 void openMusic(const char* fileName, float tempo, int loop)
 {
-    openStream(fileName, tempo, loop,
-               musicMuted ? FSOUND_OUTPUT_NOSOUND : FSOUND_OUTPUT_DSOUND);
+    openStream(fileName, tempo, loop, musicMuted ? FSOUND_OUTPUT_NOSOUND : FSOUND_OUTPUT_DSOUND);
 }
 
 void openMusicForCapture(const char* fileName, float tempo)
@@ -186,8 +185,9 @@ const char* soundErrorText(unsigned code)
     case 3: return "Error initializing output device.";
     case 4: return "The output device is already in use and cannot be reused.";
     case 5: return "Playing the sound failed.";
-    case 6: return "Soundcard does not support the features needed for this soundsystem (16bit "
-                   "stereo output)";
+    case 6:
+        return "Soundcard does not support the features needed for this soundsystem (16bit "
+               "stereo output)";
     case 7: return "Error setting cooperative level for hardware.";
     case 8: return "Error creating hardware sound buffer.";
     case 9: return "File not found";

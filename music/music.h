@@ -12,9 +12,9 @@
 
 #include <cstdint>
 
-extern float musicTempo;            // beats per minute, from openMusic
-extern unsigned char* musicData;    // the whole file; the stream plays from it
-extern float heldTime;              // the Pause hold: 0 = not held, else the time that stands
+extern float musicTempo;           // beats per minute, from openMusic
+extern unsigned char* musicData;   // the whole file; the stream plays from it
+extern float heldTime;             // the Pause hold: 0 = not held, else the time that stands
 // Set by the program before openMusic (--mute): play into the null output instead of a device.
 extern bool musicMuted;
 

@@ -84,12 +84,12 @@ struct FSOUND_STREAM {
 
     // Under clockLock.
     std::mutex clockLock;
-    int64_t pendingSeek = -1;       // stream frame, or -1
-    double publishedMs = 0.0;       // position at the start of the buffer being heard
-    double publishedLimitMs = 0.0;  // position at its end
+    int64_t pendingSeek = -1;        // stream frame, or -1
+    double publishedMs = 0.0;        // position at the start of the buffer being heard
+    double publishedLimitMs = 0.0;   // position at its end
     SteadyClock::time_point publishedAt{};
     bool advancing = false;
-    double floorMs = 0.0;           // the last time reported, so it never runs backwards
+    double floorMs = 0.0;   // the last time reported, so it never runs backwards
 };
 
 namespace {
@@ -313,7 +313,8 @@ void seekStream(FSOUND_STREAM* s, int64_t frame)
     s->endState = EndState::PLAYING;
 }
 
-void publish(FSOUND_STREAM* s, double startMs, double limitMs, SteadyClock::time_point at, bool advancing)
+void publish(FSOUND_STREAM* s, double startMs, double limitMs, SteadyClock::time_point at,
+             bool advancing)
 {
     std::lock_guard<std::mutex> lock(s->clockLock);
     if (s->pendingSeek >= 0)
@@ -662,7 +663,8 @@ signed char FSOUND_Stream_SetSyncCallback(FSOUND_STREAM* stream, FSOUND_STREAMCA
     return true;
 }
 
-int FSOUND_Stream_PlayEx(int channel, FSOUND_STREAM* stream, FSOUND_DSPUNIT*, signed char startPaused)
+int FSOUND_Stream_PlayEx(int channel, FSOUND_STREAM* stream, FSOUND_DSPUNIT*,
+                         signed char startPaused)
 {
     std::lock_guard<std::mutex> lock(sound.mixLock);
     if (!isOpenStream(stream) || channel < FSOUND_FREE) {

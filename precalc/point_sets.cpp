@@ -30,7 +30,7 @@ float length3(Vec3 v)
     return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
 }
 
-} // namespace
+}   // namespace
 
 void buildPathPoints(Vec3* points)
 {
@@ -95,8 +95,7 @@ void buildRayPoints(Vec3* points)
         // k d / 5, product first: (k / 5) d rounds differently in about a third of the points.
         for (int32_t k = 0; k < RAY_POINTS_PER_RAY; k++) {
             float f = (float)k;
-            points[RAY_POINTS_PER_RAY * ray + k] = {f * d.x / 5.0f, f * d.y / 5.0f,
-                                                    f * d.z / 5.0f};
+            points[RAY_POINTS_PER_RAY * ray + k] = {f * d.x / 5.0f, f * d.y / 5.0f, f * d.z / 5.0f};
         }
     }
 }
@@ -233,7 +232,7 @@ int32_t grow(Vec3* points, GrowthParams params, void (*onMultiple)(), Search& se
     return count;
 }
 
-} // namespace
+}   // namespace
 
 int32_t growAggregate(Vec3* points, GrowthParams params, void (*onMultiple)())
 {

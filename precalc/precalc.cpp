@@ -48,14 +48,12 @@ void loadDataTextures()
     a.spriteAtlasC = loadAtlas("sprite_facet.jpg", "sprite_flare_a.jpg", nullptr);
     a.spriteAtlasD = loadAtlas("sprite_orb.jpg", "sprite_orb_a.jpg", nullptr);
     a.sceneTexture2 = loadImage("cloud_dot.jpg", nullptr, 0);
-    a.spritePairAtlas1 =
-        loadBlurAtlasPair(data("sprite_orb.jpg").c_str(), data("sprite_orb_a.jpg").c_str(),
-                          nullptr, data("sprite_ring.jpg").c_str(),
-                          data("sprite_ring_a.jpg").c_str(), nullptr, 0);
-    a.spritePairAtlas2 =
-        loadBlurAtlasPair(data("spiral.jpg").c_str(), nullptr, alphaMean,
-                          data("spiral.jpg").c_str(), data("sprite_ring_a.jpg").c_str(), nullptr,
-                          0);
+    a.spritePairAtlas1 = loadBlurAtlasPair(
+        data("sprite_orb.jpg").c_str(), data("sprite_orb_a.jpg").c_str(), nullptr,
+        data("sprite_ring.jpg").c_str(), data("sprite_ring_a.jpg").c_str(), nullptr, 0);
+    a.spritePairAtlas2 = loadBlurAtlasPair(data("spiral.jpg").c_str(), nullptr, alphaMean,
+                                           data("spiral.jpg").c_str(),
+                                           data("sprite_ring_a.jpg").c_str(), nullptr, 0);
     a.bubbleAtlas = loadAtlas("bubble.jpg", nullptr, alphaMean);
     a.glowTexture = loadImage("glow.jpg", nullptr, 0);
     a.warpTexture1 = loadImage("warp1.jpg", nullptr, NM);
@@ -82,7 +80,7 @@ void loadingScreenStep()
     drawLoadingScreen();
 }
 
-} // namespace
+}   // namespace
 
 void precalculate(void (*captureSnapshots)())
 {
@@ -97,9 +95,8 @@ void precalculate(void (*captureSnapshots)())
 
     a.logoTexture = loadImage("logo.jpg", alphaGreyDistance, NM);
     a.titleTexture = loadImage("title.jpg", alphaMean, NM);
-    a.creditsTexture =
-        loadTexture(data("credits.jpg").c_str(), data("credits_a.jpg").c_str(), nullptr, UPRIGHT,
-                    NM);
+    a.creditsTexture = loadTexture(data("credits.jpg").c_str(), data("credits_a.jpg").c_str(),
+                                   nullptr, UPRIGHT, NM);
 
     a.screenCopyChain = makeScreenCopyChain();
     a.captureTexture5 = makeScreenCopyTarget();

@@ -24,7 +24,7 @@
 
 // ---- Sizes of the point sets ---------------------------------------------------------------
 
-constexpr int32_t PATH_POINT_COUNT = 8192;    // 4096 pairs: a curve point and its side point
+constexpr int32_t PATH_POINT_COUNT = 8192;   // 4096 pairs: a curve point and its side point
 constexpr int32_t SWARM_POINT_COUNT = 4096;
 constexpr int32_t GROWTH_POINT_LIMIT = 16384;
 constexpr int32_t CLUSTER_POINT_LIMIT = 6000;
@@ -50,17 +50,17 @@ struct AssetTable {
     Texture* glowTexture;        // Scenes 1, 5
 
     // Loaded full-screen layers.
-    Texture* warpTexture1;       // Scenes 7, 10
-    Texture* warpTexture2;       // Scenes 3, 7, 9, 10
-    Texture* backdropTexture;    // Scenes 1, 5, 7, 11
-    Texture* tissueTexture2;     // Scene 2
-    Texture* tissueTexture1;     // Scenes 7, 10
-    Texture* layerTextureA;      // Scenes 3, 4, 9
-    Texture* layerTextureB;      // Scenes 3, 4, 6, 9
-    Texture* sceneTexture7;      // Scenes 6, 11
-    Texture* sceneTexture8;      // Scene 6 (layerTextureA's image, inverted)
-    Texture* shadeTexture1;      // Scene 3
-    Texture* shadeTexture2;      // Scene 8
+    Texture* warpTexture1;      // Scenes 7, 10
+    Texture* warpTexture2;      // Scenes 3, 7, 9, 10
+    Texture* backdropTexture;   // Scenes 1, 5, 7, 11
+    Texture* tissueTexture2;    // Scene 2
+    Texture* tissueTexture1;    // Scenes 7, 10
+    Texture* layerTextureA;     // Scenes 3, 4, 9
+    Texture* layerTextureB;     // Scenes 3, 4, 6, 9
+    Texture* sceneTexture7;     // Scenes 6, 11
+    Texture* sceneTexture8;     // Scene 6 (layerTextureA's image, inverted)
+    Texture* shadeTexture1;     // Scene 3
+    Texture* shadeTexture2;     // Scene 8
 
     // Loaded captions (flipped on load) and titles.
     Texture* captionTexture9;    // Scene 9
@@ -84,7 +84,7 @@ struct AssetTable {
     Texture* captureTexture5;      // Scene 6
     Texture* captureTexture6;      // Scene 7
     Texture* captureTexture9;
-    Texture* captureTexture10;     // Scene 11
+    Texture* captureTexture10;   // Scene 11
 
     // Meshes: built, drawn by no scene.
     Mesh* gridPlane1;
@@ -92,14 +92,14 @@ struct AssetTable {
     Mesh* cubeMesh;
 
     // Point sets, on the heap.
-    Vec3* pathPoints;      // PATH_POINT_COUNT; Scenes 2, 10
-    Vec3* swarmPoints;     // SWARM_POINT_COUNT, centred on the origin; Scene 3
-    Vec3* growthPoints;    // room for GROWTH_POINT_LIMIT + GROWTH_OVERSHOOT; Scene 5
+    Vec3* pathPoints;     // PATH_POINT_COUNT; Scenes 2, 10
+    Vec3* swarmPoints;    // SWARM_POINT_COUNT, centred on the origin; Scene 3
+    Vec3* growthPoints;   // room for GROWTH_POINT_LIMIT + GROWTH_OVERSHOOT; Scene 5
     int32_t growthCount;
     float* growthShade;    // growthCount shadow factors for growthPoints; Scene 5
     Vec3* clusterPoints;   // room for CLUSTER_POINT_LIMIT + GROWTH_OVERSHOOT; Scene 9
     int32_t clusterCount;
-    Vec3* rayPoints;       // RAY_POINT_COUNT: 40 rays of 50 from the origin; Scenes 4, 6
+    Vec3* rayPoints;   // RAY_POINT_COUNT: 40 rays of 50 from the origin; Scenes 4, 6
 };
 extern AssetTable assets;
 

@@ -21,9 +21,9 @@ void buildRayPoints(Vec3* points);
 // The grown aggregates: walkers start on a sphere, wander inwards and freeze where they come
 // within GROWTH_HIT_DISTANCE of the structure as it stood when they set off.
 struct GrowthParams {
-    int32_t limit;          // grow until the count reaches this
-    float startRadius;      // walkers start this far from the origin
-    bool flattenedStart;    // start direction's y = randomUnit - 0.5 randomUnit (the cluster)
+    int32_t limit;         // grow until the count reaches this
+    float startRadius;     // walkers start this far from the origin
+    bool flattenedStart;   // start direction's y = randomUnit - 0.5 randomUnit (the cluster)
 };
 constexpr GrowthParams GROWTH_AGGREGATE = {GROWTH_POINT_LIMIT, 12.0f, false};
 constexpr GrowthParams CLUSTER_AGGREGATE = {CLUSTER_POINT_LIMIT, 8.0f, true};

@@ -38,7 +38,7 @@ void loadIdentity(GLenum mode)
     glLoadIdentity();
 }
 
-}  // namespace
+}   // namespace
 
 void setOrthoView(RenderFlags flags)
 {
@@ -83,8 +83,8 @@ void lookAtCamera(const CameraEye& eye, const Vec3& target, RenderFlags flags)
     float sz = dx * up.y - dy * up.x;
     if (sx == 0.0f && sy == 0.0f && sz == 0.0f)
         return;
-    gluLookAt(eye.position.x, eye.position.y, eye.position.z, target.x, target.y, target.z,
-              up.x, up.y, up.z);
+    gluLookAt(eye.position.x, eye.position.y, eye.position.z, target.x, target.y, target.z, up.x,
+              up.y, up.z);
 }
 
 void selectModelView()

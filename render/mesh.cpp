@@ -213,8 +213,8 @@ Mesh* buildMesh(const int32_t* indices, const float* positions, const float* tex
                 int32_t wantNeighbours, const float* colours, int32_t vertexCount,
                 int32_t faceCount, RenderFlags flags)
 {
-    Mesh* mesh = prepareMesh(indices, positions, texCoords, wantNeighbours, colours,
-                             vertexCount, faceCount, flags);
+    Mesh* mesh = prepareMesh(indices, positions, texCoords, wantNeighbours, colours, vertexCount,
+                             faceCount, flags);
     flags &= MESH_FLAG_MASK;
     mesh->list = glGenLists(1);
     if (flags & (MESH_FIX_SEAMS | MESH_FACE_NORMALS))

@@ -11,16 +11,16 @@ MeshArrays cubeArrays(float size)
     // Four vertices per face, none shared, so each face has its own texture square and, with
     // face normals, hard edges.
     static const float corner[24][3] = {
-        {-1, 1, -1}, {1, 1, -1}, {1, 1, 1}, {-1, 1, 1},         // top, y = +s
-        {-1, -1, -1}, {1, -1, -1}, {1, -1, 1}, {-1, -1, 1},     // bottom, y = -s
-        {-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1},     // back, z = -s
-        {-1, -1, 1}, {1, -1, 1}, {1, 1, 1}, {-1, 1, 1},         // front, z = +s
-        {1, -1, -1}, {1, -1, 1}, {1, 1, 1}, {1, 1, -1},         // right, x = +s
-        {-1, -1, -1}, {-1, -1, 1}, {-1, 1, 1}, {-1, 1, -1},     // left, x = -s
+        {-1, 1, -1},  {1, 1, -1},  {1, 1, 1},  {-1, 1, 1},    // top, y = +s
+        {-1, -1, -1}, {1, -1, -1}, {1, -1, 1}, {-1, -1, 1},   // bottom, y = -s
+        {-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1},   // back, z = -s
+        {-1, -1, 1},  {1, -1, 1},  {1, 1, 1},  {-1, 1, 1},    // front, z = +s
+        {1, -1, -1},  {1, -1, 1},  {1, 1, 1},  {1, 1, -1},    // right, x = +s
+        {-1, -1, -1}, {-1, -1, 1}, {-1, 1, 1}, {-1, 1, -1},   // left, x = -s
     };
     // Counter-clockwise seen from outside.
     static const int32_t triangle[12][3] = {
-        {0, 2, 1}, {0, 3, 2}, {4, 5, 6}, {4, 6, 7}, {8, 10, 9}, {8, 11, 10},
+        {0, 2, 1},    {0, 3, 2},    {4, 5, 6},    {4, 6, 7},    {8, 10, 9},   {8, 11, 10},
         {12, 13, 14}, {12, 14, 15}, {16, 18, 17}, {16, 19, 18}, {20, 21, 22}, {20, 22, 23},
     };
     static const float square[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
@@ -85,15 +85,15 @@ MeshArrays gridPlaneArrays(int32_t cellsX, int32_t cellsZ, float spacingX, float
 Mesh* makeCube(float size, RenderFlags flags)
 {
     MeshArrays m = cubeArrays(size);
-    return buildMesh(m.indices, m.positions, m.texCoords, 0, nullptr, m.vertexCount,
-                     m.faceCount, flags);
+    return buildMesh(m.indices, m.positions, m.texCoords, 0, nullptr, m.vertexCount, m.faceCount,
+                     flags);
 }
 
-Mesh* makeGridPlane(int32_t cellsX, int32_t cellsZ, float spacingX, float spacingY,
-                    float spacingZ, RenderFlags flags)
+Mesh* makeGridPlane(int32_t cellsX, int32_t cellsZ, float spacingX, float spacingY, float spacingZ,
+                    RenderFlags flags)
 {
     (void)spacingY;   // the plane is flat
     MeshArrays m = gridPlaneArrays(cellsX, cellsZ, spacingX, spacingZ);
-    return buildMesh(m.indices, m.positions, m.texCoords, 0, nullptr, m.vertexCount,
-                     m.faceCount, flags);
+    return buildMesh(m.indices, m.positions, m.texCoords, 0, nullptr, m.vertexCount, m.faceCount,
+                     flags);
 }

@@ -160,8 +160,8 @@ struct Mesh;   // a compiled mesh (render/render_local.h); made once, never free
 Mesh* makeCube(float size, RenderFlags flags);
 // A flat grid in the x-z plane, (cellsX + 1) x (cellsZ + 1) vertices, one texture repeat per
 // cell, facing +y. spacingY is not used.
-Mesh* makeGridPlane(int32_t cellsX, int32_t cellsZ, float spacingX, float spacingY,
-                    float spacingZ, RenderFlags flags);
+Mesh* makeGridPlane(int32_t cellsX, int32_t cellsZ, float spacingX, float spacingY, float spacingZ,
+                    RenderFlags flags);
 
 // ---- Blob surface generator ------------------------------------------------------------------
 //
@@ -175,7 +175,7 @@ Mesh* makeGridPlane(int32_t cellsX, int32_t cellsZ, float spacingX, float spacin
 // arrays always have room for one more particle per triangle (meshToParticles appends those).
 
 struct Blob {
-    float x, y, z;      // centre in lattice units around the lattice centre (-16 .. 15)
+    float x, y, z;   // centre in lattice units around the lattice centre (-16 .. 15)
     float radius;
     int32_t negative;   // non-zero: the field is subtracted
     int32_t shape;      // 0 round, 1 rounded cube, anything else contributes nothing

@@ -23,7 +23,7 @@ struct MeshFace {
 };
 
 struct Mesh {
-    uint32_t list;            // display list holding the compiled triangles
+    uint32_t list;   // display list holding the compiled triangles
     int32_t vertexCount;
     int32_t faceCount;
     MeshFace* faces;          // owned
@@ -87,7 +87,7 @@ struct FieldCell {
     float value;
     int32_t px, py, pz;   // coordinates - 16
     int32_t index;
-    int32_t inside;       // value >= SURFACE_ISO_LEVEL
+    int32_t inside;   // value >= SURFACE_ISO_LEVEL
 };
 
 struct EdgeCacheEntry {
@@ -108,7 +108,6 @@ extern SurfaceGeneratorState surfaceState;
 
 // Counts generations; the edge cache's stamps compare against it.
 extern int32_t surfaceGeneration;
-
 
 // The summed field of all blobs at a point in lattice coordinates (0 .. 31 per axis).
 float surfaceField(const Blob* blobs, int32_t blobCount, float x, float y, float z);

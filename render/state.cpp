@@ -27,7 +27,7 @@ void disableTexGen()
     glDisable(GL_TEXTURE_GEN_T);
 }
 
-}  // namespace
+}   // namespace
 
 void beginFrame(const ClearColour* clear)
 {

@@ -62,7 +62,7 @@ struct Workspace {
     std::vector<int32_t> leafBlobs;
     std::vector<uint8_t> leafReached;
     std::vector<uint8_t> leafIsZero;   // the leaf's points already hold value 0, inside 0
-    std::vector<float> smoothSum;   // 3 per vertex
+    std::vector<float> smoothSum;      // 3 per vertex
     std::vector<int32_t> smoothCount;
 };
 Workspace work;
@@ -139,10 +139,8 @@ void buildTables()
 
     // Corners Cabc; a, b, c pick the first or second offset of each axis.
     static const int8_t tetra[5][4][3] = {
-        {{1, 1, 1}, {1, 0, 1}, {1, 1, 0}, {0, 1, 1}},
-        {{1, 0, 0}, {1, 0, 1}, {0, 0, 0}, {1, 1, 0}},
-        {{0, 0, 1}, {1, 0, 1}, {0, 1, 1}, {0, 0, 0}},
-        {{0, 1, 0}, {0, 1, 1}, {1, 1, 0}, {0, 0, 0}},
+        {{1, 1, 1}, {1, 0, 1}, {1, 1, 0}, {0, 1, 1}}, {{1, 0, 0}, {1, 0, 1}, {0, 0, 0}, {1, 1, 0}},
+        {{0, 0, 1}, {1, 0, 1}, {0, 1, 1}, {0, 0, 0}}, {{0, 1, 0}, {0, 1, 1}, {1, 1, 0}, {0, 0, 0}},
         {{0, 0, 0}, {0, 1, 1}, {1, 1, 0}, {1, 0, 1}},
     };
     for (int32_t cls = 0; cls < 8; cls++) {
@@ -196,10 +194,10 @@ void buildTables()
             int32_t k = ((mask & 1) == 0) + ((mask & 4) == 0);
             tc.edgeCount = 4;
             tc.triangleCount = 2;
-            const int8_t oddOrder[4][2] = {{in[0], out[0]}, {in[1], out[0]},
-                                           {in[0], out[1]}, {in[1], out[1]}};
-            const int8_t evenOrder[4][2] = {{in[0], out[0]}, {in[0], out[1]},
-                                            {in[1], out[0]}, {in[1], out[1]}};
+            const int8_t oddOrder[4][2] = {
+                {in[0], out[0]}, {in[1], out[0]}, {in[0], out[1]}, {in[1], out[1]}};
+            const int8_t evenOrder[4][2] = {
+                {in[0], out[0]}, {in[0], out[1]}, {in[1], out[0]}, {in[1], out[1]}};
             for (int32_t e = 0; e < 4; e++) {
                 tc.edge[e][0] = (k & 1) ? oddOrder[e][0] : evenOrder[e][0];
                 tc.edge[e][1] = (k & 1) ? oddOrder[e][1] : evenOrder[e][1];
@@ -375,9 +373,9 @@ inline int32_t edgeVertex(int32_t a, int32_t b)
     const FieldCell& cb = s.lattice[b];
     float t = (ca.value - SURFACE_ISO_LEVEL) / (ca.value - cb.value);
     int32_t v = surfaceVertexCount++;
-    surfaceVertices[v] = Vec3{(float)ca.px + (float)(cb.px - ca.px) * t,
-                              (float)ca.py + (float)(cb.py - ca.py) * t,
-                              (float)ca.pz + (float)(cb.pz - ca.pz) * t};
+    surfaceVertices[v] =
+        Vec3{(float)ca.px + (float)(cb.px - ca.px) * t, (float)ca.py + (float)(cb.py - ca.py) * t,
+             (float)ca.pz + (float)(cb.pz - ca.pz) * t};
     entry = EdgeCacheEntry{v, surfaceGeneration};
     return v;
 }
@@ -395,8 +393,8 @@ void marchTetrahedra()
             for (int32_t x = x0; x < x1; x++) {
                 int32_t base = x + N * y + N * N * z;
                 int32_t inside = in[base] + in[base + 1] + in[base + N] + in[base + N + 1] +
-                                 in[base + N * N] + in[base + N * N + 1] +
-                                 in[base + N * N + N] + in[base + N * N + N + 1];
+                                 in[base + N * N] + in[base + N * N + 1] + in[base + N * N + N] +
+                                 in[base + N * N + N + 1];
                 if (inside == 0 || inside == 8)
                     continue;
                 const int32_t(*tetras)[4] = tetraCorners[(x & 1) | (y & 1) << 1 | (z & 1) << 2];

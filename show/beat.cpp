@@ -5,8 +5,8 @@
 #include <cmath>
 #include <limits>
 
-const int32_t ticktable[TICK_COUNT] = {48, 56, 208, 216, 400, 408, 1552, 1560, 1680, 1688, 6400,
-                                       6464};
+const int32_t ticktable[TICK_COUNT] = {48,   56,   208,  216,  400,  408,
+                                       1552, 1560, 1680, 1688, 6400, 6464};
 
 float tickEnvelope(float time, const int32_t* table, int32_t count, float decay)
 {
@@ -94,11 +94,11 @@ static Vec3* ripple(Vec3* out, double time, const Vec3* v, double amplitude, dou
 {
     double x = v->x, y = v->y;
     double s = 0.8 * x + 0.1 +
-               0.04 * amplitude * std::sin(2.0 * std::sin(4.1982 * time - 8.182 * x) + 8.172 * y +
-                                           3.929 * time);
+               0.04 * amplitude *
+                   std::sin(2.0 * std::sin(4.1982 * time - 8.182 * x) + 8.172 * y + 3.929 * time);
     double t = 0.8 * y + 0.1 +
-               0.04 * amplitude * std::sin(3.0 * std::sin(3.8129 * time - 5.812 * y) + 9.071 * x +
-                                           5.381 * time);
+               0.04 * amplitude *
+                   std::sin(3.0 * std::sin(3.8129 * time - 5.812 * y) + 9.071 * x + 5.381 * time);
     out->x = (float)(s + drift);
     out->y = (float)t;
     out->z = v->z;

@@ -5,17 +5,50 @@
 
 namespace {
 
-void scene1(const SceneCall& c) { drawScene1(c.local); }
-void scene2(const SceneCall& c) { drawScene2(c.local, c.time); }
-void scene3(const SceneCall& c) { drawScene3(c.local, c.time); }
-void scene4(const SceneCall& c) { drawScene4(c.local); }
-void scene5(const SceneCall& c) { drawScene5(c.local, c.capture); }
-void scene6(const SceneCall& c) { drawScene6(c.local, c.time, c.capture); }
-void scene7(const SceneCall& c) { drawScene7(c.local, c.time); }
-void scene8(const SceneCall& c) { drawScene8(c.local, c.time); }
-void scene9(const SceneCall& c) { drawScene9(c.local, c.time, c.capture); }
-void scene10(const SceneCall& c) { drawScene10(c.local, c.time, c.capture); }
-void scene11(const SceneCall& c) { drawScene11(c.local, c.time); }
+void scene1(const SceneCall& c)
+{
+    drawScene1(c.local);
+}
+void scene2(const SceneCall& c)
+{
+    drawScene2(c.local, c.time);
+}
+void scene3(const SceneCall& c)
+{
+    drawScene3(c.local, c.time);
+}
+void scene4(const SceneCall& c)
+{
+    drawScene4(c.local);
+}
+void scene5(const SceneCall& c)
+{
+    drawScene5(c.local, c.capture);
+}
+void scene6(const SceneCall& c)
+{
+    drawScene6(c.local, c.time, c.capture);
+}
+void scene7(const SceneCall& c)
+{
+    drawScene7(c.local, c.time);
+}
+void scene8(const SceneCall& c)
+{
+    drawScene8(c.local, c.time);
+}
+void scene9(const SceneCall& c)
+{
+    drawScene9(c.local, c.time, c.capture);
+}
+void scene10(const SceneCall& c)
+{
+    drawScene10(c.local, c.time, c.capture);
+}
+void scene11(const SceneCall& c)
+{
+    drawScene11(c.local, c.time);
+}
 
 // Renders one capture frame of a scene into the 512 x 256 corner and keeps it.
 void snapshot(int32_t scene, float local, float time, Texture* target)
@@ -29,7 +62,8 @@ void snapshot(int32_t scene, float local, float time, Texture* target)
 }   // namespace
 
 const SceneEntry sceneEntries[SCENE_COUNT + 1] = {
-    nullptr, scene1, scene2, scene3, scene4, scene5, scene6, scene7, scene8, scene9, scene10, scene11,
+    nullptr, scene1, scene2, scene3, scene4,  scene5,
+    scene6,  scene7, scene8, scene9, scene10, scene11,
 };
 
 void captureSnapshots()

@@ -22,17 +22,17 @@ struct SceneWindow {
 // Scene 9 counts from 28.5 although its window opens at 28.25; Scene 4's last window runs at a
 // quarter speed from 38.5; Scenes 1, 4 and 5 take the show time itself.
 constexpr SceneWindow SCENE_WINDOWS[] = {
-    {6.0, 1, 0.0, 1.0, 0.0},      {9.5, 2, 6.0, 1.0, 0.0},     {13.75, 3, 9.5, 1.0, 0.0},
-    {14.0, 4, 0.0, 1.0, 0.0},     {18.0, 5, 0.0, 1.0, 0.0},    {20.0, 6, 18.0, 1.0, 0.0},
-    {22.0, 7, 20.0, 1.0, 0.0},    {28.25, 8, 22.0, 1.0, 0.0},  {32.25, 9, 28.5, 1.0, 0.0},
-    {32.5, 4, 0.0, 1.0, 0.0},     {34.5, 10, 32.5, 1.0, 0.0},  {38.5, 11, 34.5, 1.0, 0.0},
+    {6.0, 1, 0.0, 1.0, 0.0},     {9.5, 2, 6.0, 1.0, 0.0},    {13.75, 3, 9.5, 1.0, 0.0},
+    {14.0, 4, 0.0, 1.0, 0.0},    {18.0, 5, 0.0, 1.0, 0.0},   {20.0, 6, 18.0, 1.0, 0.0},
+    {22.0, 7, 20.0, 1.0, 0.0},   {28.25, 8, 22.0, 1.0, 0.0}, {32.25, 9, 28.5, 1.0, 0.0},
+    {32.5, 4, 0.0, 1.0, 0.0},    {34.5, 10, 32.5, 1.0, 0.0}, {38.5, 11, 34.5, 1.0, 0.0},
     {39.5, 4, 38.5, 0.25, 38.5},
 };
 
 void drawScene(const SceneCall& call)
 {
-    SceneEntry entry = call.scene >= 1 && call.scene <= SCENE_COUNT ? sceneEntries[call.scene]
-                                                                     : nullptr;
+    SceneEntry entry =
+        call.scene >= 1 && call.scene <= SCENE_COUNT ? sceneEntries[call.scene] : nullptr;
     if (entry)
         entry(call);
     else

@@ -28,7 +28,7 @@ FILE* openDataFile(const char* path, long* size, std::string* problem)
         *problem = std::strerror(error);
     } else if (!S_ISREG(st.st_mode)) {
         error = EINVAL;
-        const char* kind = S_ISFIFO(st.st_mode)                        ? "a named pipe"
+        const char* kind = S_ISFIFO(st.st_mode)                         ? "a named pipe"
                            : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
                            : S_ISSOCK(st.st_mode)                       ? "a socket"
                                                                         : "a special file";

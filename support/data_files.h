@@ -17,8 +17,8 @@
 // What the loaders require of an image beyond a baseline three-component JPEG with sides that
 // are powers of two.
 enum DataKind {
-    DATA_SPRITE,    // a blur-atlas sprite: square, and all of them one size (pairs need equal sizes)
-    DATA_IMAGE,     // any size
+    DATA_SPRITE,   // a blur-atlas sprite: square, and all of them one size (pairs need equal sizes)
+    DATA_IMAGE,    // any size
     DATA_CAPTION,   // 2:1, stretched over the 16:9 picture and loaded upside down
 };
 
@@ -135,10 +135,14 @@ constexpr bool isDataImageFile(const char* name)
 // takes a string literal (or nullptr for "none"), and a name not listed above is a build error.
 struct DataName {
     const char* name;
-    consteval DataName(const char* n) : name(n)
+    consteval DataName(const char* n)
+        : name(n)
     {
         if (!isDataImageFile(n))
             throw "not a file of the data list in support/data_files.h";
     }
-    consteval DataName(std::nullptr_t) : name(nullptr) {}
+    consteval DataName(std::nullptr_t)
+        : name(nullptr)
+    {
+    }
 };

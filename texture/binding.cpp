@@ -8,12 +8,8 @@
 #include <algorithm>
 
 TextureBindingState textureBinding = {
-    {1.0f, 1.0f, 1.0f, 1.0f},
-    {1.0f, 0.0f, 0.0f, 0.0f},
-    {0.0f, 1.0f, 0.0f, 0.0f},
-    {0.0f, 0.0f, 1.0f, 0.0f},
-    {1.0f, 0.0f, 1.0f, 0.0f},
-    {0.0f, 1.0f, 1.0f, 0.0f},
+    {1.0f, 1.0f, 1.0f, 1.0f}, {1.0f, 0.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f, 0.0f},
+    {0.0f, 0.0f, 1.0f, 0.0f}, {1.0f, 0.0f, 1.0f, 0.0f}, {0.0f, 1.0f, 1.0f, 0.0f},
 };
 
 namespace {
@@ -122,7 +118,7 @@ void setCrossfadeCombiner(int unit)
     }
 }
 
-}  // namespace
+}   // namespace
 
 void applyTextureFlags(TextureFlags flags)
 {

@@ -95,8 +95,8 @@ uint8_t* decodeWith(jpeg_decompress_struct* cinfo, JpegErrorManager* errors, int
     jpeg_read_header(cinfo, TRUE);
     if (cinfo->image_width > (JDIMENSION)JPEG_MAX_SIDE ||
         cinfo->image_height > (JDIMENSION)JPEG_MAX_SIDE) {
-        std::snprintf(error, 1024, "image of %ux%u is larger than %d on a side",
-                      cinfo->image_width, cinfo->image_height, JPEG_MAX_SIDE);
+        std::snprintf(error, 1024, "image of %ux%u is larger than %d on a side", cinfo->image_width,
+                      cinfo->image_height, JPEG_MAX_SIDE);
         jpeg_destroy_decompress(cinfo);
         return nullptr;
     }
@@ -368,8 +368,8 @@ void apertureBlur(const uint8_t* source, uint8_t* destination, float radiusFract
         w.join();
 }
 
-void buildBlurAtlas(uint8_t* atlas, int32_t atlasStride, int32_t xOffset, uint8_t* image,
-                    int32_t w, int32_t h)
+void buildBlurAtlas(uint8_t* atlas, int32_t atlasStride, int32_t xOffset, uint8_t* image, int32_t w,
+                    int32_t h)
 {
     int32_t AW = 2 * w, AH = 2 * h;
     std::vector<uint8_t> blurred((size_t)w * h * 4);
@@ -405,8 +405,8 @@ Texture* loadTexture(const char* colourPath, const char* maskPath, AlphaFunction
     std::vector<uint8_t> canvas((size_t)W * H * 4, 255);
     assembleRGBA(canvas.data(), W * 4, image.colour, image.mask, alpha, w, h,
                  (flags & TEX_INVERT) != 0);
-    Texture* texture = newTexture(W, H, flags, (float)w / W * scale.x, (float)h / H * scale.y,
-                                  scale.z, 1);
+    Texture* texture =
+        newTexture(W, H, flags, (float)w / W * scale.x, (float)h / H * scale.y, scale.z, 1);
     uploadImage(texture, canvas.data());
     freeDecoded(image);
     drawLoadingScreen();

@@ -63,10 +63,12 @@ int32_t valueNoise(int32_t x, int32_t y, int32_t z)
     int32_t X = x >> 10, Y = y >> 10, Z = z >> 10;
     int32_t gx = 1024 - fx, gy = 1024 - fy, gz = 1024 - fz;
     int32_t a = ((latticeHash(X, Y, Z) * gx + latticeHash(X + 1, Y, Z) * fx) * gy +
-                 (latticeHash(X, Y + 1, Z) * gx + latticeHash(X + 1, Y + 1, Z) * fx) * fy) >> 15;
-    int32_t b = ((latticeHash(X, Y, Z + 1) * gx + latticeHash(X + 1, Y, Z + 1) * fx) * gy +
-                 (latticeHash(X, Y + 1, Z + 1) * gx + latticeHash(X + 1, Y + 1, Z + 1) * fx) *
-                     fy) >> 15;
+                 (latticeHash(X, Y + 1, Z) * gx + latticeHash(X + 1, Y + 1, Z) * fx) * fy) >>
+                15;
+    int32_t b =
+        ((latticeHash(X, Y, Z + 1) * gx + latticeHash(X + 1, Y, Z + 1) * fx) * gy +
+         (latticeHash(X, Y + 1, Z + 1) * gx + latticeHash(X + 1, Y + 1, Z + 1) * fx) * fy) >>
+        15;
     return (a * gz + b * fz) >> 15;
 }
 
@@ -83,14 +85,18 @@ void computeSmokeImage(float t, uint8_t* pixels)
             s += smoke.square4096[4 * valueNoise((int32_t)(t * 128.0f + 32 * j), 32 * i + 962, z1)];
             s += smoke.square4096[4 * valueNoise((int32_t)(t * 128.0f + o + 32 * j), 32 * i + 481,
                                                  (int32_t)(t * 256.0f * 32.0f + o))];
-            s += smoke.square4096[4 * valueNoise((int32_t)(t * 128.0f + 2 * o + 64 * j),
-                                                 64 * i + 287, (int32_t)(t * 256.0f * 64.0f + 2 * o))];
-            s += smoke.square2048[2 * valueNoise((int32_t)(t * 128.0f + 3 * o + 64 * j),
-                                                 64 * i + 859, (int32_t)(t * 256.0f * 64.0f + 3 * o))];
-            s += smoke.square1024[valueNoise((int32_t)(t * 128.0f + 4 * o + 128 * j),
-                                             128 * i + 172, (int32_t)(t * 256.0f * 128.0f + 4 * o))];
-            s += smoke.square1024[valueNoise((int32_t)(t * 128.0f + 5 * o + 256 * j),
-                                             256 * i + 912, (int32_t)(t * 256.0f * 256.0f + 5 * o))];
+            s +=
+                smoke
+                    .square4096[4 * valueNoise((int32_t)(t * 128.0f + 2 * o + 64 * j), 64 * i + 287,
+                                               (int32_t)(t * 256.0f * 64.0f + 2 * o))];
+            s +=
+                smoke
+                    .square2048[2 * valueNoise((int32_t)(t * 128.0f + 3 * o + 64 * j), 64 * i + 859,
+                                               (int32_t)(t * 256.0f * 64.0f + 3 * o))];
+            s += smoke.square1024[valueNoise((int32_t)(t * 128.0f + 4 * o + 128 * j), 128 * i + 172,
+                                             (int32_t)(t * 256.0f * 128.0f + 4 * o))];
+            s += smoke.square1024[valueNoise((int32_t)(t * 128.0f + 5 * o + 256 * j), 256 * i + 912,
+                                             (int32_t)(t * 256.0f * 256.0f + 5 * o))];
             s -= randomInt15() & 31;
             int32_t e = s * smoke.falloff[i][j];
             smoke.work[i * SMOKE_SIZE + j] = e;

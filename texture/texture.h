@@ -11,7 +11,7 @@
 // GL_ARB_multitexture and GL_ARB_texture_env_combine (checked at start-up).
 #pragma once
 
-#include "render/render.h"   // RenderFlags: the TEX_* bits
+#include "render/render.h"     // RenderFlags: the TEX_* bits
 #include "support/support.h"   // Vec3
 
 #include <cstdint>
@@ -19,11 +19,11 @@
 using TextureFlags = uint32_t;   // the TEX_* bits of render/render.h
 
 struct Texture {
-    uint32_t name;                    // OpenGL texture object
-    float scaleS, scaleT, scaleR;     // loaded into the texture matrix at every bind
-    int32_t width, height;            // level 0
+    uint32_t name;                  // OpenGL texture object
+    float scaleS, scaleT, scaleR;   // loaded into the texture matrix at every bind
+    int32_t width, height;          // level 0
     TextureFlags flags;
-    int32_t spriteCount;              // 2 for a blur-atlas pair, else 1
+    int32_t spriteCount;   // 2 for a blur-atlas pair, else 1
 };
 
 // The glow chain's targets: 512 x 256 halving down to 4 x 2.

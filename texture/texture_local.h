@@ -56,8 +56,8 @@ void assembleRGBA(uint8_t* dst, int32_t dstStride, const uint8_t* colour, const 
                   AlphaFunction alpha, int32_t width, int32_t height, int invert);
 // Builds the 2w x 2h atlas image of one sprite into atlas (row stride atlasStride bytes, x
 // offset xOffset texels); image is w x h RGBA and is halved twice on the way.
-void buildBlurAtlas(uint8_t* atlas, int32_t atlasStride, int32_t xOffset, uint8_t* image,
-                    int32_t w, int32_t h);
+void buildBlurAtlas(uint8_t* atlas, int32_t atlasStride, int32_t xOffset, uint8_t* image, int32_t w,
+                    int32_t h);
 
 // --- Lattice noise and the smoke generator ---
 

@@ -12,7 +12,7 @@ float DOWNSAMPLE_KERNEL[16];
 namespace {
 constexpr float BYTE_TO_UNIT = 0.00392156862745098f;   // 1/255
 constexpr int TAPS = 16;
-}
+}   // namespace
 
 float sinc(float x)
 {
@@ -45,8 +45,7 @@ void rowToLinear(float* dst, const uint8_t* src, int32_t srcStride, int32_t coun
     }
 }
 
-void rowFromLinear(uint8_t* dst, int32_t dstStride, const float* src, int32_t count,
-                   int squareRoot)
+void rowFromLinear(uint8_t* dst, int32_t dstStride, const float* src, int32_t count, int squareRoot)
 {
     for (int32_t i = 0; i < count; i++) {
         float v = src[i];

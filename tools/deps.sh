@@ -11,7 +11,7 @@ PACKAGES=(
   fluid
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool ffmpeg
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -13,10 +13,10 @@
 constexpr int32_t OPENING_BLOB_COUNT = 24;
 
 struct OpeningView {
-    int32_t ticks;        // ticks reached: the camera and the layers jump on each
-    float fade;           // 0 ... 1 over the first half pattern
-    float blobRadius;     // grows to 3.5 over two patterns
-    float fieldOfView;    // 90, narrowing in the last half pattern
+    int32_t ticks;       // ticks reached: the camera and the layers jump on each
+    float fade;          // 0 ... 1 over the first half pattern
+    float blobRadius;    // grows to 3.5 over two patterns
+    float fieldOfView;   // 90, narrowing in the last half pattern
     CameraEye eye;
     Vec3 target;
     // The caption: the logo, then the title, flashing in on the ticks.

@@ -19,10 +19,10 @@ FractalView fractalViewAt(float L, float t);
 constexpr int32_t ZOOM_COPIES = 4;
 
 struct FractalZoomView {
-    float zoomPosition;    // s: four copies a pattern, wrapping every two patterns
-    float glow;            // b: how far the glow chain blurs the picture
-    CameraEye eye;         // looking at the origin
-    int32_t firstCopy;     // m of the largest copy; copies firstCopy ... firstCopy + 3
+    float zoomPosition;   // s: four copies a pattern, wrapping every two patterns
+    float glow;           // b: how far the glow chain blurs the picture
+    CameraEye eye;        // looking at the origin
+    int32_t firstCopy;    // m of the largest copy; copies firstCopy ... firstCopy + 3
     float copyAlpha[ZOOM_COPIES];
 };
 FractalZoomView fractalZoomViewAt(float L, float t);

@@ -11,9 +11,9 @@
 // pattern; the field of view kicks on the odd beats and harder after each half pattern.
 struct GrowthView {
     CameraEye eye;
-    Vec3 target;         // a fraction of the eye position, between 0.48 and 0.98
-    float sunAlpha;      // 0 while the eye stands on the sun's side of the origin
-    float panDirection;  // the orbit's speed factor, which the backdrop pans with too
+    Vec3 target;          // a fraction of the eye position, between 0.48 and 0.98
+    float sunAlpha;       // 0 while the eye stands on the sun's side of the origin
+    float panDirection;   // the orbit's speed factor, which the backdrop pans with too
     int32_t halfPattern;
 };
 GrowthView growthViewAt(float t);
@@ -21,10 +21,10 @@ GrowthView growthViewAt(float t);
 // Scene 9's camera for local time L (from -0.25) and show time t. Before L = 0 the field of view
 // opens from 0 to 90 degrees; on every half pattern the orbit reverses and jumps.
 struct ClusterView {
-    CameraEye eye;       // looking at the origin
+    CameraEye eye;   // looking at the origin
     Vec3 up;
     int32_t halfPattern;
-    float flash;         // the half-pattern envelope the flash sprites swell with
+    float flash;   // the half-pattern envelope the flash sprites swell with
 };
 ClusterView clusterViewAt(float local, float t);
 

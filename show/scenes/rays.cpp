@@ -100,7 +100,8 @@ void computeRayBurst(Vec3* out, const Vec3* rays, float local, float t)
         m.y = turnOf((float)(TWO_PI * std::sin(pose * 2.9129 + lead)));
         m.x = turnOf((float)(TWO_PI * std::sin(pose * PI * 0.5 + lead)));
         // The bump leaves the centre on every odd beat and runs out along the ray.
-        double bump = 0.75 * std::pow(0.5 + 0.5 * std::cos((local + 0.0625) * 16 * PI - 0.08 * k), 12);
+        double bump =
+            0.75 * std::pow(0.5 + 0.5 * std::cos((local + 0.0625) * 16 * PI - 0.08 * k), 12);
         m.dx = 3 * std::sin(wobble1 - 0.01 * k);
         m.dy = 3 * std::sin(wobble2 - 0.01 * k) + bump;
         m.dz = 3 * std::sin(wobble3 - 0.01 * k);

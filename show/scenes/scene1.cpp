@@ -25,7 +25,7 @@ constexpr RenderFlags BACKDROP_FLAGS = RENDER_ADD | RENDER_NO_DEPTH | RENDER_NO_
 constexpr RenderFlags CAPTION_FLAGS =
     RENDER_ALPHA_BLEND | RENDER_NO_DEPTH | RENDER_NO_CULL | TEX_CLAMP;
 
-} // namespace
+}   // namespace
 
 OpeningView openingViewAt(float t)
 {
@@ -104,16 +104,16 @@ void drawScene1(float t)
     drawParticles(&GLOW_POSITION, nullptr, nullptr, nullptr, nullptr, 1, view.eye.position,
                   view.target, a.glowTexture, nullptr, 0.0f, GLOW_SIZE, view.fade * 1.0f, 0,
                   RENDER_ADD);
-    drawParticles(surfaceVertices, surfaceNormals, angles.data(), sizes, brightness.data(),
-                  count, view.eye.position, view.target, a.spriteAtlasB, nullptr,
-                  SURFACE_BLUR_RANGE, SURFACE_SPRITE_SIZE, 1.0f,
-                  PS_DEPTH_BLUR | PS_SORT | PS_ROTATE, RENDER_ALPHA_BLEND);
+    drawParticles(surfaceVertices, surfaceNormals, angles.data(), sizes, brightness.data(), count,
+                  view.eye.position, view.target, a.spriteAtlasB, nullptr, SURFACE_BLUR_RANGE,
+                  SURFACE_SPRITE_SIZE, 1.0f, PS_DEPTH_BLUR | PS_SORT | PS_ROTATE,
+                  RENDER_ALPHA_BLEND);
     std::free(sizes);
 
     drawScreenImage(a.backdropTexture, 0.15f * t + 0.16f * k, 0.0f, 1.0f, 0.5f, 0.375f, 0.0f,
                     0.05f * view.fade, BACKDROP_FLAGS);
     drawTickFlash(t, 0.25f);
 
-    drawScreenImage(view.title ? a.titleTexture : a.logoTexture, view.captionPan, -1.0f, 1.5f,
-                    2.0f, 4.5f, 0.0f, view.captionAlpha, CAPTION_FLAGS);
+    drawScreenImage(view.title ? a.titleTexture : a.logoTexture, view.captionPan, -1.0f, 1.5f, 2.0f,
+                    4.5f, 0.0f, view.captionAlpha, CAPTION_FLAGS);
 }

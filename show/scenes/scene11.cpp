@@ -23,14 +23,13 @@ constexpr float NEST_SCALE = 8.0f;
 constexpr float COPY_ALPHA = 0.4f;
 constexpr RenderFlags LAYER_FLAGS = RENDER_NO_DEPTH | RENDER_NO_CULL;
 
-} // namespace
+}   // namespace
 
 NestView nestViewAt(float a, float t)
 {
     NestView v;
     v.cameraChoice = (int32_t)a & 1;
-    v.zoomExponent =
-        std::fmod(a, 1.0f) < 0.5f ? 4.0f + 4.0f * (float)std::cos(PI * a) : 1.0f;
+    v.zoomExponent = std::fmod(a, 1.0f) < 0.5f ? 4.0f + 4.0f * (float)std::cos(PI * a) : 1.0f;
 
     float ph = 3.0f * (float)std::sin(PI * 0.37 * 2.0 * a - 0.1);
     float S = (float)(int32_t)(0.25f * backbeatStep(a) + 2.0f * (float)halfPatternIndex(t));
@@ -59,14 +58,26 @@ NestView nestViewAt(float a, float t)
 
 void nestBlobs(Blob* blobs, float a)
 {
-    blobs[0] = {3.0f * std::sin(2.291f * a), 3.0f * std::sin(4.182f * a),
-                3.0f * std::sin(3.827f * a), 8.0f, 0, 0};
-    blobs[1] = {3.0f * std::sin(3.172f * a), 3.0f * std::sin(2.814f * a),
-                3.0f * std::sin(4.218f * a), 8.0f, 0, 0};
+    blobs[0] = {3.0f * std::sin(2.291f * a),
+                3.0f * std::sin(4.182f * a),
+                3.0f * std::sin(3.827f * a),
+                8.0f,
+                0,
+                0};
+    blobs[1] = {3.0f * std::sin(3.172f * a),
+                3.0f * std::sin(2.814f * a),
+                3.0f * std::sin(4.218f * a),
+                8.0f,
+                0,
+                0};
     for (int32_t i = 2; i < NEST_BLOB_COUNT; i++) {
         float f = (float)i;
-        blobs[i] = {2.5f * std::sin(4.727f * a + 2.9f * f), 2.5f * std::sin(2.871f * a + 1.7f * f),
-                    2.5f * std::sin(5.352f * a + 3.7f * f), 5.0f, i % 2, 0};
+        blobs[i] = {2.5f * std::sin(4.727f * a + 2.9f * f),
+                    2.5f * std::sin(2.871f * a + 1.7f * f),
+                    2.5f * std::sin(5.352f * a + 3.7f * f),
+                    5.0f,
+                    i % 2,
+                    0};
     }
 }
 
@@ -76,8 +87,7 @@ void drawScene11(float a, float t)
     NestView view = nestViewAt(a, t);
 
     beginFrame(&defaultClearColour);
-    camera.projectionShift = {0.5f * projectionShiftPreset.x, 0.5f * projectionShiftPreset.y,
-                              0.0f};
+    camera.projectionShift = {0.5f * projectionShiftPreset.x, 0.5f * projectionShiftPreset.y, 0.0f};
     camera.nearPlane = 0.001f;
     camera.farPlane = 2048.0f;
     lookAtCamera(view.eye, ORIGIN, RENDER_TO_TEXTURE);
@@ -105,8 +115,7 @@ void drawScene11(float a, float t)
         scaleModelView(shrink);
         drawParticles(surfaceVertices, surfaceNormals, angles.data(), sizes, nullptr, count,
                       view.eye.position, ORIGIN, assetTable.sceneTexture2, nullptr, 0.0f, 1.0f,
-                      COPY_ALPHA * view.copyWeight[i], PS_SORT | PS_ROTATE | PS_ALL,
-                      RENDER_SCREEN);
+                      COPY_ALPHA * view.copyWeight[i], PS_SORT | PS_ROTATE | PS_ALL, RENDER_SCREEN);
         popModelView();
     }
     std::free(sizes);
@@ -122,8 +131,8 @@ void drawScene11(float a, float t)
     float halfPatterns = (float)halfPatternIndex(t);
     drawScreenImage(assetTable.sceneTexture7, 0.16f * halfPatterns - 0.15f * a, 0.0f, 1.0f, 1.5f,
                     1.125f, 0.0f, 1.0f, RENDER_MUL | LAYER_FLAGS);
-    drawScreenImage(assetTable.backdropTexture, 0.16f * halfPatterns + 0.15f * a, 0.0f, 1.0f,
-                    0.5f, 0.375f, 0.0f, 0.075f, RENDER_ALPHA_BLEND | LAYER_FLAGS);
+    drawScreenImage(assetTable.backdropTexture, 0.16f * halfPatterns + 0.15f * a, 0.0f, 1.0f, 0.5f,
+                    0.375f, 0.0f, 0.075f, RENDER_ALPHA_BLEND | LAYER_FLAGS);
     drawBackbeatPulse(a);
     drawHalfPatternFlash(t, 0.25f);
     float margin = std::pow(0.15f * halfPatternFlash(a, 0.05f), 2.0f);

@@ -62,10 +62,10 @@ void drawScene2(float local, float t)
 
     int32_t f0 = frame.first;
     float blurRange = 0.4f - 0.2f * halfPatternFlash(t, 0.05f);
-    drawParticles(copy + f0, nullptr, tables.randomValues + f0, tables.sizes + f0,
-                  nullptr, trailDrawCount(f0, SCENE2_SPRITES), eye.position, target,
-                  assets.spritePairAtlas1, tables.sprites + f0, blurRange, 1.5f, frame.fade,
-                  PS_DEPTH_BLUR | PS_ROTATE, RENDER_ALPHA_BLEND | RENDER_NO_DEPTH);
+    drawParticles(copy + f0, nullptr, tables.randomValues + f0, tables.sizes + f0, nullptr,
+                  trailDrawCount(f0, SCENE2_SPRITES), eye.position, target, assets.spritePairAtlas1,
+                  tables.sprites + f0, blurRange, 1.5f, frame.fade, PS_DEPTH_BLUR | PS_ROTATE,
+                  RENDER_ALPHA_BLEND | RENDER_NO_DEPTH);
 
     drawBackbeatPulse(local);
     drawHalfPatternFlash(t, 0.25f);

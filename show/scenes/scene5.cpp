@@ -42,8 +42,8 @@ GrowthView growthViewAt(float t)
 
     float dist = (float)(8.0 + 2.0 * std::sin(0.3 * PI * t));
     float tf = 0.5f * halfPatternFlash(t, 0.15f) + 0.48f;
-    float kick = squared(pulse(t + 0.0625f, 1.0f, 8.0f, 8.0f)) +
-                 20.0f * squared(halfPatternFlash(t, 0.1f));
+    float kick =
+        squared(pulse(t + 0.0625f, 1.0f, 8.0f, 8.0f)) + 20.0f * squared(halfPatternFlash(t, 0.1f));
 
     double d = dist - 0.05 * kick;
     double orbit = dA * t * PI * 0.245 + 1.5;
@@ -96,10 +96,9 @@ void drawScene5(float t, int32_t capture)
 
     drawBackbeatPulse(t);
     drawHalfPatternFlash(t, 0.25f);
-    drawScreenImage(a.backdropTexture,
-                    0.15f * t * view.panDirection + 0.16f * (float)view.halfPattern, 0.0f, 1.0f,
-                    0.5f, 0.375f, 0.0f, 0.1f,
-                    RENDER_ALPHA_BLEND | RENDER_NO_DEPTH | RENDER_NO_CULL);
+    drawScreenImage(
+        a.backdropTexture, 0.15f * t * view.panDirection + 0.16f * (float)view.halfPattern, 0.0f,
+        1.0f, 0.5f, 0.375f, 0.0f, 0.1f, RENDER_ALPHA_BLEND | RENDER_NO_DEPTH | RENDER_NO_CULL);
     float margin = squared(0.15f * pulse(t + 0.0625f, 1.0f, 8.0f, 8.0f));
     drawScreenTextureInset(a.captionTexture5, 1.0f, margin, RENDER_ALPHA_BLEND);
 }

@@ -29,7 +29,7 @@ struct FractalSceneState {
 };
 FractalSceneState scene7;
 
-} // namespace
+}   // namespace
 
 FractalView fractalViewAt(float L, float t)
 {
@@ -98,8 +98,8 @@ void drawScene7(float L, float t)
         drawScreenTexture(a.captureTexture6, 1.0f - 2.0f * L, RENDER_ALPHA_BLEND);
     drawBackbeatPulse(L);
     drawHalfPatternFlash(t, 0.25f);
-    drawScreenImage(a.backdropTexture, 0.15f * L + 0.16f * (float)halfPatternIndex(L), 0.0f,
-                    1.0f, 0.5f, 0.375f, 0.0f, 0.05f, RENDER_ADD | RENDER_NO_DEPTH | RENDER_NO_CULL);
+    drawScreenImage(a.backdropTexture, 0.15f * L + 0.16f * (float)halfPatternIndex(L), 0.0f, 1.0f,
+                    0.5f, 0.375f, 0.0f, 0.05f, RENDER_ADD | RENDER_NO_DEPTH | RENDER_NO_CULL);
     float margin = std::pow(0.15f * halfPatternFlash(L, 0.05f), 2.0f);
     drawScreenTextureInset(a.captionTexture7, 1.0f, margin, RENDER_ALPHA_BLEND);
 }

@@ -22,7 +22,7 @@ constexpr float FOG_COLOUR[4] = {0.0f, 0.0f, 0.0f, 1.0f};
 constexpr float COPY_RATIO = 4.0f;
 constexpr Vec3 ORIGIN = {0.0f, 0.0f, 0.0f};
 
-} // namespace
+}   // namespace
 
 FractalZoomView fractalZoomViewAt(float L, float t)
 {
@@ -63,8 +63,7 @@ void drawScene8(float L, float t)
     beginFrame(&defaultClearColour);
     fillScreen(GROUND_COLOUR, RENDER_TO_TEXTURE);
 
-    camera.projectionShift = {0.5f * projectionShiftPreset.x, 0.5f * projectionShiftPreset.y,
-                              0.0f};
+    camera.projectionShift = {0.5f * projectionShiftPreset.x, 0.5f * projectionShiftPreset.y, 0.0f};
     camera.nearPlane = 0.001f;
     camera.farPlane = 2048.0f;
     lookAtCamera(view.eye, ORIGIN, RENDER_TO_TEXTURE);

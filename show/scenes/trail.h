@@ -55,11 +55,11 @@ void displaceTrail(Vec3* copy, const Vec3* path, float local, bool shiver, float
 // ---- Scene 2: out along the trail and back -------------------------------------------------
 
 struct Scene2Frame {
-    float step;          // backbeat steps so far
-    float travel;        // r: out to 5.05 just before L = 2, then a cut back and a slow return
-    float fade;          // in over the first half pattern, out over the last
-    float parameter;     // the camera's place along the spline
-    int32_t first;       // first drawn entry
+    float step;        // backbeat steps so far
+    float travel;      // r: out to 5.05 just before L = 2, then a cut back and a slow return
+    float fade;        // in over the first half pattern, out over the last
+    float parameter;   // the camera's place along the spline
+    int32_t first;     // first drawn entry
 };
 Scene2Frame scene2Frame(float local);
 // The widening kick on each half pattern and the one-row kick on every odd beat, in degrees.
@@ -68,10 +68,10 @@ float scene2FieldOfView(float local);
 // ---- Scene 10: further out, in white fog -----------------------------------------------------
 
 struct Scene10Frame {
-    float travel;        // r = 2L + 4
+    float travel;   // r = 2L + 4
     float parameter;
-    float open;          // 1 at L = 0, gone by L = 0.5: the field of view opens
-    float shift;         // the projection shift's scale, 1 down to 0
+    float open;    // 1 at L = 0, gone by L = 0.5: the field of view opens
+    float shift;   // the projection shift's scale, 1 down to 0
     int32_t first;
 };
 Scene10Frame scene10Frame(float local);

@@ -32,7 +32,8 @@ std::vector<std::string> linesOf(const std::string& text)
     return lines;
 }
 
-std::vector<std::string> plus(std::vector<std::string> args, std::initializer_list<std::string> more)
+std::vector<std::string> plus(std::vector<std::string> args,
+                              std::initializer_list<std::string> more)
 {
     args.insert(args.end(), more);
     return args;
@@ -124,8 +125,8 @@ TEST(PngFrames, WrittenWholeOrNotAtAll)
 TEST(CaptureProgram, SameArgumentsGiveSameFramesOfTheRightSize)
 {
     std::string a = makeTempDir("capture_a"), b = makeTempDir("capture_b");
-    std::vector<std::string> args = {"--from", "10", "--to", "10.0125", "--fps", "60", "--mode",
-                                     "640x480", "--capture"};
+    std::vector<std::string> args = {"--from", "10",     "--to",    "10.0125",  "--fps",
+                                     "60",     "--mode", "640x480", "--capture"};
     ProcessResult ra = runOrvanti(plus(args, {a}), 240);
     ASSERT_EQ(ra.status, 0) << ra.err;
     ProcessResult rb = runOrvanti(plus(args, {b}), 240);
@@ -160,8 +161,12 @@ TEST(CaptureProgram, TargetsThatCannotBeWrittenFailBeforeRendering)
     struct Case {
         std::string target, named;
     } cases[] = {
-        {"/proc/orvanti_frames", "/proc"}, {"/proc/orvanti.mp4", "/proc"}, {video, video},
-        {file, file}, {file + "/frames", file}, {file + "/show.mp4", file},
+        {"/proc/orvanti_frames", "/proc"},
+        {"/proc/orvanti.mp4", "/proc"},
+        {video, video},
+        {file, file},
+        {file + "/frames", file},
+        {file + "/show.mp4", file},
     };
     for (const Case& c : cases) {
         ProcessResult r = runOrvanti({"--capture", c.target, "--to", "0.01"}, 60);
@@ -198,8 +203,8 @@ TEST(CaptureProgram, AFailedWriteEndsTheCaptureAndKeepsTheFramesBefore)
     // Frame 3's temporary file leads to a full device: the disk fills in the middle of a capture.
     std::string dir = makeTempDir("disk_full");
     ASSERT_EQ(symlink("/dev/full", (dir + "/000003.png.tmp").c_str()), 0);
-    ProcessResult r = runOrvanti(
-        {"--capture", dir, "--from", "10", "--to", "10.0125", "--mode", "512x256"}, 120);
+    ProcessResult r =
+        runOrvanti({"--capture", dir, "--from", "10", "--to", "10.0125", "--mode", "512x256"}, 120);
     EXPECT_FALSE(r.timedOut);
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_NE(r.err.find("error: " + dir + "/000003.png: No space left on device"),
@@ -221,9 +226,9 @@ TEST(CaptureProgram, AFailedWriteEndsTheCaptureAndKeepsTheFramesBefore)
         return;
     std::string video = dir + "/full.mp4";
     ASSERT_EQ(symlink("/dev/full", video.c_str()), 0);
-    r = runOrvanti({"--capture", video, "--overwrite", "--from", "10", "--to", "10.0125", "--mode",
-                    "512x256"},
-                   120);
+    r = runOrvanti(
+        {"--capture", video, "--overwrite", "--from", "10", "--to", "10.0125", "--mode", "512x256"},
+        120);
     EXPECT_FALSE(r.timedOut);
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_NE(r.err.find("error: " + video + ": ffmpeg"), std::string::npos) << r.err;
@@ -232,7 +237,7 @@ TEST(CaptureProgram, AFailedWriteEndsTheCaptureAndKeepsTheFramesBefore)
 TEST(CaptureProgram, ProgressLineOnTheStandardOutput)
 {
     // Three frames: 0.0125 patterns at 24 fps.
-    std::vector<std::string> args = {"--from", "10",   "--to",      "10.0125", "--fps",
+    std::vector<std::string> args = {"--from", "10",     "--to",    "10.0125",  "--fps",
                                      "24",     "--mode", "512x256", "--capture"};
     auto expectUpdates = [](const std::vector<std::string>& updates, const std::string& all) {
         ASSERT_FALSE(updates.empty()) << all;
@@ -297,12 +302,12 @@ TEST(CaptureProgram, MusicThatCannotPlayFailsAsInALiveRun)
         if (!c.missing)
             std::ofstream(data + "/music.ogg") << "words, not a sound\n";
         std::string target = makeTempDir("no_music") + "/" + c.target;
-        ProcessResult r =
-            runOrvanti({"--capture", target, "--to", "0.01", "--data", data}, 120);
+        ProcessResult r = runOrvanti({"--capture", target, "--to", "0.01", "--data", data}, 120);
         EXPECT_FALSE(r.timedOut) << c.label;
         EXPECT_EQ(r.status, 1) << c.label << "\n" << r.err;
         EXPECT_NE(r.err.find("error: " + data + "/music.ogg" + c.problem), std::string::npos)
-            << c.label << "\n" << r.err;
+            << c.label << "\n"
+            << r.err;
         EXPECT_FALSE(exists(target + "/" + frameFileName(0))) << c.label;
         EXPECT_FALSE(isVideoPath(target) && exists(target)) << c.label << ": left the video";
     }
@@ -331,22 +336,22 @@ TEST_P(CaptureVideo, HoldsItsFramesAndTheSoundOfTheirRange)
     const Container& c = GetParam();
     std::string path = makeTempDir("container") + "/short." + c.extension;
     // 0.0105 patterns at 25 fps: frames 0 to 2, 0.08 s of the music.
-    std::vector<std::string> args = {"--capture", path, "--from", "1", "--to", "1.0105", "--fps", "25"};
+    std::vector<std::string> args = {"--capture", path,     "--from", "1",
+                                     "--to",      "1.0105", "--fps",  "25"};
     if (c.mode)
         args.insert(args.end(), {"--mode", c.mode});
     ProcessResult r = runOrvanti(args, 120);
     ASSERT_EQ(r.status, 0) << r.err;
     std::string size = c.mode ? std::string(c.mode) : "640x480";
     size.replace(size.find('x'), 1, "|height=");
-    ProcessResult probe = runProcess(
-        {"/usr/bin/ffprobe", "-v", "error", "-count_frames", "-show_entries",
-         "stream=codec_type,codec_name,width,height,nb_read_frames:format=duration", "-of",
-         "compact", path},
-        60);
+    ProcessResult probe =
+        runProcess({"/usr/bin/ffprobe", "-v", "error", "-count_frames", "-show_entries",
+                    "stream=codec_type,codec_name,width,height,nb_read_frames:format=duration",
+                    "-of", "compact", path},
+                   60);
     ASSERT_EQ(probe.status, 0) << probe.err;
     EXPECT_NE(probe.out.find(std::string("codec_name=") + c.video +
-                             "|codec_type=video|width=" + size +
-                             "|nb_read_frames=3"),
+                             "|codec_type=video|width=" + size + "|nb_read_frames=3"),
               std::string::npos)
         << probe.out;
     EXPECT_NE(probe.out.find(std::string("codec_name=") + c.audio + "|codec_type=audio"),
@@ -422,6 +427,6 @@ TEST(ContactSheetProgram, FortyEightThumbnailsInOneImage)
     for (char c : r.out)
         lines += c == '\n';
     EXPECT_EQ(lines, 48);
-    EXPECT_NE(r.out.find("38.6771"), std::string::npos);   // 47 x 39.5 / 48
+    EXPECT_NE(r.out.find("38.6771"), std::string::npos);              // 47 x 39.5 / 48
     EXPECT_EQ(runOrvanti({"--contact-sheet", path}, 60).status, 1);   // no --overwrite
 }

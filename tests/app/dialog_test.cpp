@@ -16,8 +16,8 @@
 
 namespace {
 
-#define REQUIRE_DISPLAY()       \
-    if (!openDialogDisplay())   \
+#define REQUIRE_DISPLAY()                                                                          \
+    if (!openDialogDisplay())                                                                      \
     GTEST_SKIP() << "no X display"
 
 DisplaySettings startSettings()
@@ -126,8 +126,8 @@ TEST(SetupDialog, EscapeEndsTheProgramCleanly)
     if (!haveProgram("xdotool"))
         GTEST_SKIP() << "xdotool missing";
     std::thread press([] {
-        runProcess({"/usr/bin/xdotool", "search", "--sync", "--name", "^MOXI$", "key", "--window", "%1",
-                    "Escape"},
+        runProcess({"/usr/bin/xdotool", "search", "--sync", "--name", "^MOXI$", "key", "--window",
+                    "%1", "Escape"},
                    30);
     });
     std::string display = std::string("DISPLAY=") + std::getenv("DISPLAY");

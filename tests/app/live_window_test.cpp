@@ -24,7 +24,10 @@ using Clock = std::chrono::steady_clock;
 const char* const XDOTOOL = "/usr/bin/xdotool";
 
 // Reading a window that has just gone is not worth ending the test process over.
-int ignoreXError(Display*, XErrorEvent*) { return 0; }
+int ignoreXError(Display*, XErrorEvent*)
+{
+    return 0;
+}
 
 pid_t parentOf(long pid)
 {

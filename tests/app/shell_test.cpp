@@ -45,10 +45,10 @@ TEST(CommandLine, HelpListsEveryOptionAndVersionIsOneLine)
 {
     ProcessResult help = runOrvanti({"--help"});
     EXPECT_EQ(help.status, 0);
-    for (const char* option : {"--help", "--version", "--no-setup", "--mode", "--windowed",
-                               "--fullscreen", "--loop", "--vsync", "--no-vsync", "--data",
-                               "--start", "--mute", "--capture", "--fps", "--from", "--to",
-                               "--contact-sheet", "--benchmark", "--overwrite"})
+    for (const char* option :
+         {"--help", "--version", "--no-setup", "--mode", "--windowed", "--fullscreen", "--loop",
+          "--vsync", "--no-vsync", "--data", "--start", "--mute", "--capture", "--fps", "--from",
+          "--to", "--contact-sheet", "--benchmark", "--overwrite"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     ProcessResult version = runOrvanti({"--version"});
     EXPECT_EQ(version.status, 0);
@@ -80,7 +80,8 @@ TEST(CommandLine, UsageErrorsExitWithStatus2AndNameTheValue)
 
 TEST(CommandLine, MissingDataEndsWithStatus1AndNamesTheFile)
 {
-    ProcessResult r = runOrvanti({"--no-setup", "--windowed", "--mute", "--data", "/nonexistent"}, 60);
+    ProcessResult r =
+        runOrvanti({"--no-setup", "--windowed", "--mute", "--data", "/nonexistent"}, 60);
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_NE(r.err.find("/nonexistent/"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("not found"), std::string::npos) << r.err;
@@ -110,7 +111,11 @@ TEST(CheckGLError, NamesThePendingErrorAndEndsWithStatus1)
         {[] { glViewport(0, 0, -1, -1); }, "GL_INVALID_VALUE"},
         {[] { glEnd(); }, "GL_INVALID_OPERATION"},
         {[] { glPopMatrix(); }, "GL_STACK_UNDERFLOW"},
-        {[] { for (int i = 0; i < 256; i++) glPushMatrix(); }, "GL_STACK_OVERFLOW"},
+        {[] {
+             for (int i = 0; i < 256; i++)
+                 glPushMatrix();
+         },
+         "GL_STACK_OVERFLOW"},
     };
     for (const Case& c : cases)
         EXPECT_EXIT(

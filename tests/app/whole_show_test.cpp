@@ -27,9 +27,8 @@ TEST(WholeShow, EveryFrameDrawsWithoutAnOpenGLError)
     if (!haveDataSet())
         GTEST_SKIP() << "no data set built";
     // The benchmark renders exactly the capture's frames and checks the error state after each.
-    ProcessResult r = runOrvanti({"--benchmark", "--from", "0", "--to", "39.6", "--fps", "10",
-                                  "--mode", "640x480"},
-                                 1800);
+    ProcessResult r = runOrvanti(
+        {"--benchmark", "--from", "0", "--to", "39.6", "--fps", "10", "--mode", "640x480"}, 1800);
     ASSERT_FALSE(r.timedOut);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("scene 11"), std::string::npos) << r.out;
@@ -40,8 +39,8 @@ TEST(WholeShow, TheMiddleOfEveryWindowIsAPictureAndTheEndIsBlackWithGrain)
     if (!haveDataSet())
         GTEST_SKIP() << "no data set built";
     // The middle of each of the thirteen windows, and two frames after the show.
-    const double middles[] = {3.0,    7.75,   11.625, 13.875, 16.0,  19.0, 21.0, 25.125,
-                              30.375, 32.375, 33.5,   36.5,   39.0};
+    const double middles[] = {3.0,    7.75,   11.625, 13.875, 16.0, 19.0, 21.0,
+                              25.125, 30.375, 32.375, 33.5,   36.5, 39.0};
     std::string dir = makeTempDir("whole_show");
     for (double t : middles) {
         std::ostringstream from, to;
@@ -56,9 +55,9 @@ TEST(WholeShow, TheMiddleOfEveryWindowIsAPictureAndTheEndIsBlackWithGrain)
         EXPECT_GT(mean, 12.0) << "the frame at " << t << " is black";
     }
     std::string end = dir + "/end";
-    ProcessResult r = runOrvanti({"--capture", end, "--from", "39.55", "--to", "39.58", "--fps",
-                                  "60", "--mode", "640x480"},
-                                 300);
+    ProcessResult r = runOrvanti(
+        {"--capture", end, "--from", "39.55", "--to", "39.58", "--fps", "60", "--mode", "640x480"},
+        300);
     ASSERT_EQ(r.status, 0) << r.err;
     double first = letterboxMean(end + "/000000.png");
     EXPECT_GE(first, 0.0);
@@ -70,8 +69,8 @@ TEST(WholeShow, LiveShowEndsWithTheMusicAndLoopingPlaysOn)
 {
     if (!haveDataSet())
         GTEST_SKIP() << "no data set built";
-    std::vector<std::string> live = {"--no-setup", "--windowed", "--mute", "--mode", "640x480",
-                                     "--start"};
+    std::vector<std::string> live = {"--no-setup", "--windowed", "--mute",
+                                     "--mode",     "640x480",    "--start"};
     auto seconds = [start = std::chrono::steady_clock::now()] {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     };
@@ -93,4 +92,4 @@ TEST(WholeShow, LiveShowEndsWithTheMusicAndLoopingPlaysOn)
     EXPECT_GE(seconds() - loopStart, 11.0);
 }
 
-} // namespace
+}   // namespace

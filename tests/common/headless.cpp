@@ -12,4 +12,4 @@ struct Headless {
     }
 } headless;
 
-} // namespace
+}   // namespace

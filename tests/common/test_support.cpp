@@ -46,22 +46,34 @@ void ensureGLContext(int width, int height)
     opened = true;
 }
 
-std::string orvantiBinary() { return ORVANTI_BINARY; }
-std::string buildDir() { return ORVANTI_BUILD_DIR; }
-std::string sourceDir() { return ORVANTI_SOURCE_DIR; }
+std::string orvantiBinary()
+{
+    return ORVANTI_BINARY;
+}
+std::string buildDir()
+{
+    return ORVANTI_BUILD_DIR;
+}
+std::string sourceDir()
+{
+    return ORVANTI_SOURCE_DIR;
+}
 
 std::string makeTempDir(const std::string& tag)
 {
     static int counter = 0;
-    std::filesystem::path dir = std::filesystem::path(buildDir()) / "tmp" /
-                                (tag + "-" + std::to_string(getpid()) + "-" +
-                                 std::to_string(counter++));
+    std::filesystem::path dir =
+        std::filesystem::path(buildDir()) / "tmp" /
+        (tag + "-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir.string();
 }
 
-bool haveDataSet() { return std::filesystem::exists(buildDir() + "/data/music.ogg"); }
+bool haveDataSet()
+{
+    return std::filesystem::exists(buildDir() + "/data/music.ogg");
+}
 
 std::string linkedDataSet()
 {
@@ -163,8 +175,7 @@ namespace {
 // In the forked child: the headless drivers, the extra variables, the working directory, then
 // the program.
 [[noreturn]] void execHeadless(const std::vector<std::string>& argv,
-                               const std::vector<std::string>& extraEnv,
-                               const std::string& workDir)
+                               const std::vector<std::string>& extraEnv, const std::string& workDir)
 {
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
@@ -186,8 +197,8 @@ namespace {
 void collect(pid_t pid, std::vector<std::pair<int, std::string*>> sources, double timeoutSeconds,
              ProcessResult* result)
 {
-    auto deadline = std::chrono::steady_clock::now() +
-                    std::chrono::milliseconds((long)(timeoutSeconds * 1000));
+    auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds((long)(timeoutSeconds * 1000));
     while (!sources.empty()) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                         deadline - std::chrono::steady_clock::now())

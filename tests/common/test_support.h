@@ -12,7 +12,7 @@
 void ensureGLContext(int width = 640, int height = 480);
 
 struct ProcessResult {
-    int status = -1;     // exit status, or 128 + signal, or -1 when it timed out
+    int status = -1;   // exit status, or 128 + signal, or -1 when it timed out
     bool timedOut = false;
     std::string out;
     std::string err;

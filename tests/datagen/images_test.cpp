@@ -13,7 +13,7 @@
 #include <jpeglib.h>
 
 #include "common/test_support.h"
-#include "show/show.h"            // SHOW_TEMPO, for the music's length
+#include "show/show.h"   // SHOW_TEMPO, for the music's length
 #include "support/data_files.h"
 
 namespace {
@@ -26,7 +26,8 @@ struct Decoded {
     int largestLumaQuant = 0;
     std::vector<unsigned char> rgb;
     int r(int x, int y) const { return rgb[size_t(y * width + x) * 3]; }
-    int mean(int x, int y) const {
+    int mean(int x, int y) const
+    {
         const unsigned char* p = &rgb[size_t(y * width + x) * 3];
         return (p[0] + p[1] + p[2]) / 3;
     }
@@ -37,7 +38,8 @@ struct ErrorManager {
     char message[JMSG_LENGTH_MAX];
 };
 
-Decoded decode(const std::string& name) {
+Decoded decode(const std::string& name)
+{
     Decoded d;
     std::string path = buildDir() + "/data/" + name;
     FILE* file = std::fopen(path.c_str(), "rb");
@@ -62,7 +64,8 @@ Decoded decode(const std::string& name) {
         d.arithmetic = cinfo.arith_code;
         if (cinfo.quant_tbl_ptrs[0])
             for (int i = 0; i < DCTSIZE2; ++i)
-                d.largestLumaQuant = std::max(d.largestLumaQuant, int(cinfo.quant_tbl_ptrs[0]->quantval[i]));
+                d.largestLumaQuant =
+                    std::max(d.largestLumaQuant, int(cinfo.quant_tbl_ptrs[0]->quantval[i]));
         cinfo.out_color_space = JCS_RGB;
         jpeg_start_decompress(&cinfo);
         d.width = int(cinfo.output_width);
@@ -82,33 +85,43 @@ Decoded decode(const std::string& name) {
     return d;
 }
 
-bool powerOfTwo(int v) { return v >= 4 && (v & (v - 1)) == 0; }
+bool powerOfTwo(int v)
+{
+    return v >= 4 && (v & (v - 1)) == 0;
+}
 
 // Largest value of f over the outermost ring of texels.
 template <typename F>
-int borderMax(const Decoded& d, F f) {
+int borderMax(const Decoded& d, F f)
+{
     int m = 0;
-    for (int x = 0; x < d.width; ++x) m = std::max({m, f(x, 0), f(x, d.height - 1)});
-    for (int y = 0; y < d.height; ++y) m = std::max({m, f(0, y), f(d.width - 1, y)});
+    for (int x = 0; x < d.width; ++x)
+        m = std::max({m, f(x, 0), f(x, d.height - 1)});
+    for (int y = 0; y < d.height; ++y)
+        m = std::max({m, f(0, y), f(d.width - 1, y)});
     return m;
 }
 
 // Mean step across the wrap (last column to first) against the mean step between columns.
-double wrapSeam(const Decoded& d, bool horizontal) {
+double wrapSeam(const Decoded& d, bool horizontal)
+{
     double seam = 0, inside = 0;
     int n = horizontal ? d.width : d.height, m = horizontal ? d.height : d.width;
     for (int i = 0; i < m; ++i) {
         auto at = [&](int k) { return horizontal ? d.mean(k, i) : d.mean(i, k); };
         seam += std::abs(at(n - 1) - at(0));
-        for (int k = 1; k < n; ++k) inside += std::abs(at(k) - at(k - 1));
+        for (int k = 1; k < n; ++k)
+            inside += std::abs(at(k) - at(k - 1));
     }
     return (seam / m) / std::max(1e-6, inside / (double(m) * (n - 1)));
 }
 
-TEST(Images, EveryFileIsBaselineThreeComponentJpegOfHighQuality) {
+TEST(Images, EveryFileIsBaselineThreeComponentJpegOfHighQuality)
+{
     for (const DataImage& e : DATA_IMAGES)
         for (const char* name : {e.name, e.mask}) {
-            if (!name) continue;
+            if (!name)
+                continue;
             Decoded d = decode(name);
             ASSERT_TRUE(d.ok) << d.error;
             EXPECT_EQ(d.components, 3) << name;
@@ -116,21 +129,25 @@ TEST(Images, EveryFileIsBaselineThreeComponentJpegOfHighQuality) {
             EXPECT_FALSE(d.arithmetic) << name;
             // Quality 90 scales the standard luminance table (largest entry 121) to 24.
             EXPECT_LE(d.largestLumaQuant, 24) << name;
-            EXPECT_TRUE(powerOfTwo(d.width) && powerOfTwo(d.height)) << name << " " << d.width << "x" << d.height;
+            EXPECT_TRUE(powerOfTwo(d.width) && powerOfTwo(d.height))
+                << name << " " << d.width << "x" << d.height;
         }
 }
 
-TEST(Images, SpritesAreEqualSquaresAndMasksMatchTheirImages) {
+TEST(Images, SpritesAreEqualSquaresAndMasksMatchTheirImages)
+{
     int spriteSize = 0;
     for (const DataImage& e : DATA_IMAGES) {
         Decoded c = decode(e.name);
         ASSERT_TRUE(c.ok) << c.error;
         if (e.kind == DATA_SPRITE) {
             EXPECT_EQ(c.width, c.height) << e.name;
-            if (!spriteSize) spriteSize = c.width;
-            EXPECT_EQ(c.width, spriteSize) << e.name;  // the pair atlases need equal sizes
+            if (!spriteSize)
+                spriteSize = c.width;
+            EXPECT_EQ(c.width, spriteSize) << e.name;   // the pair atlases need equal sizes
         }
-        if (!e.mask) continue;
+        if (!e.mask)
+            continue;
         Decoded m = decode(e.mask);
         ASSERT_TRUE(m.ok) << m.error;
         EXPECT_EQ(m.width, c.width) << e.mask;
@@ -148,10 +165,12 @@ TEST(Images, SpritesAreEqualSquaresAndMasksMatchTheirImages) {
     }
 }
 
-TEST(Images, SpriteAndTextBordersAreInvisible) {
+TEST(Images, SpriteAndTextBordersAreInvisible)
+{
     // Additive sprites and those with alpha from brightness must be black at the border,
     // or the square of every quad would show.
-    for (const char* name : {"spiral.jpg", "cloud_dot.jpg", "bubble.jpg", "glow.jpg", "title.jpg"}) {
+    for (const char* name :
+         {"spiral.jpg", "cloud_dot.jpg", "bubble.jpg", "glow.jpg", "title.jpg"}) {
         Decoded d = decode(name);
         ASSERT_TRUE(d.ok) << d.error;
         EXPECT_LE(borderMax(d, [&](int x, int y) { return d.mean(x, y); }), 4) << name;
@@ -159,10 +178,12 @@ TEST(Images, SpriteAndTextBordersAreInvisible) {
     // The logo's alpha is the distance to mid-grey: its border must be that grey.
     Decoded logo = decode("logo.jpg");
     ASSERT_TRUE(logo.ok) << logo.error;
-    EXPECT_LE(borderMax(logo, [&](int x, int y) {
-                  const unsigned char* p = &logo.rgb[size_t(y * logo.width + x) * 3];
-                  return std::abs(p[0] - 128) + std::abs(p[1] - 128) + std::abs(p[2] - 128);
-              }),
+    EXPECT_LE(borderMax(logo,
+                        [&](int x, int y) {
+                            const unsigned char* p = &logo.rgb[size_t(y * logo.width + x) * 3];
+                            return std::abs(p[0] - 128) + std::abs(p[1] - 128) +
+                                   std::abs(p[2] - 128);
+                        }),
               12);
     // ... and its letters far from it (alpha near 255).
     int farthest = 0;
@@ -171,10 +192,11 @@ TEST(Images, SpriteAndTextBordersAreInvisible) {
     EXPECT_GE(farthest, 350);
 }
 
-TEST(Images, ScrollingLayersTileSeamlessly) {
+TEST(Images, ScrollingLayersTileSeamlessly)
+{
     // Images that the scenes pan sideways or repeat with wrapping.
-    for (const char* name : {"warp1.jpg", "warp2.jpg", "backdrop.jpg", "tissue1.jpg", "tissue2.jpg", "layer_a.jpg",
-                             "layer_b.jpg", "band.jpg"}) {
+    for (const char* name : {"warp1.jpg", "warp2.jpg", "backdrop.jpg", "tissue1.jpg", "tissue2.jpg",
+                             "layer_a.jpg", "layer_b.jpg", "band.jpg"}) {
         Decoded d = decode(name);
         ASSERT_TRUE(d.ok) << d.error;
         EXPECT_LT(wrapSeam(d, true), 3.0) << name;
@@ -187,11 +209,12 @@ TEST(Images, ScrollingLayersTileSeamlessly) {
 }
 
 // The same bytes again, and nothing but the images of the table and the music.
-TEST(Images, GeneratingAgainGivesTheSameBytes) {
+TEST(Images, GeneratingAgainGivesTheSameBytes)
+{
     std::string dir = makeTempDir("datagen_again");
     ProcessResult run = runProcess({buildDir() + "/tools/orvanti_datagen", dir}, 240.0);
     ASSERT_EQ(run.status, 0) << run.err;
-    const size_t expected = DATA_IMAGE_COUNT + DATA_MASK_COUNT + 1;  // and the music
+    const size_t expected = DATA_IMAGE_COUNT + DATA_MASK_COUNT + 1;   // and the music
     size_t compared = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
         std::string name = entry.path().filename().string();
@@ -204,31 +227,40 @@ TEST(Images, GeneratingAgainGivesTheSameBytes) {
 
 // README.md's data-file table names every file of the data list, in its order, with its mask,
 // asset number and size, and nothing else; so the documentation cannot drift from the list.
-TEST(Images, ReadmeTableListsExactlyTheDataFiles) {
+TEST(Images, ReadmeTableListsExactlyTheDataFiles)
+{
     std::istringstream readme(readFile(sourceDir() + "/README.md"));
     std::string listed;
     bool inSection = false;
     for (std::string line; std::getline(readme, line);) {
-        if (line.rfind("## ", 0) == 0) inSection = line == "## Data files";
-        if (!inSection || line.rfind("| `", 0) != 0) continue;
-        // | file | mask | asset | size | use |; a mask in parentheses is borrowed, not the file's own.
+        if (line.rfind("## ", 0) == 0)
+            inSection = line == "## Data files";
+        if (!inSection || line.rfind("| `", 0) != 0)
+            continue;
+        // | file | mask | asset | size | use |; a mask in parentheses is borrowed, not the file's
+        // own.
         std::vector<std::string> cells;
         std::istringstream row(line.substr(1));
         for (std::string cell; std::getline(row, cell, '|');) {
             size_t first = cell.find_first_not_of(' ');
-            cells.push_back(first == std::string::npos ? "" : cell.substr(first, cell.find_last_not_of(' ') - first + 1));
+            cells.push_back(first == std::string::npos
+                                ? ""
+                                : cell.substr(first, cell.find_last_not_of(' ') - first + 1));
         }
         ASSERT_GE(cells.size(), 4u) << line;
-        if (cells[1].rfind("`", 0) != 0) cells[1] = "-";
+        if (cells[1].rfind("`", 0) != 0)
+            cells[1] = "-";
         listed += cells[0] + " | " + cells[1] + " | " + cells[2] + " | " + cells[3] + "\n";
     }
-    std::string expected;  // one row a line, so that a failure shows the difference
+    std::string expected;   // one row a line, so that a failure shows the difference
     for (size_t i = 0; i < DATA_IMAGE_COUNT; ++i) {
         const DataImage& e = DATA_IMAGES[i];
         std::string asset = "C" + std::to_string(i + 1);
-        if (e.mask) asset += ", M" + std::to_string(dataMaskNumber(i));
-        expected += "`" + std::string(e.name) + "` | " + (e.mask ? "`" + std::string(e.mask) + "`" : "-") + " | " +
-                    asset + " | " + std::to_string(e.width) + " \u00d7 " + std::to_string(e.height) + "\n";
+        if (e.mask)
+            asset += ", M" + std::to_string(dataMaskNumber(i));
+        expected += "`" + std::string(e.name) + "` | " +
+                    (e.mask ? "`" + std::string(e.mask) + "`" : "-") + " | " + asset + " | " +
+                    std::to_string(e.width) + " \u00d7 " + std::to_string(e.height) + "\n";
     }
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.2f s", DATA_MUSIC.patterns * 16 * 60.0 / SHOW_TEMPO);
@@ -236,13 +268,15 @@ TEST(Images, ReadmeTableListsExactlyTheDataFiles) {
     EXPECT_EQ(listed, expected);
 }
 
-TEST(Images, GeneratorReportsAnUnwritableDirectory) {
+TEST(Images, GeneratorReportsAnUnwritableDirectory)
+{
     std::string dir = makeTempDir("datagen_blocked");
     std::ofstream(dir + "/file") << "x";
-    ProcessResult run = runProcess({buildDir() + "/tools/orvanti_datagen", dir + "/file/data"}, 60.0);
+    ProcessResult run =
+        runProcess({buildDir() + "/tools/orvanti_datagen", dir + "/file/data"}, 60.0);
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find(dir + "/file/data"), std::string::npos) << run.err;
     std::filesystem::remove_all(dir);
 }
 
-}  // namespace
+}   // namespace

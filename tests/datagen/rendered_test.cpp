@@ -17,12 +17,16 @@
 namespace {
 
 constexpr int WIDTH = 1024, HEIGHT = 768;
-constexpr int BOX_Y = HEIGHT / 8, BOX_H = HEIGHT * 3 / 4;  // the letterbox
+constexpr int BOX_Y = HEIGHT / 8, BOX_H = HEIGHT * 3 / 4;   // the letterbox
 
-std::string data(const char* name) { return buildDir() + "/data/" + name; }
+std::string data(const char* name)
+{
+    return buildDir() + "/data/" + name;
+}
 
 // The letterbox's grey level per pixel, top row first.
-std::vector<float> readLetterbox() {
+std::vector<float> readLetterbox()
+{
     std::vector<unsigned char> rgba(size_t(WIDTH) * BOX_H * 4);
     glReadPixels(0, BOX_Y, WIDTH, BOX_H, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
     std::vector<float> grey(size_t(WIDTH) * BOX_H);
@@ -35,16 +39,24 @@ std::vector<float> readLetterbox() {
 }
 
 // Pearson correlation of the rendered picture with an expected coverage sampled per pixel.
-double correlation(const std::vector<float>& picture, const std::function<float(float, float)>& expected) {
+double correlation(const std::vector<float>& picture,
+                   const std::function<float(float, float)>& expected)
+{
     double sa = 0, sb = 0, saa = 0, sbb = 0, sab = 0, n = 0;
     for (int y = 0; y < BOX_H; y += 2)
         for (int x = 0; x < WIDTH; x += 2) {
             double a = picture[size_t(y) * WIDTH + x];
             double b = expected((x + 0.5f) / WIDTH, (y + 0.5f) / BOX_H);
-            sa += a; sb += b; saa += a * a; sbb += b * b; sab += a * b; n += 1;
+            sa += a;
+            sb += b;
+            saa += a * a;
+            sbb += b * b;
+            sab += a * b;
+            n += 1;
         }
     double cov = sab / n - sa / n * sb / n;
-    return cov / std::sqrt(std::max(1e-12, (saa / n - sa * sa / n / n) * (sbb / n - sb * sb / n / n)));
+    return cov /
+           std::sqrt(std::max(1e-12, (saa / n - sa * sa / n / n) * (sbb / n - sb * sb / n / n)));
 }
 
 // Coverage of a decoded image (red byte or a function of the pixel) at s, t (t = 0 is its top),
@@ -52,27 +64,33 @@ double correlation(const std::vector<float>& picture, const std::function<float(
 struct Coverage {
     int w = 0, h = 0;
     std::vector<float> v;
-    Coverage(const char* name, AlphaFunction alpha) {
+    Coverage(const char* name, AlphaFunction alpha)
+    {
         uint8_t* rgb = loadJpeg(data(name).c_str(), &w, &h);
         v.resize(size_t(w) * h);
         for (size_t i = 0; i < v.size(); ++i)
-            v[i] = float(alpha ? alpha(rgb[i * 3], rgb[i * 3 + 1], rgb[i * 3 + 2]) : rgb[i * 3]) / 255.0f;
+            v[i] = float(alpha ? alpha(rgb[i * 3], rgb[i * 3 + 1], rgb[i * 3 + 2]) : rgb[i * 3]) /
+                   255.0f;
         std::free(rgb);
     }
-    float at(float s, float t) const {
-        if (s < 0 || t < 0 || s >= 1 || t >= 1) return 0;
+    float at(float s, float t) const
+    {
+        if (s < 0 || t < 0 || s >= 1 || t >= 1)
+            return 0;
         return v[size_t(int(t * h)) * w + size_t(int(s * w))];
     }
 };
 
-void clearLetterbox() {
+void clearLetterbox()
+{
     beginFrame(&defaultClearColour);
 }
 
-TEST(RenderedText, CaptionsReadUprightOverTheWholeLetterbox) {
+TEST(RenderedText, CaptionsReadUprightOverTheWholeLetterbox)
+{
     ensureGLContext(WIDTH, HEIGHT);
-    const char* captions[] = {"caption_cluster", "caption_drift", "caption_iterate",
-                              "caption_growth", "caption_return", "caption_within"};
+    const char* captions[] = {"caption_cluster", "caption_drift",  "caption_iterate",
+                              "caption_growth",  "caption_return", "caption_within"};
     for (const char* name : captions) {
         std::string colour = std::string(name) + ".jpg", mask = std::string(name) + "_a.jpg";
         // As the asset table loads them: flipped by the scale, no mipmaps.
@@ -83,15 +101,17 @@ TEST(RenderedText, CaptionsReadUprightOverTheWholeLetterbox) {
         std::vector<float> picture = readLetterbox();
         Coverage cover(mask.c_str(), nullptr);
         double upright = correlation(picture, [&](float x, float y) { return cover.at(x, y); });
-        double mirrored = correlation(picture, [&](float x, float y) { return cover.at(x, 1 - y); });
+        double mirrored =
+            correlation(picture, [&](float x, float y) { return cover.at(x, 1 - y); });
         EXPECT_GT(upright, 0.8) << name;
         EXPECT_LT(mirrored, 0.3) << name;
     }
 }
 
 // drawScreenImage maps screen u, v (v = 0 at the top) to pan + 0.5 + (u - 0.5) * zoom / divisor.
-std::function<float(float, float)> imageLayout(const Coverage& c, float panS, float panT, float divisor,
-                                               float zoomS, float zoomT, bool mirror) {
+std::function<float(float, float)> imageLayout(const Coverage& c, float panS, float panT,
+                                               float divisor, float zoomS, float zoomT, bool mirror)
+{
     return [=, &c](float u, float v) {
         float s = panS + 0.5f + (u - 0.5f) * zoomS / divisor;
         float t = panT + 0.5f + (v - 0.5f) * zoomT / divisor;
@@ -99,7 +119,8 @@ std::function<float(float, float)> imageLayout(const Coverage& c, float panS, fl
     };
 }
 
-TEST(RenderedText, LogoTitleAndCreditsReadUprightWhereTheScenesPutThem) {
+TEST(RenderedText, LogoTitleAndCreditsReadUprightWhereTheScenesPutThem)
+{
     ensureGLContext(WIDTH, HEIGHT);
     struct Case {
         const char* colour;
@@ -114,19 +135,22 @@ TEST(RenderedText, LogoTitleAndCreditsReadUprightWhereTheScenesPutThem) {
         {"credits.jpg", "credits_a.jpg", nullptr, 0, 0.5f * 3 - 1.5f, 1.5f, 2, 1.125f},
     };
     for (const Case& c : cases) {
-        Texture* t = loadTexture(data(c.colour).c_str(), c.mask ? data(c.mask).c_str() : nullptr, c.alpha,
-                                 Vec3{1, 1, 1}, TEX_NO_MIPMAP);
+        Texture* t = loadTexture(data(c.colour).c_str(), c.mask ? data(c.mask).c_str() : nullptr,
+                                 c.alpha, Vec3{1, 1, 1}, TEX_NO_MIPMAP);
         clearLetterbox();
         drawScreenImage(t, c.panS, c.panT, c.divisor, c.zoomS, c.zoomT, 0, 1.0f,
                         RENDER_ALPHA_BLEND | RENDER_NO_DEPTH | RENDER_NO_CULL | TEX_CLAMP);
         std::vector<float> picture = readLetterbox();
         Coverage cover(c.mask ? c.mask : c.colour, c.mask ? nullptr : c.alpha);
-        double upright = correlation(picture, imageLayout(cover, c.panS, c.panT, c.divisor, c.zoomS, c.zoomT, false));
-        double mirrored = correlation(picture, imageLayout(cover, c.panS, c.panT, c.divisor, c.zoomS, c.zoomT, true));
+        double upright = correlation(
+            picture, imageLayout(cover, c.panS, c.panT, c.divisor, c.zoomS, c.zoomT, false));
+        double mirrored = correlation(
+            picture, imageLayout(cover, c.panS, c.panT, c.divisor, c.zoomS, c.zoomT, true));
         // A line of text is nearly symmetric top to bottom; upright must still fit clearly better.
         EXPECT_GT(upright, 0.8) << c.colour;
-        EXPECT_GT(upright - mirrored, 0.2) << c.colour << " upright " << upright << " mirrored " << mirrored;
+        EXPECT_GT(upright - mirrored, 0.2)
+            << c.colour << " upright " << upright << " mirrored " << mirrored;
     }
 }
 
-}  // namespace
+}   // namespace

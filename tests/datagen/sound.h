@@ -8,7 +8,7 @@
 
 struct DecodedSound {
     int rate = 0, channels = 0;
-    std::vector<float> mono;  // (left + right) / 2
+    std::vector<float> mono;   // (left + right) / 2
     std::string error;
 };
 DecodedSound decodeOgg(const std::string& path);
@@ -16,7 +16,8 @@ DecodedSound decodeOgg(const std::string& path);
 // Energy of a band of the signal in hops of `hop` samples, each over a window of 2 hops.
 // The band is a second-order low-pass (highHz = 0: none) after a second-order high-pass
 // (lowHz = 0: none).
-std::vector<float> bandEnergy(const std::vector<float>& signal, int rate, float lowHz, float highHz, int hop);
+std::vector<float> bandEnergy(const std::vector<float>& signal, int rate, float lowHz, float highHz,
+                              int hop);
 
 struct Onset {
     bool found = false;

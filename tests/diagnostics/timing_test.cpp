@@ -18,7 +18,8 @@ TEST(TimedSections, NestedSectionsPrintInnerFirstAndRestoreTheTop)
     endTimedSection(outer);
     EXPECT_EQ(timedSectionTop, nullptr);
     std::string log = testing::internal::GetCapturedStderr();
-    EXPECT_TRUE(std::regex_match(log, std::regex("inner in [0-9]+\\.[0-9]{4}s\nouter in [0-9]+\\.[0-9]{4}s\n")))
+    EXPECT_TRUE(std::regex_match(
+        log, std::regex("inner in [0-9]+\\.[0-9]{4}s\nouter in [0-9]+\\.[0-9]{4}s\n")))
         << log;
 }
 

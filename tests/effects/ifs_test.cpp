@@ -30,8 +30,7 @@ TEST(IfsCloud, RepeatsWhateverTheRandomStateBeforeAndStartsAtTheOrigin)
     randomSeed = 4242;
     buildIfsCloud();
     EXPECT_EQ(std::memcmp(first.data(), fractalPoints, sizeof(Vec3) * FRACTAL_POINT_COUNT), 0);
-    EXPECT_EQ(std::memcmp(firstSizes.data(), fractalSizes, sizeof(float) * FRACTAL_POINT_COUNT),
-              0);
+    EXPECT_EQ(std::memcmp(firstSizes.data(), fractalSizes, sizeof(float) * FRACTAL_POINT_COUNT), 0);
 
     // Nothing is discarded: the first point is 128 times one map's image of the origin.
     int from = -1;

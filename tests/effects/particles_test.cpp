@@ -39,7 +39,7 @@ std::vector<int32_t> drawOrder(const std::vector<float>& keys, int32_t flags)
     return indices;
 }
 
-}  // namespace
+}   // namespace
 
 TEST(DepthSort, OrdersLikeAStableSortOfTheFloats)
 {
@@ -109,7 +109,7 @@ Quad quadFor(float key, int32_t flags, const float* angle = nullptr, int32_t spr
     return q;
 }
 
-}  // namespace
+}   // namespace
 
 TEST(ParticleQuads, FaceTheScreenUnrotatedAndKeepTheirSizeRotated)
 {
@@ -230,7 +230,7 @@ Texture cameraAndGreyAtlas()
     return atlas;
 }
 
-}  // namespace
+}   // namespace
 
 TEST(ParticleDraw, SendsBatchesOf1024AndNothingWhenNothingIsVisible)
 {
@@ -262,15 +262,14 @@ TEST(ParticleDraw, MoreThanTheKeyArrayHolds)
     std::vector<Vec3> points = atKeys(std::vector<float>(PARTICLE_MAX + 1, 0.5f));
     // Unsorted: the first PARTICLE_MAX, in 98 batches.
     testing::internal::CaptureStderr();
-    drawParticles(points.data(), nullptr, nullptr, nullptr, nullptr, PARTICLE_MAX + 1, EYE,
-                  TARGET, &atlas, nullptr, 0.1f, 0.01f, 1.0f, 0, 0);
+    drawParticles(points.data(), nullptr, nullptr, nullptr, nullptr, PARTICLE_MAX + 1, EYE, TARGET,
+                  &atlas, nullptr, 0.1f, 0.01f, 1.0f, 0, 0);
     EXPECT_EQ(countLines(testing::internal::GetCapturedStderr(), "wtf"), 98);
     // Sorted: the end, before any key is written.
     EXPECT_EXIT(radixSortKeys(PARTICLE_MAX + 1), testing::ExitedWithCode(1), "dumbass");
     particleSystem.keys[0] = {123.0f, 7};
-    EXPECT_EXIT(drawParticles(points.data(), nullptr, nullptr, nullptr, nullptr,
-                              PARTICLE_MAX + 1, EYE, TARGET, &atlas, nullptr, 0.1f, 0.01f, 1.0f,
-                              PS_SORT, 0),
+    EXPECT_EXIT(drawParticles(points.data(), nullptr, nullptr, nullptr, nullptr, PARTICLE_MAX + 1,
+                              EYE, TARGET, &atlas, nullptr, 0.1f, 0.01f, 1.0f, PS_SORT, 0),
                 testing::ExitedWithCode(1), "dumbass");
     EXPECT_EQ(particleSystem.keys[0].key, 123.0f);
 }
@@ -281,8 +280,8 @@ TEST(ParticleDraw, DepthBlurShowsTheMixOfTwoCells)
     // Brightness 2 halfway from level 1 to 2 (key 0.25, blurRange 0.5) takes all of C: cell 2.
     struct Case {
         float key, alpha, blurRange, expected;
-    } cases[] = {{1.0f, 0.8f, 0.1f, 0.8f * 20}, {1.25f, 0.8f, 0.1f, 0.8f * 70},
-                 {0.25f, 2.0f, 0.5f, 60}};
+    } cases[] = {
+        {1.0f, 0.8f, 0.1f, 0.8f * 20}, {1.25f, 0.8f, 0.1f, 0.8f * 70}, {0.25f, 2.0f, 0.5f, 60}};
     for (const Case& c : cases) {
         Texture atlas = cameraAndGreyAtlas();
         std::vector<Vec3> one = atKeys({c.key});

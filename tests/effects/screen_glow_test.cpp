@@ -212,7 +212,6 @@ TEST_F(ScreenPasses, GlowChainOfAFlatPictureComesBackBrighter)
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
 
-
 TEST_F(ScreenPasses, GlowChainWithoutSpreadHalvesEveryLevelUnblurred)
 {
     ScreenChain& chain = sharedChain();

@@ -44,7 +44,7 @@ std::vector<ShadowDir> randomDirections(int n, uint32_t seed)
     return dirs;
 }
 
-}  // namespace
+}   // namespace
 
 TEST(Shadowing, EachOccluderBetweenReceiverAndLightDarkensOnce)
 {

@@ -62,7 +62,7 @@ TEST(ShowClock, PatternsFollowTheStreamPositionAndSeeksTruncate)
     EXPECT_EQ(FSOUND_Stream_GetTime(musicStream), 11520);
     seekShowTime(0.0001f);   // 0.768 ms, truncated
     EXPECT_EQ(FSOUND_Stream_GetTime(musicStream), 0);
-    seekShowTime(-2.0f);     // Page Up at the start: the stream stays at its start
+    seekShowTime(-2.0f);   // Page Up at the start: the stream stays at its start
     EXPECT_EQ(FSOUND_Stream_GetTime(musicStream), 0);
 }
 
@@ -187,10 +187,13 @@ TEST_F(ShowClockDeathTest, MusicThatCannotPlayEndsTheProgramNamingTheFile)
         {"missing", "missing\\.ogg not found"},
         {"empty", "empty\\.ogg: not a playable music stream"},
         {"noise", "noise\\.ogg: not a playable music stream"},
-        {"folder", "folder\\.ogg: not a playable music stream \\(cannot be read: Is a directory\\)"},
+        {"folder",
+         "folder\\.ogg: not a playable music stream \\(cannot be read: Is a directory\\)"},
         {"locked", "locked\\.ogg: not a playable music stream \\(cannot be read: Permission"},
-        {"pipe", "pipe\\.ogg: not a playable music stream \\(cannot be read: a named pipe, not a regular"},
-        {"huge", "huge\\.ogg: not a playable music stream \\(cannot be read: 67108865 bytes, over the"},
+        {"pipe",
+         "pipe\\.ogg: not a playable music stream \\(cannot be read: a named pipe, not a regular"},
+        {"huge",
+         "huge\\.ogg: not a playable music stream \\(cannot be read: 67108865 bytes, over the"},
     };
     for (auto [name, message] : cases) {
         if (std::string(name) == "locked" && lockedReads)
@@ -225,4 +228,4 @@ TEST_F(ShowClockDeathTest, AnOldSoundLibraryIsRefusedBeforeAnySound)
         ::testing::ExitedWithCode(1), "FMOD: Wrong DLL version!");
 }
 
-} // namespace
+}   // namespace

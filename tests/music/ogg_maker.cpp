@@ -53,7 +53,8 @@ std::vector<unsigned char> makeStream(const StreamRecipe& recipe)
             float** buffer = vorbis_analysis_buffer(&dsp, (int)n);
             for (long i = 0; i < n; i++) {
                 long t = done + i;
-                float v = recipe.toneHz > 0.0 ? 0.5f * (float)std::sin(2 * M_PI * recipe.toneHz * t / rate)
+                float v = recipe.toneHz > 0.0
+                              ? 0.5f * (float)std::sin(2 * M_PI * recipe.toneHz * t / rate)
                           : (t % beat) < rate / 100 ? 0.5f * (float)std::sin(t * 0.3)
                                                     : 0.0f;
                 for (int c = 0; c < channels; c++)

@@ -118,7 +118,7 @@ struct MixCase {
     const char* name;
     StreamRecipe recipe;   // a 1 kHz tone
     bool loop;
-    bool left, right;  // the sides the tone must come out on
+    bool left, right;   // the sides the tone must come out on
 };
 
 void PrintTo(const MixCase& c, std::ostream* os)
@@ -222,7 +222,9 @@ TEST_P(MixedStreams, PlayWholeAtTheirPitchOnTheirSides)
 
 INSTANTIATE_TEST_SUITE_P(Sound, BothOutputs,
                          ::testing::Values((int)FSOUND_OUTPUT_NOSOUND, (int)FSOUND_OUTPUT_DSOUND),
-                         [](const auto& info) { return info.param == 0 ? "NullOutput" : "Device"; });
+                         [](const auto& info) {
+                             return info.param == 0 ? "NullOutput" : "Device";
+                         });
 
 TEST(SoundLibrary, RefusesCallsOutOfOrderAndBadStreams)
 {

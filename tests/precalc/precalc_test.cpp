@@ -237,7 +237,8 @@ TEST(PointSets, GrownSetsAndRaysMatchTheLiteralStepsToTheBit)
 TEST(GrownAggregates, FastSearchGrowsTheSameAggregateAsThePlainScan)
 {
     for (GrowthParams params : {GrowthParams{2500, 12.0f, false}, GrowthParams{2000, 8.0f, true}}) {
-        std::vector<Vec3> fast(params.limit + GROWTH_OVERSHOOT), plain(params.limit + GROWTH_OVERSHOOT);
+        std::vector<Vec3> fast(params.limit + GROWTH_OVERSHOOT),
+            plain(params.limit + GROWTH_OVERSHOOT);
         randomSeed = 4242;
         int32_t fastCount = growAggregate(fast.data(), params, nullptr);
         uint32_t fastSeed = randomSeed;
@@ -250,7 +251,6 @@ TEST(GrownAggregates, FastSearchGrowsTheSameAggregateAsThePlainScan)
         EXPECT_TRUE(samePoints(fast, plain));
         EXPECT_GE(fastCount, params.limit);
         EXPECT_LE(fastCount, params.limit + GROWTH_OVERSHOOT);
-
     }
 }
 
@@ -286,15 +286,16 @@ TEST(Precalculation, FillsEverySlotFromTheDataSet)
     int loadingSteps = (int)std::lround((loadingProgress - progressBefore) / 0.1f);
 
     const AssetTable& a = assets;
-    for (Texture* t : {a.spiralTexture, a.spriteAtlasA, a.spriteAtlasB, a.spriteAtlasC,
-                       a.spriteAtlasD, a.sceneTexture2, a.spritePairAtlas1, a.spritePairAtlas2,
-                       a.bubbleAtlas, a.glowTexture, a.warpTexture1, a.warpTexture2,
-                       a.backdropTexture, a.tissueTexture2, a.tissueTexture1, a.layerTextureA,
-                       a.layerTextureB, a.sceneTexture7, a.sceneTexture8, a.captionTexture9,
-                       a.captionTexture2, a.captionTexture7, a.captionTexture5, a.shadeTexture1,
-                       a.shadeTexture2, a.captionTexture10, a.captionTexture11, a.logoTexture,
-                       a.titleTexture, a.creditsTexture, a.generatedTexture, a.captureTexture5,
-                       a.captureTexture6, a.captureTexture9, a.captureTexture10, a.grainTexture})
+    for (Texture* t :
+         {a.spiralTexture,   a.spriteAtlasA,     a.spriteAtlasB,     a.spriteAtlasC,
+          a.spriteAtlasD,    a.sceneTexture2,    a.spritePairAtlas1, a.spritePairAtlas2,
+          a.bubbleAtlas,     a.glowTexture,      a.warpTexture1,     a.warpTexture2,
+          a.backdropTexture, a.tissueTexture2,   a.tissueTexture1,   a.layerTextureA,
+          a.layerTextureB,   a.sceneTexture7,    a.sceneTexture8,    a.captionTexture9,
+          a.captionTexture2, a.captionTexture7,  a.captionTexture5,  a.shadeTexture1,
+          a.shadeTexture2,   a.captionTexture10, a.captionTexture11, a.logoTexture,
+          a.titleTexture,    a.creditsTexture,   a.generatedTexture, a.captureTexture5,
+          a.captureTexture6, a.captureTexture9,  a.captureTexture10, a.grainTexture})
         ASSERT_NE(t, nullptr);
     EXPECT_EQ(a.grainTexture->width, 256);
     EXPECT_EQ(a.generatedTexture->width, 128);
@@ -312,13 +313,12 @@ TEST(Precalculation, FillsEverySlotFromTheDataSet)
     // same on every run from the same seed.
     auto sets = [] {
         const AssetTable& t = assets;
-        return std::vector<std::vector<Vec3>>{
-            {t.pathPoints, t.pathPoints + PATH_POINT_COUNT},
-            {t.swarmPoints, t.swarmPoints + SWARM_POINT_COUNT},
-            {fractalPoints, fractalPoints + FRACTAL_POINT_COUNT},
-            {t.growthPoints, t.growthPoints + t.growthCount},
-            {t.clusterPoints, t.clusterPoints + t.clusterCount},
-            {t.rayPoints, t.rayPoints + RAY_POINT_COUNT}};
+        return std::vector<std::vector<Vec3>>{{t.pathPoints, t.pathPoints + PATH_POINT_COUNT},
+                                              {t.swarmPoints, t.swarmPoints + SWARM_POINT_COUNT},
+                                              {fractalPoints, fractalPoints + FRACTAL_POINT_COUNT},
+                                              {t.growthPoints, t.growthPoints + t.growthCount},
+                                              {t.clusterPoints, t.clusterPoints + t.clusterCount},
+                                              {t.rayPoints, t.rayPoints + RAY_POINT_COUNT}};
     };
     std::vector<std::vector<Vec3>> first = sets();
     std::vector<float> shade(a.growthShade, a.growthShade + a.growthCount);
@@ -329,7 +329,8 @@ TEST(Precalculation, FillsEverySlotFromTheDataSet)
         ASSERT_EQ(first[i].size(), second[i].size()) << "set " << i;
         EXPECT_TRUE(samePoints(first[i], second[i])) << "set " << i;
     }
-    EXPECT_EQ(shade, std::vector<float>(assets.growthShade, assets.growthShade + assets.growthCount));
+    EXPECT_EQ(shade,
+              std::vector<float>(assets.growthShade, assets.growthShade + assets.growthCount));
 
     // The fractal reseeds and the grown aggregates and the rays continue from where it left the
     // generator (the shading draws nothing): rebuilding those steps alone gives the table's sets.
@@ -357,7 +358,8 @@ TEST(Precalculation, CaptureLogsTheTimedSectionsOnTheErrorStream)
     if (!std::filesystem::exists(buildDir() + "/data/spiral.jpg"))
         GTEST_SKIP() << "no data set built";
     std::string dir = makeTempDir("precalc_capture");
-    ProcessResult r = runOrvanti({"--capture", dir, "--from", "20", "--to", "20.01", "--overwrite"}, 240);
+    ProcessResult r =
+        runOrvanti({"--capture", dir, "--from", "20", "--to", "20.01", "--overwrite"}, 240);
     ASSERT_EQ(r.status, 0) << r.err;
     auto line = [&](const char* name) {
         std::smatch m;
@@ -370,4 +372,4 @@ TEST(Precalculation, CaptureLogsTheTimedSectionsOnTheErrorStream)
     EXPECT_GT(whole, ifs) << r.err;
 }
 
-} // namespace
+}   // namespace

@@ -66,7 +66,7 @@ protected:
 const CameraEye EYE_AT_10 = {{0.0f, 0.0f, 10.0f}, 0.0f};
 const Vec3 ORIGIN = {0.0f, 0.0f, 0.0f};
 
-}  // namespace
+}   // namespace
 
 TEST_F(Camera, LetterboxAndRenderTargetViewportsInEveryMode)
 {

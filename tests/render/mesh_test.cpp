@@ -192,8 +192,8 @@ TEST(MeshGenerators, CubeFacesPointOutwardsWithTheirOwnTextureSquares)
 TEST(MeshDisplayList, FaceNormalsGiveHardEdgesAndSharedNormalsSmoothShading)
 {
     ensureGLContext();
-    Mesh* flat = buildMesh(sharedCubeFaces, sharedCorners, nullptr, 0, nullptr, 8, 12,
-                           MESH_FACE_NORMALS);
+    Mesh* flat =
+        buildMesh(sharedCubeFaces, sharedCorners, nullptr, 0, nullptr, 8, 12, MESH_FACE_NORMALS);
     Mesh* smooth = buildMesh(sharedCubeFaces, sharedCorners, nullptr, 0, nullptr, 8, 12, 0);
     std::vector<FeedbackVertex> a = feedback(flat->list), b = feedback(smooth->list);
     ASSERT_EQ(a.size(), 36u);

@@ -13,9 +13,17 @@
 
 namespace {
 
-GLint getInt(GLenum what) { GLint v = 0; glGetIntegerv(what, &v); return v; }
+GLint getInt(GLenum what)
+{
+    GLint v = 0;
+    glGetIntegerv(what, &v);
+    return v;
+}
 
-bool on(GLenum cap) { return glIsEnabled(cap) == GL_TRUE; }
+bool on(GLenum cap)
+{
+    return glIsEnabled(cap) == GL_TRUE;
+}
 
 void expectInts(const std::vector<std::pair<GLenum, GLint>>& wanted)
 {
@@ -40,15 +48,16 @@ std::array<int, 3> pixel(int x, int y)
 // Near, far, the projection shift and the up vector's x and y.
 std::array<float, 6> cameraState()
 {
-    return {camera.nearPlane, camera.farPlane, camera.projectionShift.x, camera.projectionShift.y,
-            camera.upVector.x, camera.upVector.y};
+    return {camera.nearPlane,         camera.farPlane,   camera.projectionShift.x,
+            camera.projectionShift.y, camera.upVector.x, camera.upVector.y};
 }
 
 const std::vector<GLenum> RESET_OFF = {
-    GL_LIGHTING, GL_BLEND, GL_FOG, GL_TEXTURE_GEN_Q, GL_TEXTURE_GEN_R, GL_TEXTURE_GEN_S,
-    GL_TEXTURE_GEN_T, GL_TEXTURE_1D, GL_TEXTURE_2D, GL_AUTO_NORMAL, GL_COLOR_MATERIAL,
-    GL_DITHER, GL_LINE_SMOOTH, GL_POLYGON_SMOOTH, GL_POINT_SMOOTH, GL_SCISSOR_TEST,
-    GL_STENCIL_TEST, GL_LINE_STIPPLE, GL_COLOR_LOGIC_OP, GL_CLIP_PLANE0, GL_CLIP_PLANE5};
+    GL_LIGHTING,       GL_BLEND,         GL_FOG,          GL_TEXTURE_GEN_Q,  GL_TEXTURE_GEN_R,
+    GL_TEXTURE_GEN_S,  GL_TEXTURE_GEN_T, GL_TEXTURE_1D,   GL_TEXTURE_2D,     GL_AUTO_NORMAL,
+    GL_COLOR_MATERIAL, GL_DITHER,        GL_LINE_SMOOTH,  GL_POLYGON_SMOOTH, GL_POINT_SMOOTH,
+    GL_SCISSOR_TEST,   GL_STENCIL_TEST,  GL_LINE_STIPPLE, GL_COLOR_LOGIC_OP, GL_CLIP_PLANE0,
+    GL_CLIP_PLANE5};
 const std::vector<GLenum> RESET_ON = {GL_CULL_FACE, GL_DEPTH_TEST, GL_NORMALIZE, GL_ALPHA_TEST};
 
 // Everything beginFrame resets, set the other way.
@@ -87,7 +96,7 @@ protected:
     }
 };
 
-}  // namespace
+}   // namespace
 
 TEST_F(RenderState, BeginFrameResetsTheWholePipelineAndTheCamera)
 {
@@ -95,9 +104,13 @@ TEST_F(RenderState, BeginFrameResetsTheWholePipelineAndTheCamera)
     beginFrame(nullptr);
     expectEnabled(RESET_OFF, false);
     expectEnabled(RESET_ON, true);
-    expectInts({{GL_FRONT_FACE, GL_CCW}, {GL_CULL_FACE_MODE, GL_BACK}, {GL_DEPTH_FUNC, GL_LEQUAL},
-                {GL_ALPHA_TEST_FUNC, GL_ALWAYS}, {GL_SHADE_MODEL, GL_SMOOTH},
-                {GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST}, {GL_DEPTH_WRITEMASK, GL_TRUE},
+    expectInts({{GL_FRONT_FACE, GL_CCW},
+                {GL_CULL_FACE_MODE, GL_BACK},
+                {GL_DEPTH_FUNC, GL_LEQUAL},
+                {GL_ALPHA_TEST_FUNC, GL_ALWAYS},
+                {GL_SHADE_MODEL, GL_SMOOTH},
+                {GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST},
+                {GL_DEPTH_WRITEMASK, GL_TRUE},
                 {GL_ACTIVE_TEXTURE_ARB, GL_TEXTURE0_ARB}});
     GLfloat v[4];
     glGetFloatv(GL_ALPHA_TEST_REF, v);
@@ -107,9 +120,11 @@ TEST_F(RenderState, BeginFrameResetsTheWholePipelineAndTheCamera)
     GLboolean mask[4];
     glGetBooleanv(GL_COLOR_WRITEMASK, mask);
     EXPECT_EQ(mask[0] & mask[1] & mask[2] & mask[3], GL_TRUE);
-    const std::pair<GLenum, std::array<float, 4>> material[] = {
-        {GL_AMBIENT, {0, 0, 0, 1}}, {GL_DIFFUSE, {0.8f, 0.8f, 0.8f, 1}},
-        {GL_SPECULAR, {0, 0, 0, 1}}, {GL_EMISSION, {0, 0, 0, 1}}, {GL_SHININESS, {0, 0, 0, 1}}};
+    const std::pair<GLenum, std::array<float, 4>> material[] = {{GL_AMBIENT, {0, 0, 0, 1}},
+                                                                {GL_DIFFUSE, {0.8f, 0.8f, 0.8f, 1}},
+                                                                {GL_SPECULAR, {0, 0, 0, 1}},
+                                                                {GL_EMISSION, {0, 0, 0, 1}},
+                                                                {GL_SHININESS, {0, 0, 0, 1}}};
     for (GLenum face : {GL_FRONT, GL_BACK})
         for (auto [what, want] : material) {
             GLfloat got[4] = {0, 0, 0, 1};
@@ -134,8 +149,10 @@ TEST_F(RenderState, ApplyRenderFlagsCullingDepthShadingAndWhatItLeavesAlone)
         applyRenderFlags(flags);
         expectEnabled({GL_CULL_FACE, GL_DEPTH_TEST, GL_ALPHA_TEST, GL_STENCIL_TEST}, true);
         expectEnabled({GL_BLEND}, false);
-        expectInts({{GL_CULL_FACE_MODE, GL_BACK}, {GL_DEPTH_FUNC, GL_LESS},
-                    {GL_DEPTH_WRITEMASK, GL_TRUE}, {GL_SHADE_MODEL, GL_SMOOTH},
+        expectInts({{GL_CULL_FACE_MODE, GL_BACK},
+                    {GL_DEPTH_FUNC, GL_LESS},
+                    {GL_DEPTH_WRITEMASK, GL_TRUE},
+                    {GL_SHADE_MODEL, GL_SMOOTH},
                     {GL_ALPHA_TEST_FUNC, GL_LESS}});
     }
     applyRenderFlags(RENDER_NO_CULL | RENDER_NO_DEPTH | RENDER_NO_DEPTH_WRITE | RENDER_FLAT);
@@ -143,8 +160,8 @@ TEST_F(RenderState, ApplyRenderFlagsCullingDepthShadingAndWhatItLeavesAlone)
     expectInts({{GL_DEPTH_WRITEMASK, GL_FALSE}, {GL_SHADE_MODEL, GL_FLAT}});
     applyRenderFlags(RENDER_CULL_FRONT | RENDER_NO_DEPTH_WRITE);
     expectEnabled({GL_CULL_FACE, GL_DEPTH_TEST}, true);
-    expectInts({{GL_CULL_FACE_MODE, GL_FRONT}, {GL_DEPTH_FUNC, GL_LESS},
-                {GL_DEPTH_WRITEMASK, GL_FALSE}});
+    expectInts(
+        {{GL_CULL_FACE_MODE, GL_FRONT}, {GL_DEPTH_FUNC, GL_LESS}, {GL_DEPTH_WRITEMASK, GL_FALSE}});
 }
 
 TEST_F(RenderState, ApplyRenderFlagsFirstBlendBitWins)
@@ -165,7 +182,8 @@ TEST_F(RenderState, ApplyRenderFlagsFirstBlendBitWins)
         glDisable(GL_ALPHA_TEST);
         applyRenderFlags(row.flags);
         EXPECT_TRUE(on(GL_BLEND));
-        expectInts({{GL_BLEND_SRC, row.source}, {GL_BLEND_DST, row.destination},
+        expectInts({{GL_BLEND_SRC, row.source},
+                    {GL_BLEND_DST, row.destination},
                     {GL_DEPTH_FUNC, GL_LEQUAL}});
         // Only the alpha-blend row switches the alpha test on.
         bool alphaRow = row.source == GL_SRC_ALPHA;
@@ -177,8 +195,10 @@ TEST_F(RenderState, ApplyRenderFlagsFirstBlendBitWins)
 
     applyRenderFlags(RENDER_STENCIL_MARK);
     EXPECT_TRUE(on(GL_STENCIL_TEST));
-    expectInts({{GL_STENCIL_FUNC, GL_ALWAYS}, {GL_STENCIL_FAIL, GL_KEEP},
-                {GL_STENCIL_PASS_DEPTH_FAIL, GL_KEEP}, {GL_STENCIL_PASS_DEPTH_PASS, GL_INCR}});
+    expectInts({{GL_STENCIL_FUNC, GL_ALWAYS},
+                {GL_STENCIL_FAIL, GL_KEEP},
+                {GL_STENCIL_PASS_DEPTH_FAIL, GL_KEEP},
+                {GL_STENCIL_PASS_DEPTH_PASS, GL_INCR}});
     // Read back through the clamps: the reference to the stencil bits, the mask to an int.
     if (getInt(GL_STENCIL_BITS) > 0) {
         EXPECT_EQ(getInt(GL_STENCIL_REF), 1);
@@ -227,7 +247,8 @@ TEST_F(RenderState, BeginScreenPassSetsTheTwoDimensionalPreset)
                    GL_TEXTURE_GEN_S, GL_TEXTURE_1D, GL_NORMALIZE, GL_AUTO_NORMAL, GL_ALPHA_TEST},
                   false);
     expectEnabled({GL_BLEND, GL_TEXTURE_2D}, true);
-    expectInts({{GL_BLEND_DST, GL_ONE}, {GL_DEPTH_WRITEMASK, GL_FALSE}, {GL_SHADE_MODEL, GL_SMOOTH}});
+    expectInts(
+        {{GL_BLEND_DST, GL_ONE}, {GL_DEPTH_WRITEMASK, GL_FALSE}, {GL_SHADE_MODEL, GL_SMOOTH}});
     EXPECT_EQ(cameraState(), (std::array<float, 6>{-1, 1, 0, 0, 0, 1}));
 }
 

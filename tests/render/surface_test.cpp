@@ -42,8 +42,8 @@ void expectClosedAndWoundOutwards()
         for (int k = 0; k < 3; k++)
             directed[{tri[k], tri[(k + 1) % 3]}]++;
         Vec3 n;
-        triangleNormal(&surfaceVertices[tri[0]], &surfaceVertices[tri[1]],
-                       &surfaceVertices[tri[2]], &n);
+        triangleNormal(&surfaceVertices[tri[0]], &surfaceVertices[tri[1]], &surfaceVertices[tri[2]],
+                       &n);
         const Vec3& m = surfaceNormals[tri[0]];
         against += n.x * m.x + n.y * m.y + n.z * m.z < 0;
     }
@@ -73,10 +73,9 @@ std::vector<Blob> mixedBlobs(float time)
 {
     std::vector<Blob> blobs;
     for (int i = 0; i < 24; i++)
-        blobs.push_back(Blob{5.0f * std::sin(0.175f * time + 2.7f * i),
-                             5.0f * std::sin(0.271f * time + 1.3f * i),
-                             5.0f * std::sin(0.152f * time + 8.7f * i), 6.0f, i % 4 == 0,
-                             i % 5 == 0});
+        blobs.push_back(Blob{
+            5.0f * std::sin(0.175f * time + 2.7f * i), 5.0f * std::sin(0.271f * time + 1.3f * i),
+            5.0f * std::sin(0.152f * time + 8.7f * i), 6.0f, i % 4 == 0, i % 5 == 0});
     return blobs;
 }
 

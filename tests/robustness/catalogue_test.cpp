@@ -91,15 +91,19 @@ std::map<std::string, std::pair<uintmax_t, fs::file_time_type>> snapshot(const s
 {
     std::map<std::string, std::pair<uintmax_t, fs::file_time_type>> entries;
     for (const fs::directory_entry& e : fs::directory_iterator(dir))
-        entries[e.path().filename().string()] = {
-            e.is_regular_file() ? fs::file_size(e.path()) : 0, fs::last_write_time(e.path())};
+        entries[e.path().filename().string()] = {e.is_regular_file() ? fs::file_size(e.path()) : 0,
+                                                 fs::last_write_time(e.path())};
     return entries;
 }
 
 // A data directory of links to the built data set, with some files replaced or removed.
 class BrokenData {
 public:
-    BrokenData() : dir_(linkedDataSet()), work_(makeTempDir("broken_work")) {}
+    BrokenData()
+        : dir_(linkedDataSet())
+        , work_(makeTempDir("broken_work"))
+    {
+    }
     void replace(const std::string& name, const Bytes& bytes)
     {
         remove(name);
@@ -153,10 +157,10 @@ protected:
 };
 
 // The files the loaders read first, in each role.
-const char* const COLOUR = "spiral.jpg";        // a padded image, and later a sprite pair
-const char* const MASK = "sprite_star_a.jpg";   // the mask of the first atlas
-const char* const SPRITE = "bubble.jpg";        // an atlas with no mask
-const char* const LAST_MASK = "credits_a.jpg";  // the last file the precalculation reads
+const char* const COLOUR = "spiral.jpg";         // a padded image, and later a sprite pair
+const char* const MASK = "sprite_star_a.jpg";    // the mask of the first atlas
+const char* const SPRITE = "bubble.jpg";         // an atlas with no mask
+const char* const LAST_MASK = "credits_a.jpg";   // the last file the precalculation reads
 const char* const MUSIC = "music.ogg";
 
 }   // namespace
@@ -308,8 +312,7 @@ TEST_F(Catalogue, UnplayableMusicIsNamed)
     BrokenData data;
     data.remove(MUSIC);
     fs::create_directory(data.dir() + "/" + MUSIC);
-    expectFatal(data.run({}), data.dir() + "/" + MUSIC, "cannot be read: Is a directory",
-                "folder");
+    expectFatal(data.run({}), data.dir() + "/" + MUSIC, "cannot be read: Is a directory", "folder");
     data.expectNothingWritten("folder");
 }
 
@@ -331,13 +334,27 @@ TEST_F(Catalogue, CutMusicPlaysWhatItHasAndEnds)
 TEST(CatalogueCommandLine, MalformedValuesAreUsageErrors)
 {
     const std::vector<std::vector<std::string>> cases = {
-        {"--mode", "511x256"}, {"--mode", "512x255"}, {"--mode", "x480"},
-        {"--mode", "640x"},    {"--mode", "640x480x2"}, {"--mode", "-640x480"},
-        {"--mode", "99999999999x480"}, {"--fps", "0"}, {"--fps", "-30"},
-        {"--fps", "nan"},      {"--fps", "1e999"},   {"--fps", ""},
-        {"--from", "abc"},     {"--to", "1,5"},      {"--start", "inf"},
-        {"--start", "-1e40"},  {"--to", "1e300"},    {"--from", "-20000"},
-        {"--windowed=1"},      {"-h"},               {"--capture", ""},
+        {"--mode", "511x256"},
+        {"--mode", "512x255"},
+        {"--mode", "x480"},
+        {"--mode", "640x"},
+        {"--mode", "640x480x2"},
+        {"--mode", "-640x480"},
+        {"--mode", "99999999999x480"},
+        {"--fps", "0"},
+        {"--fps", "-30"},
+        {"--fps", "nan"},
+        {"--fps", "1e999"},
+        {"--fps", ""},
+        {"--from", "abc"},
+        {"--to", "1,5"},
+        {"--start", "inf"},
+        {"--start", "-1e40"},
+        {"--to", "1e300"},
+        {"--from", "-20000"},
+        {"--windowed=1"},
+        {"-h"},
+        {"--capture", ""},
     };
     for (const std::vector<std::string>& args : cases) {
         ProcessResult r = runOrvanti(args, 20);

@@ -96,7 +96,8 @@ bool fuzzMusicInput(const uint8_t* data, size_t size)
     // Buffers a whole pass may take: by the stated length, or by what the bytes could hold at
     // most (a packet of two bytes decodes to at most 4096 frames), converted to the mix rate.
     long pass = std::max(lengthMs * MIX_RATE / 1000 / MIX_FRAMES,
-                         (long)bytes.size() * 2048 * upsampling / MIX_FRAMES) + 16;
+                         (long)bytes.size() * 2048 * upsampling / MIX_FRAMES) +
+                16;
     pass = std::min(pass, 1L << 20);
     long budget = loop ? std::min(2 * pass, 600L) : pass * (seeks + 1);
     std::vector<int16_t> out(MIX_FRAMES * 2);

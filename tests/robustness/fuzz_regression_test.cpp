@@ -58,7 +58,8 @@ TEST(FuzzInputs, SeedsAndFindingsOfBothTargetsRunClean)
             SCOPED_TRACE(path);
             accepted += t.run(bytes.data(), bytes.size());
         }
-        EXPECT_GT(accepted, 0) << "no " << t.name << " seed is taken: the fuzzer would start from nothing";
+        EXPECT_GT(accepted, 0) << "no " << t.name
+                               << " seed is taken: the fuzzer would start from nothing";
     }
 }
 

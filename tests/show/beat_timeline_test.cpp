@@ -10,9 +10,9 @@
 
 TEST(TickEnvelopes, FlashesOnTheTickTable)
 {
-    EXPECT_FLOAT_EQ(tickFlash(0.75f, 0.1f), 1.0f);               // row 48
-    EXPECT_NEAR(tickFlash(0.75f + 5.0f / 64, 0.1f), 0.5f, 1e-5);  // row 53
-    EXPECT_NEAR(tickFlash(58.0f / 64, 0.1f), 0.8f, 1e-5);        // two rows after row 56
+    EXPECT_FLOAT_EQ(tickFlash(0.75f, 0.1f), 1.0f);                 // row 48
+    EXPECT_NEAR(tickFlash(0.75f + 5.0f / 64, 0.1f), 0.5f, 1e-5);   // row 53
+    EXPECT_NEAR(tickFlash(58.0f / 64, 0.1f), 0.8f, 1e-5);          // two rows after row 56
     EXPECT_EQ(tickFlash(47.0f / 64, 0.1f), 0.0f);
     EXPECT_EQ(tickCount(47.0f / 64), 0);
     EXPECT_EQ(tickCount(0.75f), 1);
@@ -172,8 +172,7 @@ TEST(Passes, GridWarpThroughTheIdentityShowsTheTextureUndistorted)
     Texture* grid = texelGridTexture();
 
     beginFrame(&defaultClearColour);
-    drawGridWarp(grid, 16, 9, 0.0f, identity, 1, 1,
-                 RENDER_NO_DEPTH | RENDER_NO_CULL | TEX_NEAREST);
+    drawGridWarp(grid, 16, 9, 0.0f, identity, 1, 1, RENDER_NO_DEPTH | RENDER_NO_CULL | TEX_NEAREST);
     ASSERT_EQ(seen.size(), 170u);
     // Rows from the bottom, each from the left.
     EXPECT_EQ(seen[1].x, 1.0f / 16);

@@ -35,7 +35,7 @@ TEST(OpeningScene, TitleTakesOverAtThreeAndTheLastHalfPatternZooms)
     EXPECT_FALSE(openingViewAt(2.999f).title);
     OpeningView three = openingViewAt(3.0f);
     EXPECT_TRUE(three.title);
-    EXPECT_NEAR(three.captionAlpha, 0.0f, 1e-6f);   // the logo's flashes have died away
+    EXPECT_NEAR(three.captionAlpha, 0.0f, 1e-6f);               // the logo's flashes have died away
     EXPECT_FLOAT_EQ(openingViewAt(3.25f).captionAlpha, 1.0f);   // row 208
 
     EXPECT_FLOAT_EQ(openingViewAt(5.49f).fieldOfView, 90.0f);
@@ -187,4 +187,4 @@ TEST_F(BlobSceneFrames, NestedZoomOpensUnderScene10sLastPicture)
     EXPECT_LT(redMinusGreen(), 30.0);
 }
 
-} // namespace
+}   // namespace

@@ -114,4 +114,4 @@ TEST_F(FractalSceneFrames, ZoomBlursOutTowardsItsEnd)
     EXPECT_LT(sharpness(readLetterbox()), 0.6 * middle);
 }
 
-} // namespace
+}   // namespace

@@ -108,7 +108,6 @@ TEST_F(Scene5, CaptureFrameKeepsToTheCornerWithoutOverlays)
     assets.captionTexture5 = caption;
 }
 
-
 class Scene9 : public GrowthSceneTest {
 protected:
     static void SetUpTestSuite()

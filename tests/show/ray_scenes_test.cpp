@@ -19,7 +19,7 @@ void setUpRaySceneAssets()
     ensureGLContext(640, 480);
     static std::vector<Vec3> swarm, rays;
     static ScreenChain chain;
-    static std::vector<std::pair<Texture* AssetTable::*, Texture*>> slots;
+    static std::vector<std::pair<Texture * AssetTable::*, Texture*>> slots;
     if (swarm.empty()) {
         swarm.resize(SWARM_POINT_COUNT);
         rays.resize(RAY_POINT_COUNT);
@@ -35,8 +35,10 @@ void setUpRaySceneAssets()
                  {&AssetTable::layerTextureA, solidTexture(255, 0, 0)},
                  {&AssetTable::layerTextureB, solidTexture(0, 0, 255)},
                  {&AssetTable::captureTexture5, solidTexture(255, 0, 255)},
-                 {&AssetTable::shadeTexture1, white}, {&AssetTable::spriteAtlasB, white},
-                 {&AssetTable::sceneTexture7, white}, {&AssetTable::sceneTexture8, white}};
+                 {&AssetTable::shadeTexture1, white},
+                 {&AssetTable::spriteAtlasB, white},
+                 {&AssetTable::sceneTexture7, white},
+                 {&AssetTable::sceneTexture8, white}};
     }
     for (auto [slot, texture] : slots)
         assets.*slot = texture;
@@ -155,7 +157,8 @@ TEST(Scene4, PulsesFourTimesAPatternAndAddsTheLayerOfItsWindow)
     // Dark at every quarter pattern, brightest two beats later.
     for (float start : {13.75f, 32.25f})
         EXPECT_LT(channelMean(scene4Frame(start), 1) + 20,
-                  channelMean(scene4Frame(start + 0.125f), 1)) << start;
+                  channelMean(scene4Frame(start + 0.125f), 1))
+            << start;
     // The first window adds the red layer, the later ones the blue.
     auto redOverBlue = [](float t) {
         std::vector<uint8_t> frame = scene4Frame(t);

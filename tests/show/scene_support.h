@@ -36,7 +36,10 @@ inline std::vector<uint8_t> readRegion(int32_t x, int32_t y, int32_t w, int32_t 
     glReadPixels(x, y, w, h, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
     return pixels;
 }
-inline std::vector<uint8_t> readLetterbox() { return readRegion(0, 60, 640, 360); }
+inline std::vector<uint8_t> readLetterbox()
+{
+    return readRegion(0, 60, 640, 360);
+}
 
 // Mean of one channel (0 red, 1 green, 2 blue), or of all three; the brightest value of any.
 inline double channelMean(const std::vector<uint8_t>& pixels, int32_t channel)
@@ -74,11 +77,12 @@ inline double sharpness(const std::vector<uint8_t>& pixels)
 // The whole window, RGBA.
 struct Frame {
     std::vector<uint8_t> rgba;
-    Frame() : rgba((size_t)displaySettings.width * displaySettings.height * 4)
+    Frame()
+        : rgba((size_t)displaySettings.width * displaySettings.height * 4)
     {
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, displaySettings.width, displaySettings.height, GL_RGBA,
-                     GL_UNSIGNED_BYTE, rgba.data());
+        glReadPixels(0, 0, displaySettings.width, displaySettings.height, GL_RGBA, GL_UNSIGNED_BYTE,
+                     rgba.data());
     }
     // x, y from the window's lower left, as OpenGL counts.
     const uint8_t* at(int x, int y) const

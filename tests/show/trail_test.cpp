@@ -16,7 +16,8 @@ namespace {
 // covers nothing) for the life of the object; the slots go back afterwards.
 class TrailAssets {
 public:
-    TrailAssets() : saved_(assets)
+    TrailAssets()
+        : saved_(assets)
     {
         ensureGLContext(640, 480);
         static Vec3* path = nullptr;

@@ -13,10 +13,28 @@
 
 namespace {
 
-GLint getInt(GLenum what) { GLint v = 0; glGetIntegerv(what, &v); return v; }
-GLint texParameter(GLenum w) { GLint v = 0; glGetTexParameteriv(GL_TEXTURE_2D, w, &v); return v; }
-GLint texEnv(GLenum what) { GLint v = 0; glGetTexEnviv(GL_TEXTURE_ENV, what, &v); return v; }
-bool on(GLenum cap) { return glIsEnabled(cap) == GL_TRUE; }
+GLint getInt(GLenum what)
+{
+    GLint v = 0;
+    glGetIntegerv(what, &v);
+    return v;
+}
+GLint texParameter(GLenum w)
+{
+    GLint v = 0;
+    glGetTexParameteriv(GL_TEXTURE_2D, w, &v);
+    return v;
+}
+GLint texEnv(GLenum what)
+{
+    GLint v = 0;
+    glGetTexEnviv(GL_TEXTURE_ENV, what, &v);
+    return v;
+}
+bool on(GLenum cap)
+{
+    return glIsEnabled(cap) == GL_TRUE;
+}
 
 // Texels are RGBA bytes, bottom row first.
 Texture makeTexture(int32_t width, int32_t height, const std::vector<unsigned char>& texels,
@@ -49,7 +67,7 @@ protected:
     Texture plain;
 };
 
-}  // namespace
+}   // namespace
 
 TEST_F(Binding, FilterTableWrapAndIgnoredBits)
 {

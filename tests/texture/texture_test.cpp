@@ -125,7 +125,7 @@ struct TextureTest : ::testing::Test {
 TEST(DownsampleKernel, WindowedSincTaps)
 {
     buildDownsampleKernel();
-    const float expected[8] = {-0.00039f, 0.00059f, 0.01286f, 0.00405f,
+    const float expected[8] = {-0.00039f, 0.00059f,  0.01286f, 0.00405f,
                                -0.05212f, -0.04112f, 0.16341f, 0.41273f};
     float even = 0, odd = 0;
     for (int i = 0; i < 8; i++) {
@@ -150,7 +150,7 @@ TEST(DownsampleLevels, InteriorKeptBordersDarkened)
     ASSERT_TRUE(w == 32 && h == 32) << w << "x" << h;
     EXPECT_EQ(px[(16 * 32 + 16) * 4], 128);       // centre colour
     EXPECT_EQ(px[(16 * 32 + 16) * 4 + 3], 255);   // centre alpha
-    EXPECT_LT(px[3], 255);   // corner alpha
+    EXPECT_LT(px[3], 255);                        // corner alpha
     EXPECT_LT(px[0], 128);
 
     // A uniform 2x2 halves to one darker texel.
@@ -247,11 +247,11 @@ TEST_F(TextureTest, LoadTexturePadsToPowersOfTwoWithOpaqueWhite)
     std::vector<uint8_t> px = readLevel(t->name, 0);
     auto at = [&](int x, int y) { return &px[((size_t)y * 256 + x) * 4]; };
     EXPECT_NEAR(at(150, 50)[2], 120, 3);
-    EXPECT_GT(at(150, 50)[3], 250);      // mask red 255
-    EXPECT_LT(at(50, 50)[3], 5);         // mask red 0, whatever green says
+    EXPECT_GT(at(150, 50)[3], 250);   // mask red 255
+    EXPECT_LT(at(50, 50)[3], 5);      // mask red 0, whatever green says
     for (int c = 0; c < 4; c++) {
-        EXPECT_EQ(at(230, 50)[c], 255);  // padding right
-        EXPECT_EQ(at(10, 120)[c], 255);  // padding below
+        EXPECT_EQ(at(230, 50)[c], 255);   // padding right
+        EXPECT_EQ(at(10, 120)[c], 255);   // padding below
     }
 
     // Inverted, with no alpha source: alpha 0 becomes 255, colour flips too.
@@ -318,16 +318,16 @@ TEST_F(TextureTest, BlurAtlasLevelsAndPairs)
     std::vector<uint8_t> tp = readLevel(tiny->name, 0);
     EXPECT_NEAR(tp[((size_t)1 * 8 + 4 + 1) * 4], 200, 3);   // level 1, not black
 
-    Texture* pair = loadBlurAtlasPair((dir + "/dot.jpg").c_str(), nullptr, nullptr,
-                                      (dir + "/dot.jpg").c_str(), nullptr, alphaDoubleSum,
-                                      TEX_NO_MIPMAP);
+    Texture* pair =
+        loadBlurAtlasPair((dir + "/dot.jpg").c_str(), nullptr, nullptr, (dir + "/dot.jpg").c_str(),
+                          nullptr, alphaDoubleSum, TEX_NO_MIPMAP);
     EXPECT_EQ(pair->width, 256);
     EXPECT_EQ(pair->height, 128);
     EXPECT_EQ(pair->spriteCount, 2);
     EXPECT_FLOAT_EQ(pair->scaleS, 0.25f);
     std::vector<uint8_t> pp = readLevel(pair->name, 0);
-    EXPECT_EQ(pp[((size_t)30 * 256 + 30) * 4 + 3], 0);          // sprite 1: no alpha source
-    EXPECT_EQ(pp[((size_t)30 * 256 + 128 + 30) * 4 + 3], 255);  // sprite 2: doubled sum
+    EXPECT_EQ(pp[((size_t)30 * 256 + 30) * 4 + 3], 0);           // sprite 1: no alpha source
+    EXPECT_EQ(pp[((size_t)30 * 256 + 128 + 30) * 4 + 3], 255);   // sprite 2: doubled sum
 
     EXPECT_EXIT(loadBlurAtlasPair((dir + "/dot.jpg").c_str(), nullptr, nullptr,
                                   (dir + "/half.jpg").c_str(), nullptr, nullptr, 0),
@@ -351,8 +351,8 @@ TEST_F(TextureTest, BadFilesEndWithTheirName)
 
     // libjpeg cannot turn CMYK into RGB: an error naming the file, not four bytes read as three.
     writeJpeg(dir + "/cmyk.jpg", 16, 16, flatRGB(16, 16, 1, 2, 3), 4);
-    for (const char* name : {"cmyk.jpg", "header_cut.jpg", "scan_cut.jpg", "empty.jpg", "text.jpg", "png.jpg",
-                             "missing.jpg"}) {
+    for (const char* name : {"cmyk.jpg", "header_cut.jpg", "scan_cut.jpg", "empty.jpg", "text.jpg",
+                             "png.jpg", "missing.jpg"}) {
         std::string path = dir + "/" + name;
         EXPECT_EXIT(loadTexture(path.c_str(), nullptr, nullptr, Vec3{1, 1, 1}, 0),
                     ::testing::ExitedWithCode(1), name)
@@ -364,8 +364,9 @@ TEST_F(TextureTest, BadFilesEndWithTheirName)
     std::ofstream(dir + "/limit.jpg");
     std::filesystem::resize_file(dir + "/over.jpg", DATA_FILE_LIMIT + 1);
     std::filesystem::resize_file(dir + "/limit.jpg", DATA_FILE_LIMIT);
-    for (auto [name, message] : {std::pair{"over.jpg", "over\\.jpg: cannot be read: 67108865 bytes"},
-                                 std::pair{"limit.jpg", "limit\\.jpg: not a usable JPEG image"}})
+    for (auto [name, message] :
+         {std::pair{"over.jpg", "over\\.jpg: cannot be read: 67108865 bytes"},
+          std::pair{"limit.jpg", "limit\\.jpg: not a usable JPEG image"}})
         EXPECT_EXIT(loadTexture((dir + "/" + name).c_str(), nullptr, nullptr, Vec3{1, 1, 1}, 0),
                     ::testing::ExitedWithCode(1), message)
             << name;
@@ -396,15 +397,14 @@ TEST_F(TextureTest, TexturesBeyondTheDriverLimitAreRefused)
     Texture* fits = loadTexture(wide.c_str(), nullptr, nullptr, Vec3{1, 1, 1}, TEX_NO_MIPMAP);
     fakeMaxTextureSize = 0;
     EXPECT_EQ(levelCount(fits->name), 1);
-    EXPECT_EXIT((fakeMaxTextureSize = 128,
-                 loadTexture(tall.c_str(), nullptr, nullptr, Vec3{1, 1, 1}, 0)),
-                ::testing::ExitedWithCode(1), "tall.jpg: a 128x256 texture .* 128");
+    EXPECT_EXIT(
+        (fakeMaxTextureSize = 128, loadTexture(tall.c_str(), nullptr, nullptr, Vec3{1, 1, 1}, 0)),
+        ::testing::ExitedWithCode(1), "tall.jpg: a 128x256 texture .* 128");
     // A 64x64 sprite makes a 128x128 atlas, a pair of them 256x128.
     EXPECT_EXIT((fakeMaxTextureSize = 64, loadBlurAtlas(sprite.c_str(), nullptr, nullptr, 0)),
                 ::testing::ExitedWithCode(1), "sprite.jpg: a 128x128 texture .* 64");
-    EXPECT_EXIT((fakeMaxTextureSize = 128,
-                 loadBlurAtlasPair(sprite.c_str(), nullptr, nullptr, sprite.c_str(), nullptr,
-                                   nullptr, 0)),
+    EXPECT_EXIT((fakeMaxTextureSize = 128, loadBlurAtlasPair(sprite.c_str(), nullptr, nullptr,
+                                                             sprite.c_str(), nullptr, nullptr, 0)),
                 ::testing::ExitedWithCode(1), "sprite.jpg: a 256x128 texture .* 128");
 }
 

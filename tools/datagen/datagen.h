@@ -16,4 +16,4 @@ bool writeImages(const std::string& dir, int threads, std::string& error);
 // Synthesises DATA_MUSIC and encodes it into dir, using up to threads workers.
 bool writeMusic(const std::string& dir, int threads, std::string& error);
 
-}  // namespace datagen
+}   // namespace datagen

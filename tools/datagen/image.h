@@ -19,7 +19,12 @@ Colour mix(Colour a, Colour b, float t);
 struct Image {
     int width = 0, height = 0;
     std::vector<Colour> px;
-    Image(int w, int h) : width(w), height(h), px(size_t(w) * size_t(h)) {}
+    Image(int w, int h)
+        : width(w)
+        , height(h)
+        , px(size_t(w) * size_t(h))
+    {
+    }
     Colour& at(int x, int y) { return px[size_t(y) * size_t(width) + size_t(x)]; }
     const Colour& at(int x, int y) const { return px[size_t(y) * size_t(width) + size_t(x)]; }
 };
@@ -28,7 +33,12 @@ struct Image {
 struct Plane {
     int width = 0, height = 0;
     std::vector<float> v;
-    Plane(int w, int h) : width(w), height(h), v(size_t(w) * size_t(h), 0.0f) {}
+    Plane(int w, int h)
+        : width(w)
+        , height(h)
+        , v(size_t(w) * size_t(h), 0.0f)
+    {
+    }
     float& at(int x, int y) { return v[size_t(y) * size_t(width) + size_t(x)]; }
     float at(int x, int y) const { return v[size_t(y) * size_t(width) + size_t(x)]; }
 };
@@ -47,9 +57,10 @@ void blurPlane(Plane& plane, float sigma, bool tile);
 class Noise {
 public:
     explicit Noise(uint32_t seed);
-    float value(float x, float y, int periodX, int periodY) const;  // 0..1
+    float value(float x, float y, int periodX, int periodY) const;   // 0..1
     // Octaves double the frequency and the periods; the result stays in 0..1.
     float fbm(float x, float y, int periodX, int periodY, int octaves, float gain = 0.5f) const;
+
 private:
     uint8_t perm_[512];
 };
@@ -75,13 +86,20 @@ void blurImage(Image& image, float sigma, bool tile);
 // A small deterministic generator for the data set (independent of the show's own).
 class Rng {
 public:
-    explicit Rng(uint32_t seed) : s_(seed ? seed : 1) {}
-    uint32_t next() {
-        s_ ^= s_ << 13; s_ ^= s_ >> 17; s_ ^= s_ << 5;
+    explicit Rng(uint32_t seed)
+        : s_(seed ? seed : 1)
+    {
+    }
+    uint32_t next()
+    {
+        s_ ^= s_ << 13;
+        s_ ^= s_ >> 17;
+        s_ ^= s_ << 5;
         return s_;
     }
-    float unit() { return float(next() >> 8) / 16777216.0f; }  // [0, 1)
+    float unit() { return float(next() >> 8) / 16777216.0f; }   // [0, 1)
     float signedUnit() { return unit() * 2.0f - 1.0f; }
+
 private:
     uint32_t s_;
 };
@@ -90,11 +108,11 @@ private:
 // the coverage plane (max with what is there). xScale and yScale stretch the glyphs, for images
 // that are shown at another aspect than they are stored. Returns false with a reason.
 struct TextStyle {
-    std::string font;       // file under the DejaVu folder, e.g. "DejaVuSans-Bold.ttf"
+    std::string font;   // file under the DejaVu folder, e.g. "DejaVuSans-Bold.ttf"
     float pixelSize = 32;
-    float xScale = 1.0f;    // > 1 widens the glyphs, for images shown squeezed horizontally
+    float xScale = 1.0f;   // > 1 widens the glyphs, for images shown squeezed horizontally
     float yScale = 1.0f;
-    float tracking = 0.0f;  // extra advance per glyph in pixels
+    float tracking = 0.0f;   // extra advance per glyph in pixels
 };
 bool drawText(Plane& plane, const TextStyle& style, const std::string& utf8, float cx,
               float baseline, std::string& error);
@@ -103,4 +121,4 @@ float textWidth(const TextStyle& style, const std::string& utf8);
 
 std::string fontPath(const std::string& file);
 
-}  // namespace datagen
+}   // namespace datagen

@@ -44,7 +44,8 @@ struct Job {
 
 // Calls f(x, y, u, v, r) over a sprite with u, v in -1..1 and r the distance from the centre.
 template <typename F>
-void forSprite(Image& image, F f) {
+void forSprite(Image& image, F f)
+{
     for (int y = 0; y < image.height; ++y)
         for (int x = 0; x < image.width; ++x) {
             float u = (float(x) + 0.5f) / float(image.width) * 2 - 1;
@@ -54,13 +55,20 @@ void forSprite(Image& image, F f) {
 }
 
 // Goes to exactly zero before the sprite's border, so no quad edge ever shows.
-float edgeFade(float r) { return smoothstep(0.98f, 0.78f, r); }
+float edgeFade(float r)
+{
+    return smoothstep(0.98f, 0.78f, r);
+}
 
-Colour clampColour(Colour c) { return {clamp01(c.r), clamp01(c.g), clamp01(c.b)}; }
+Colour clampColour(Colour c)
+{
+    return {clamp01(c.r), clamp01(c.g), clamp01(c.b)};
+}
 
 // --- Sprites -------------------------------------------------------------------------------
 
-bool makeSpiral(Image& img, Plane*, std::string&) {
+bool makeSpiral(Image& img, Plane*, std::string&)
+{
     forSprite(img, [&](int x, int y, float u, float v, float r) {
         float angle = std::atan2(v, u);
         float phase = 3 * angle + 4.5f * std::log(std::max(r, 0.02f));
@@ -74,13 +82,16 @@ bool makeSpiral(Image& img, Plane*, std::string&) {
     return true;
 }
 
-bool makeStar(Image& img, Plane* mask, std::string&) {
+bool makeStar(Image& img, Plane* mask, std::string&)
+{
     forSprite(img, [&](int x, int y, float u, float v, float r) {
         auto ray = [](float along, float across, float width) {
-            return std::exp(-std::fabs(across) / width) * std::pow(clamp01(1 - std::fabs(along)), 2.0f);
+            return std::exp(-std::fabs(across) / width) *
+                   std::pow(clamp01(1 - std::fabs(along)), 2.0f);
         };
         float du = (u + v) * 0.7071f, dv = (u - v) * 0.7071f;
-        float rays = ray(u, v, 0.025f) + ray(v, u, 0.025f) + 0.5f * (ray(du, dv, 0.02f) + ray(dv, du, 0.02f));
+        float rays = ray(u, v, 0.025f) + ray(v, u, 0.025f) +
+                     0.5f * (ray(du, dv, 0.02f) + ray(dv, du, 0.02f));
         float core = std::exp(-r * r * 40);
         float halo = 0.45f * std::exp(-r * r * 7);
         float a = clamp01((core + halo + rays) * edgeFade(r));
@@ -91,23 +102,30 @@ bool makeStar(Image& img, Plane* mask, std::string&) {
 }
 
 // The flare's mask also serves the faceted sprite: a soft disc that is densest at the centre.
-float flareAlpha(float r) { return clamp01(std::pow(clamp01(1 - r / 0.95f), 0.55f) * 1.15f); }
+float flareAlpha(float r)
+{
+    return clamp01(std::pow(clamp01(1 - r / 0.95f), 0.55f) * 1.15f);
+}
 
-bool makeFlare(Image& img, Plane* mask, std::string&) {
+bool makeFlare(Image& img, Plane* mask, std::string&)
+{
     forSprite(img, [&](int x, int y, float u, float v, float r) {
         float angle = std::atan2(v, u);
         float core = std::exp(-r * r * 30);
         float ring = std::exp(-std::pow((r - 0.62f) / 0.05f, 2.0f)) * 0.6f;
         float streaks = std::pow(0.5f + 0.5f * std::cos(6 * angle), 16.0f) * (1 - r) * 0.7f;
-        Colour base = mix(mix(WHITE, AMBER, smoothstep(0.0f, 0.35f, r)), EMBER, smoothstep(0.35f, 0.95f, r));
+        Colour base =
+            mix(mix(WHITE, AMBER, smoothstep(0.0f, 0.35f, r)), EMBER, smoothstep(0.35f, 0.95f, r));
         Colour c = base * (0.55f + 0.45f * (1 - r)) + WHITE * (core + ring * 0.8f + streaks);
         img.at(x, y) = clampColour(c);
-        if (mask) mask->at(x, y) = flareAlpha(r) * edgeFade(r);
+        if (mask)
+            mask->at(x, y) = flareAlpha(r) * edgeFade(r);
     });
     return true;
 }
 
-bool makeFacet(Image& img, Plane*, std::string&) {
+bool makeFacet(Image& img, Plane*, std::string&)
+{
     forSprite(img, [&](int x, int y, float u, float v, float r) {
         Cells c = cells((u + 1) * 2.2f, (v + 1) * 2.2f, 64, 0xFACE7u);
         // Each facet is a flat plane tilted its own way, lit from the upper left.
@@ -122,7 +140,8 @@ bool makeFacet(Image& img, Plane*, std::string&) {
     return true;
 }
 
-bool makeOrb(Image& img, Plane* mask, std::string&) {
+bool makeOrb(Image& img, Plane* mask, std::string&)
+{
     const float radius = 0.8f;
     forSprite(img, [&](int x, int y, float u, float v, float r) {
         float s = std::min(r / radius, 1.0f);
@@ -134,7 +153,8 @@ bool makeOrb(Image& img, Plane* mask, std::string&) {
         float specular = std::pow(clamp01((nx * lx + ny * ly + nz * hz) / hl), 40.0f);
         float rim = std::pow(1 - nz, 3.0f);
         Colour c = mix(DEEP_TEAL, TEAL, diffuse) + AMBER * (rim * 0.9f) + WHITE * specular;
-        if (r > radius) c = AMBER * 0.9f;  // the glow around the ball takes the rim's colour
+        if (r > radius)
+            c = AMBER * 0.9f;   // the glow around the ball takes the rim's colour
         img.at(x, y) = clampColour(c);
         float ball = smoothstep(radius + 0.02f, radius - 0.02f, r);
         float glow = 0.3f * std::exp(-std::pow((r - radius) / 0.08f, 2.0f));
@@ -143,7 +163,8 @@ bool makeOrb(Image& img, Plane* mask, std::string&) {
     return true;
 }
 
-bool makeRing(Image& img, Plane* mask, std::string&) {
+bool makeRing(Image& img, Plane* mask, std::string&)
+{
     forSprite(img, [&](int x, int y, float u, float v, float r) {
         float angle = std::atan2(v, u);
         float band = std::exp(-std::pow((r - 0.62f) / 0.11f, 2.0f));
@@ -151,18 +172,21 @@ bool makeRing(Image& img, Plane* mask, std::string&) {
         mask->at(x, y) = clamp01((band + inner) * edgeFade(r));
         Colour c = mix(WHITE, AMBER, 0.5f + 0.5f * std::sin(2 * angle + 0.7f));
         c = mix(TEAL, c, smoothstep(0.35f, 0.6f, r));
-        img.at(x, y) = clampColour(c * (0.7f + 0.3f * band) + WHITE * (std::pow(band, 8.0f) * 0.4f));
+        img.at(x, y) =
+            clampColour(c * (0.7f + 0.3f * band) + WHITE * (std::pow(band, 8.0f) * 0.4f));
     });
     return true;
 }
 
-bool makeBubble(Image& img, Plane*, std::string&) {
+bool makeBubble(Image& img, Plane*, std::string&)
+{
     forSprite(img, [&](int x, int y, float u, float v, float r) {
         float angle = std::atan2(v, u);
         float rim = std::exp(-std::pow((r - 0.82f) / 0.07f, 2.0f));
         float film = 0.10f * smoothstep(0.84f, 0.2f, r);
         float spot = std::exp(-(std::pow(u + 0.33f, 2.0f) + std::pow(v + 0.36f, 2.0f)) / 0.012f);
-        float spot2 = 0.4f * std::exp(-(std::pow(u - 0.38f, 2.0f) + std::pow(v - 0.4f, 2.0f)) / 0.004f);
+        float spot2 =
+            0.4f * std::exp(-(std::pow(u - 0.38f, 2.0f) + std::pow(v - 0.4f, 2.0f)) / 0.004f);
         Colour sheen = hsv(angle / TAU + r * 1.5f, 0.55f, 1.0f);
         Colour c = sheen * (rim * 0.95f) + TEAL * film + WHITE * (spot + spot2);
         img.at(x, y) = clampColour(c * edgeFade(r));
@@ -170,22 +194,26 @@ bool makeBubble(Image& img, Plane*, std::string&) {
     return true;
 }
 
-bool makeCloudDot(Image& img, Plane*, std::string&) {
+bool makeCloudDot(Image& img, Plane*, std::string&)
+{
     forSprite(img, [&](int x, int y, float, float, float r) {
         // Thousands of these are screen-blended over each other and then glowed: a small, dim
         // dot keeps the nested cloud from burning out to white.
         float value = std::exp(-r * r * 16) * 0.45f + 0.05f * std::pow(clamp01(1 - r), 2.0f);
-        img.at(x, y) = clampColour(mix(WHITE, Colour{0.55f, 0.8f, 1.0f}, r) * (value * edgeFade(r)));
+        img.at(x, y) =
+            clampColour(mix(WHITE, Colour{0.55f, 0.8f, 1.0f}, r) * (value * edgeFade(r)));
     });
     return true;
 }
 
-bool makeGlow(Image& img, Plane*, std::string&) {
+bool makeGlow(Image& img, Plane*, std::string&)
+{
     forSprite(img, [&](int x, int y, float, float, float r) {
         // A small hot core in a wide halo: drawn huge, most of the sprite is halo.
         float value = 0.6f * std::exp(-r * r * 40) + 0.4f * std::exp(-r * r * 6) +
                       0.25f * std::pow(clamp01(1 - r), 2.0f);
-        Colour c = mix(mix(WHITE, AMBER, smoothstep(0.0f, 0.35f, r)), EMBER, smoothstep(0.3f, 0.9f, r));
+        Colour c =
+            mix(mix(WHITE, AMBER, smoothstep(0.0f, 0.35f, r)), EMBER, smoothstep(0.3f, 0.9f, r));
         img.at(x, y) = clampColour(c * (value * edgeFade(r)));
     });
     return true;
@@ -195,13 +223,15 @@ bool makeGlow(Image& img, Plane*, std::string&) {
 
 // Calls f(x, y, s, t) with s, t in 0..1 over the image.
 template <typename F>
-void forImage(Image& image, F f) {
+void forImage(Image& image, F f)
+{
     for (int y = 0; y < image.height; ++y)
         for (int x = 0; x < image.width; ++x)
             f(x, y, float(x) / float(image.width), float(y) / float(image.height));
 }
 
-bool makeWarp1(Image& img, Plane*, std::string&) {
+bool makeWarp1(Image& img, Plane*, std::string&)
+{
     Noise noise(101);
     const std::vector<Colour> stops{INK, DEEP_TEAL, TEAL, WHITE, AMBER, EMBER, VIOLET, INK};
     forImage(img, [&](int x, int y, float s, float t) {
@@ -216,9 +246,11 @@ bool makeWarp1(Image& img, Plane*, std::string&) {
     return true;
 }
 
-bool makeWarp2(Image& img, Plane*, std::string&) {
+bool makeWarp2(Image& img, Plane*, std::string&)
+{
     Noise noise(202);
-    const std::vector<Colour> stops{INK, VIOLET, Colour{0.2f, 0.35f, 0.85f}, TEAL, WHITE, AMBER, INK};
+    const std::vector<Colour> stops{INK,   VIOLET, Colour{0.2f, 0.35f, 0.85f}, TEAL, WHITE,
+                                    AMBER, INK};
     forImage(img, [&](int x, int y, float s, float t) {
         float n = noise.fbm(s * 4, t * 2, 4, 2, 5);
         // Flowing contour bands of the noise field.
@@ -231,7 +263,8 @@ bool makeWarp2(Image& img, Plane*, std::string&) {
 }
 
 // Grey technical structure: panels, rules, rings and dot grids on a tiling 8 × 8 cell layout.
-bool makeBackdrop(Image& img, Plane*, std::string&) {
+bool makeBackdrop(Image& img, Plane*, std::string&)
+{
     Noise noise(303);
     const int cellsPerSide = 8;
     const float cell = float(img.width) / float(cellsPerSide);
@@ -244,25 +277,28 @@ bool makeBackdrop(Image& img, Plane*, std::string&) {
         g += 0.22f * smoothstep(1.5f, 0.0f, border);
         float mx = lx - cell * 0.5f, my = ly - cell * 0.5f, mr = std::hypot(mx, my);
         switch (kind) {
-        case 0:  // ring with ticks
+        case 0:   // ring with ticks
             g += 0.45f * smoothstep(1.6f, 0.4f, std::fabs(mr - cell * 0.32f));
-            if (std::fabs(mr - cell * 0.4f) < 3 && std::fmod(std::atan2(my, mx) + 10 * TAU, TAU / 24) < 0.08f)
+            if (std::fabs(mr - cell * 0.4f) < 3 &&
+                std::fmod(std::atan2(my, mx) + 10 * TAU, TAU / 24) < 0.08f)
                 g += 0.4f;
             break;
-        case 1:  // hatching
+        case 1:   // hatching
             g += 0.18f * smoothstep(0.9f, 0.2f, std::fabs(std::fmod(lx + ly, 8.0f) - 4));
             break;
-        case 2:  // dot grid
-            g += 0.5f * smoothstep(1.6f, 0.6f, std::hypot(std::fmod(lx, 8.0f) - 4, std::fmod(ly, 8.0f) - 4));
+        case 2:   // dot grid
+            g += 0.5f * smoothstep(1.6f, 0.6f,
+                                   std::hypot(std::fmod(lx, 8.0f) - 4, std::fmod(ly, 8.0f) - 4));
             break;
-        case 3:  // filled panel with a bar
-            g += 0.12f + 0.3f * float(ly > cell * 0.7f && ly < cell * 0.8f && lx > 8 && lx < cell - 8);
+        case 3:   // filled panel with a bar
+            g += 0.12f +
+                 0.3f * float(ly > cell * 0.7f && ly < cell * 0.8f && lx > 8 && lx < cell - 8);
             break;
-        case 4:  // cross
-            g += 0.35f * smoothstep(1.2f, 0.2f, std::min(std::fabs(mx), std::fabs(my))) * float(mr < cell * 0.3f);
+        case 4:   // cross
+            g += 0.35f * smoothstep(1.2f, 0.2f, std::min(std::fabs(mx), std::fabs(my))) *
+                 float(mr < cell * 0.3f);
             break;
-        default:
-            break;
+        default: break;
         }
         img.at(x, y) = Colour{g, g, g * 1.04f};
     });
@@ -270,7 +306,8 @@ bool makeBackdrop(Image& img, Plane*, std::string&) {
 }
 
 // Light cells with darker walls and nuclei; multiplies the picture, so it stays mostly light.
-bool makeTissue2(Image& img, Plane*, std::string&) {
+bool makeTissue2(Image& img, Plane*, std::string&)
+{
     Noise noise(404);
     forImage(img, [&](int x, int y, float s, float t) {
         Cells c = cells(s * 7, t * 7, 7, 0x7155u);
@@ -288,7 +325,8 @@ bool makeTissue2(Image& img, Plane*, std::string&) {
 }
 
 // Bright fibres on black; laid on with screen blending.
-bool makeTissue1(Image& img, Plane*, std::string&) {
+bool makeTissue1(Image& img, Plane*, std::string&)
+{
     Noise noise(505);
     forImage(img, [&](int x, int y, float s, float t) {
         float warp = noise.fbm(s * 4, t * 4, 4, 4, 4);
@@ -303,12 +341,14 @@ bool makeTissue1(Image& img, Plane*, std::string&) {
 }
 
 // Soft horizontal light streaks; added faintly, and also laid on inverted as a darkening overlay.
-bool makeLayerA(Image& img, Plane*, std::string&) {
+bool makeLayerA(Image& img, Plane*, std::string&)
+{
     Noise noise(606);
     forImage(img, [&](int x, int y, float s, float t) {
         float streak = noise.fbm(s * 2, t * 24, 2, 24, 4);
         float nebula = noise.fbm(s * 4, t * 4, 4, 4, 5);
-        float v = std::pow(clamp01((streak - 0.35f) * 2.2f), 2.0f) * 0.8f + std::pow(nebula, 3.0f) * 0.5f;
+        float v =
+            std::pow(clamp01((streak - 0.35f) * 2.2f), 2.0f) * 0.8f + std::pow(nebula, 3.0f) * 0.5f;
         Colour c = mix(AMBER, WHITE, clamp01(v)) * v;
         img.at(x, y) = clampColour(c);
     });
@@ -316,9 +356,13 @@ bool makeLayerA(Image& img, Plane*, std::string&) {
 }
 
 // Out-of-focus light discs, wrapping at the borders.
-bool makeLayerB(Image& img, Plane*, std::string&) {
+bool makeLayerB(Image& img, Plane*, std::string&)
+{
     Rng rng(707);
-    struct Disc { float x, y, r, b; Colour c; };
+    struct Disc {
+        float x, y, r, b;
+        Colour c;
+    };
     std::vector<Disc> discs;
     for (int i = 0; i < 60; ++i) {
         Disc d;
@@ -337,7 +381,7 @@ bool makeLayerB(Image& img, Plane*, std::string&) {
             dx = std::min(dx, 1 - dx);
             dy = std::min(dy, 1 - dy);
             float r = std::hypot(dx, dy) / d.r;
-            float disc = smoothstep(1.0f, 0.9f, r) * (0.55f + 0.45f * r * r);  // brighter rim
+            float disc = smoothstep(1.0f, 0.9f, r) * (0.55f + 0.45f * r * r);   // brighter rim
             c = c + d.c * (disc * d.b * 0.6f);
         }
         img.at(x, y) = clampColour(c);
@@ -346,7 +390,8 @@ bool makeLayerB(Image& img, Plane*, std::string&) {
 }
 
 // A light band that darkens towards the top and bottom; repeats horizontally.
-bool makeBand(Image& img, Plane*, std::string&) {
+bool makeBand(Image& img, Plane*, std::string&)
+{
     Noise noise(808);
     forImage(img, [&](int x, int y, float s, float t) {
         float profile = smoothstep(0.0f, 0.3f, t) * smoothstep(1.0f, 0.7f, t);
@@ -360,7 +405,8 @@ bool makeBand(Image& img, Plane*, std::string&) {
 }
 
 // Vignette with diagonal streaks, cool; multiplies the glowing swarm.
-bool makeShade1(Image& img, Plane*, std::string&) {
+bool makeShade1(Image& img, Plane*, std::string&)
+{
     Noise noise(909);
     forImage(img, [&](int x, int y, float s, float t) {
         float dx = (s - 0.5f) * 2, dy = (t - 0.5f) * 2;
@@ -374,7 +420,8 @@ bool makeShade1(Image& img, Plane*, std::string&) {
 }
 
 // Stronger top and bottom vignette with horizontal streaks, warm; multiplies the fractal zoom.
-bool makeShade2(Image& img, Plane*, std::string&) {
+bool makeShade2(Image& img, Plane*, std::string&)
+{
     Noise noise(1010);
     forImage(img, [&](int x, int y, float s, float t) {
         float dx = (s - 0.5f) * 2, dy = (t - 0.5f) * 2;
@@ -395,7 +442,8 @@ const char* SANS_LIGHT = "DejaVuSans-ExtraLight.ttf";
 
 // A caption: one word low on the left (or high on the right), a scene number above it and a
 // thin rule. Colour is light text inside a dark halo; the mask covers both.
-Maker caption(const char* word, const char* number, bool right) {
+Maker caption(const char* word, const char* number, bool right)
+{
     return [=](Image& img, Plane* mask, std::string& error) {
         int w = img.width, h = img.height;
         Plane text(w, h), rule(w, h);
@@ -404,10 +452,12 @@ Maker caption(const char* word, const char* number, bool right) {
         float wordWidth = textWidth(big, word);
         float left = right ? float(w) * 0.93f - wordWidth : float(w) * 0.07f;
         float baseline = right ? float(h) * 0.30f : float(h) * 0.86f;
-        if (!drawText(text, big, word, left + wordWidth * 0.5f, baseline, error)) return false;
+        if (!drawText(text, big, word, left + wordWidth * 0.5f, baseline, error))
+            return false;
         float numberWidth = textWidth(small, number);
         float numberY = baseline - big.pixelSize * 0.95f;
-        if (!drawText(text, small, number, left + numberWidth * 0.5f + 4, numberY, error)) return false;
+        if (!drawText(text, small, number, left + numberWidth * 0.5f + 4, numberY, error))
+            return false;
         float ruleY = numberY - small.pixelSize * 0.35f;
         float ruleX0 = left + numberWidth + 24, ruleX1 = left + wordWidth;
         for (int y = 0; y < h; ++y)
@@ -432,21 +482,25 @@ Maker caption(const char* word, const char* number, bool right) {
 
 // The makers' logo on mid-grey: alpha comes from the distance to grey, so white letters with a
 // dark shadow show and the grey ground vanishes.
-bool makeLogo(Image& img, Plane*, std::string& error) {
+bool makeLogo(Image& img, Plane*, std::string& error)
+{
     int w = img.width, h = img.height;
     Plane text(w, h), shadow(w, h);
     TextStyle style{SANS_BOLD, float(h) * 0.52f, 1.0f, 1.0f, float(h) * 0.05f};
     float baseline = float(h) * 0.70f;
-    if (!drawText(text, style, "Droblin", float(w) * 0.5f, baseline, error)) return false;
-    if (!drawText(shadow, style, "Droblin", float(w) * 0.5f + 6, baseline + 6, error)) return false;
+    if (!drawText(text, style, "Droblin", float(w) * 0.5f, baseline, error))
+        return false;
+    if (!drawText(shadow, style, "Droblin", float(w) * 0.5f + 6, baseline + 6, error))
+        return false;
     blurPlane(shadow, 3.0f, false);
     float barY = float(h) * 0.82f, barHalf = textWidth(style, "Droblin") * 0.5f;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            float bar = smoothstep(2.5f, 1.0f, segmentDistance(float(x), float(y), float(w) * 0.5f - barHalf,
-                                                               barY, float(w) * 0.5f + barHalf, barY));
+            float bar = smoothstep(2.5f, 1.0f,
+                                   segmentDistance(float(x), float(y), float(w) * 0.5f - barHalf,
+                                                   barY, float(w) * 0.5f + barHalf, barY));
             float grey = 128.0f / 255.0f;
-            float v = grey * (1 - shadow.at(x, y) * 0.9f);  // shadow darkens the grey
+            float v = grey * (1 - shadow.at(x, y) * 0.9f);   // shadow darkens the grey
             v = v + (1 - v) * std::max(text.at(x, y), bar);
             img.at(x, y) = Colour{v, v, v};
         }
@@ -454,11 +508,13 @@ bool makeLogo(Image& img, Plane*, std::string& error) {
 }
 
 // The title on black: alpha comes from brightness, so the glow around the letters fades out.
-bool makeTitle(Image& img, Plane*, std::string& error) {
+bool makeTitle(Image& img, Plane*, std::string& error)
+{
     int w = img.width, h = img.height;
     Plane text(w, h);
     TextStyle style{SANS_LIGHT, float(h) * 0.55f, 1.0f, 1.0f, float(h) * 0.08f};
-    if (!drawText(text, style, "Orvanti", float(w) * 0.5f, float(h) * 0.68f, error)) return false;
+    if (!drawText(text, style, "Orvanti", float(w) * 0.5f, float(h) * 0.68f, error))
+        return false;
     Plane glow = text, wide = text;
     blurPlane(glow, 4.0f, false);
     blurPlane(wide, 14.0f, false);
@@ -473,10 +529,17 @@ bool makeTitle(Image& img, Plane*, std::string& error) {
 }
 
 // The scrolling credits: shown at a square aspect, top and bottom rows empty (the pass clamps).
-bool makeCredits(Image& img, Plane* mask, std::string& error) {
+bool makeCredits(Image& img, Plane* mask, std::string& error)
+{
     int w = img.width, h = img.height;
     Plane text(w, h), accent(w, h);
-    struct Line { const char* text; const char* font; float size; bool teal; float gap; };
+    struct Line {
+        const char* text;
+        const char* font;
+        float size;
+        bool teal;
+        float gap;
+    };
     const Line lines[] = {
         {"Orvanti", SANS_LIGHT, 96, false, 0},
         {"a real-time show by Droblin", SANS, 34, true, 70},
@@ -494,10 +557,12 @@ bool makeCredits(Image& img, Plane* mask, std::string& error) {
     for (const Line& line : lines) {
         y += line.gap;
         TextStyle style{line.font, line.size, 1.0f, 1.0f, line.font == SANS_BOLD ? 6.0f : 1.0f};
-        if (!drawText(line.teal ? accent : text, style, line.text, float(w) * 0.5f, y, error)) return false;
+        if (!drawText(line.teal ? accent : text, style, line.text, float(w) * 0.5f, y, error))
+            return false;
     }
     Plane halo = text;
-    for (size_t i = 0; i < halo.v.size(); ++i) halo.v[i] = std::max(halo.v[i], accent.v[i]);
+    for (size_t i = 0; i < halo.v.size(); ++i)
+        halo.v[i] = std::max(halo.v[i], accent.v[i]);
     blurPlane(halo, 5.0f, false);
     for (int py = 0; py < h; ++py)
         for (int px = 0; px < w; ++px) {
@@ -511,7 +576,8 @@ bool makeCredits(Image& img, Plane* mask, std::string& error) {
     return true;
 }
 
-const std::vector<Job>& jobs() {
+const std::vector<Job>& jobs()
+{
     static const std::vector<Job> table = {
         {"spiral.jpg", makeSpiral},
         {"sprite_star.jpg", makeStar},
@@ -546,30 +612,38 @@ const std::vector<Job>& jobs() {
 }
 
 // The maker of a listed file; nullptr when there is none.
-const Maker* makerOf(const DataImage& file) {
+const Maker* makerOf(const DataImage& file)
+{
     for (const Job& job : jobs())
-        if (std::strcmp(job.name.name, file.name) == 0) return &job.make;
+        if (std::strcmp(job.name.name, file.name) == 0)
+            return &job.make;
     return nullptr;
 }
 
-bool writeOne(const std::string& dir, const DataImage& file, const Maker& make, std::string& error) {
+bool writeOne(const std::string& dir, const DataImage& file, const Maker& make, std::string& error)
+{
     Image colour(file.width, file.height);
     Plane mask(file.width, file.height);
-    if (!make(colour, file.mask ? &mask : nullptr, error)) return false;
-    if (!writeJpeg(dir + "/" + file.name, colour, error)) return false;
-    if (file.mask && !writeJpeg(dir + "/" + file.mask, planeToImage(mask), error)) return false;
+    if (!make(colour, file.mask ? &mask : nullptr, error))
+        return false;
+    if (!writeJpeg(dir + "/" + file.name, colour, error))
+        return false;
+    if (file.mask && !writeJpeg(dir + "/" + file.mask, planeToImage(mask), error))
+        return false;
     return true;
 }
 
-}  // namespace
+}   // namespace
 
-bool writeImages(const std::string& dir, int threads, std::string& error) {
+bool writeImages(const std::string& dir, int threads, std::string& error)
+{
     // Every listed file needs a maker, and every maker a listed file (the names are checked
     // against the list when this compiles).
     const Maker* makers[DATA_IMAGE_COUNT];
     for (size_t i = 0; i < DATA_IMAGE_COUNT; ++i)
         if (!(makers[i] = makerOf(DATA_IMAGES[i]))) {
-            error = std::string(DATA_IMAGES[i].name) + ": the generator has no maker for this data file";
+            error = std::string(DATA_IMAGES[i].name) +
+                    ": the generator has no maker for this data file";
             return false;
         }
     if (jobs().size() != DATA_IMAGE_COUNT) {
@@ -584,16 +658,19 @@ bool writeImages(const std::string& dir, int threads, std::string& error) {
             std::string e;
             if (!writeOne(dir, DATA_IMAGES[i], *makers[i], e)) {
                 std::lock_guard<std::mutex> guard(lock);
-                if (firstError.empty()) firstError = e;
+                if (firstError.empty())
+                    firstError = e;
             }
         }
     };
     std::vector<std::thread> pool;
-    for (int i = 1; i < threads; ++i) pool.emplace_back(worker);
+    for (int i = 1; i < threads; ++i)
+        pool.emplace_back(worker);
     worker();
-    for (std::thread& t : pool) t.join();
+    for (std::thread& t : pool)
+        t.join();
     error = firstError;
     return firstError.empty();
 }
 
-}  // namespace datagen
+}   // namespace datagen

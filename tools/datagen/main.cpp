@@ -10,13 +10,15 @@
 
 namespace {
 
-double secondsSince(std::chrono::steady_clock::time_point start) {
+double secondsSince(std::chrono::steady_clock::time_point start)
+{
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-}  // namespace
+}   // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc != 2 || std::string(argv[1]).rfind("-", 0) == 0) {
         std::fprintf(stderr, "usage: %s OUTPUT_DIRECTORY\n", argv[0]);
         return 2;
@@ -25,7 +27,8 @@ int main(int argc, char** argv) {
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     if (ec || !std::filesystem::is_directory(dir)) {
-        std::fprintf(stderr, "%s: cannot create the directory (%s)\n", dir.c_str(), ec.message().c_str());
+        std::fprintf(stderr, "%s: cannot create the directory (%s)\n", dir.c_str(),
+                     ec.message().c_str());
         return 1;
     }
     const int threads = int(std::max(2u, std::thread::hardware_concurrency()));
@@ -43,10 +46,14 @@ int main(int argc, char** argv) {
     double musicTime = secondsSince(start);
     images.join();
 
-    if (!imagesOk) std::fprintf(stderr, "datagen: %s\n", imageError.c_str());
-    if (!musicOk) std::fprintf(stderr, "datagen: %s\n", musicError.c_str());
-    if (!imagesOk || !musicOk) return 1;
-    std::printf("datagen: %zu colour images with their masks in %.1f s, %s in %.1f s, all in %.1f s\n",
-                DATA_IMAGE_COUNT, imageTime, DATA_MUSIC.name, musicTime, secondsSince(start));
+    if (!imagesOk)
+        std::fprintf(stderr, "datagen: %s\n", imageError.c_str());
+    if (!musicOk)
+        std::fprintf(stderr, "datagen: %s\n", musicError.c_str());
+    if (!imagesOk || !musicOk)
+        return 1;
+    std::printf(
+        "datagen: %zu colour images with their masks in %.1f s, %s in %.1f s, all in %.1f s\n",
+        DATA_IMAGE_COUNT, imageTime, DATA_MUSIC.name, musicTime, secondsSince(start));
     return 0;
 }

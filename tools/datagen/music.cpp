@@ -31,41 +31,61 @@ constexpr int TOTAL_BEATS = PATTERNS * 16;
 constexpr int64_t TOTAL_FRAMES = PATTERNS * PATTERN;
 constexpr float VORBIS_QUALITY = 0.4f;
 
-enum class Part { Intro, Drift, Swarm, Break, Growth, Burst, Fractal, Zoom, Cluster, Return, Within, Slow, Tail };
+enum class Part {
+    Intro,
+    Drift,
+    Swarm,
+    Break,
+    Growth,
+    Burst,
+    Fractal,
+    Zoom,
+    Cluster,
+    Return,
+    Within,
+    Slow,
+    Tail
+};
 
 struct Window {
-    double start;  // in patterns
+    double start;   // in patterns
     Part part;
 };
 
 // The show's scene windows; each part's content follows the scene it sounds under.
 const Window WINDOWS[] = {
-    {0, Part::Intro},     {6, Part::Drift},    {9.5, Part::Swarm},    {13.75, Part::Break},
-    {14, Part::Growth},   {18, Part::Burst},   {20, Part::Fractal},   {22, Part::Zoom},
+    {0, Part::Intro},       {6, Part::Drift},     {9.5, Part::Swarm},   {13.75, Part::Break},
+    {14, Part::Growth},     {18, Part::Burst},    {20, Part::Fractal},  {22, Part::Zoom},
     {28.25, Part::Cluster}, {32.25, Part::Break}, {32.5, Part::Return}, {34.5, Part::Within},
-    {38.5, Part::Slow},   {39.5, Part::Tail},
+    {38.5, Part::Slow},     {39.5, Part::Tail},
 };
 
-const Window& windowAt(double beat) {
+const Window& windowAt(double beat)
+{
     const Window* found = &WINDOWS[0];
     for (const Window& w : WINDOWS)
-        if (beat / 16.0 >= w.start) found = &w;
+        if (beat / 16.0 >= w.start)
+            found = &w;
     return *found;
 }
-Part partAt(double beat) { return windowAt(beat).part; }
+Part partAt(double beat)
+{
+    return windowAt(beat).part;
+}
 
 // The accent ticks of the show's tick table (pattern * 64 + row, rows are quarter beats).
 const int TICK_ROWS[] = {48, 56, 208, 216, 400, 408, 1552, 1560, 1680, 1688};
 
 struct Chord {
-    int bass;      // bass note (octave 1)
-    int tones[4];  // pad voicing, ascending
+    int bass;       // bass note (octave 1)
+    int tones[4];   // pad voicing, ascending
 };
 const Chord AM{33, {57, 60, 64, 67}}, FM{29, {53, 57, 60, 64}}, CM{36, {55, 60, 64, 67}},
     GM{31, {55, 59, 62, 67}}, EM{28, {55, 59, 62, 64}}, DM{38, {57, 60, 62, 65}},
     BB{34, {58, 62, 65, 69}}, E7{28, {56, 59, 62, 64}};
 
-std::vector<Chord> progression(Part part) {
+std::vector<Chord> progression(Part part)
+{
     switch (part) {
     case Part::Swarm: return {FM, GM, EM, AM};
     case Part::Growth: return {AM, BB, AM, GM};
@@ -80,7 +100,8 @@ std::vector<Chord> progression(Part part) {
 }
 
 // The chord of the bar holding beat; progressions restart at the start of their section.
-Chord chordAt(double beat) {
+Chord chordAt(double beat)
+{
     const Window& w = windowAt(beat);
     std::vector<Chord> prog = progression(w.part);
     int startBar = int(std::floor(w.start * 16.0 / 4.0 + 1e-9));
@@ -89,7 +110,10 @@ Chord chordAt(double beat) {
 }
 
 // Tone index: 0..3 the chord's tones, 4..7 an octave up, and so on.
-float chordTone(const Chord& c, int index) { return float(c.tones[index % 4] + 12 * (index / 4)); }
+float chordTone(const Chord& c, int index)
+{
+    return float(c.tones[index % 4] + 12 * (index / 4));
+}
 
 struct MotifNote {
     double beat, length;
@@ -97,37 +121,60 @@ struct MotifNote {
 };
 // A four-bar phrase over the chord tones: falling, answering, rising.
 const MotifNote MOTIF[] = {
-    {0, 0.75, 4},  {0.75, 0.75, 3}, {1.5, 1.0, 2},  {2.5, 0.5, 3},  {3, 1, 4},
-    {4, 0.75, 5},  {4.75, 0.75, 4}, {5.5, 2.5, 3},
-    {8, 0.75, 4},  {8.75, 0.75, 3}, {9.5, 1.0, 2},  {10.5, 0.5, 1}, {11, 1, 2},
-    {12, 0.5, 3},  {12.5, 0.5, 4},  {13, 0.5, 5},   {13.5, 2.5, 4},
+    {0, 0.75, 4},  {0.75, 0.75, 3}, {1.5, 1.0, 2}, {2.5, 0.5, 3}, {3, 1, 4},
+    {4, 0.75, 5},  {4.75, 0.75, 4}, {5.5, 2.5, 3}, {8, 0.75, 4},  {8.75, 0.75, 3},
+    {9.5, 1.0, 2}, {10.5, 0.5, 1},  {11, 1, 2},    {12, 0.5, 3},  {12.5, 0.5, 4},
+    {13, 0.5, 5},  {13.5, 2.5, 4},
 };
 const int ARP[] = {0, 2, 1, 3, 2, 4, 3, 5};
 
-enum class Voice { Kick, Clap, Snare, HatClosed, HatOpen, Crash, Impact, Bass, Acid, SubBass, Pad, Pluck, Lead, Bell, Riser, Downer };
+enum class Voice {
+    Kick,
+    Clap,
+    Snare,
+    HatClosed,
+    HatOpen,
+    Crash,
+    Impact,
+    Bass,
+    Acid,
+    SubBass,
+    Pad,
+    Pluck,
+    Lead,
+    Bell,
+    Riser,
+    Downer
+};
 
 struct Note {
     Voice voice;
-    double beat, length;  // in beats
+    double beat, length;   // in beats
     float pitch, gain;
-    float param;          // cutoff for tonal voices
-    float shape;          // pan for drums, plucks and bells; attack in seconds for pads
-    float reverb, delay;  // send levels
+    float param;           // cutoff for tonal voices
+    float shape;           // pan for drums, plucks and bells; attack in seconds for pads
+    float reverb, delay;   // send levels
 };
 
-bool isDrum(Voice v) { return v <= Voice::Impact; }
+bool isDrum(Voice v)
+{
+    return v <= Voice::Impact;
+}
 
-std::vector<Note> composeScore() {
+std::vector<Note> composeScore()
+{
     std::vector<Note> notes;
-    auto add = [&](Voice v, double beat, double length, float pitch, float gain, float param = 0, float pan = 0,
-                   float rev = 0, float del = 0) {
+    auto add = [&](Voice v, double beat, double length, float pitch, float gain, float param = 0,
+                   float pan = 0, float rev = 0, float del = 0) {
         notes.push_back({v, beat, length, pitch, gain, param, pan, rev, del});
     };
-    auto melody = [&](double from, double to, double stretch, int octave, float gain, Voice voice, float cutoff) {
+    auto melody = [&](double from, double to, double stretch, int octave, float gain, Voice voice,
+                      float cutoff) {
         for (double phrase = from; phrase < to; phrase += 16 * stretch)
             for (const MotifNote& m : MOTIF) {
                 double beat = phrase + m.beat * stretch;
-                if (beat >= to) continue;
+                if (beat >= to)
+                    continue;
                 float pitch = chordTone(chordAt(beat), m.tone) + float(12 * octave);
                 add(voice, beat, m.length * stretch * 0.92, pitch, gain, cutoff, 0, 0.3f, 0.35f);
             }
@@ -143,52 +190,60 @@ std::vector<Note> composeScore() {
         const Part part = partAt(b);
         const Chord chord = chordAt(b);
         const bool bar = b % 4 == 0;
-        const bool full = part == Part::Drift || part == Part::Swarm || part == Part::Growth || part == Part::Burst ||
-                          part == Part::Fractal || part == Part::Cluster || part == Part::Return ||
-                          part == Part::Within;
+        const bool full = part == Part::Drift || part == Part::Swarm || part == Part::Growth ||
+                          part == Part::Burst || part == Part::Fractal || part == Part::Cluster ||
+                          part == Part::Return || part == Part::Within;
 
         // Drums. From the drop on, a kick on every beat but in the breaks and the half-time close.
         if (b >= 96 && b < 632) {
             if (part == Part::Break) {
-                if (b == 220 || b == 516) add(Voice::Kick, b, 0, 0, 1.0f);
+                if (b == 220 || b == 516)
+                    add(Voice::Kick, b, 0, 0, 1.0f);
             } else if (part == Part::Slow) {
-                if (b % 2 == 0) add(Voice::Kick, b, 0, 0, 0.95f);
+                if (b % 2 == 0)
+                    add(Voice::Kick, b, 0, 0, 0.95f);
             } else {
                 add(Voice::Kick, b, 0, 0, part == Part::Zoom ? 0.9f : 1.0f);
             }
         }
         if (b % 2 == 1 && (full || part == Part::Zoom))
-            add(Voice::Clap, b, 0, 0, part == Part::Zoom ? 0.32f : 0.62f, 0, 0, part == Part::Zoom ? 0.5f : 0.22f);
-        if (part == Part::Slow && b % 4 == 2) add(Voice::Snare, b, 0, 0, 0.7f, 0, 0, 0.7f);
+            add(Voice::Clap, b, 0, 0, part == Part::Zoom ? 0.32f : 0.62f, 0, 0,
+                part == Part::Zoom ? 0.5f : 0.22f);
+        if (part == Part::Slow && b % 4 == 2)
+            add(Voice::Snare, b, 0, 0, 0.7f, 0, 0, 0.7f);
         if (b >= 96 && b <= 616 && b % 8 == 0 && part != Part::Break)
             add(Voice::Crash, b, 0, 0, part == Part::Zoom ? 0.22f : 0.42f, 0, 0, 0.15f);
 
         // Hats: off-beat eighths everywhere with drums, sixteenths in the busy sections.
-        const bool busy = part == Part::Burst || part == Part::Cluster || part == Part::Within || part == Part::Swarm;
+        const bool busy = part == Part::Burst || part == Part::Cluster || part == Part::Within ||
+                          part == Part::Swarm;
         if (full || part == Part::Zoom || (part == Part::Intro && b >= 48)) {
-            float g = part == Part::Intro ? 0.06f + 0.06f * float(b - 48) / 48.0f : part == Part::Zoom ? 0.09f : 0.17f;
+            float g = part == Part::Intro  ? 0.06f + 0.06f * float(b - 48) / 48.0f
+                      : part == Part::Zoom ? 0.09f
+                                           : 0.17f;
             add(Voice::HatClosed, b + 0.5, 0, 0, g, 0, 0.25f);
             if (busy || (part == Part::Intro && b >= 72)) {
                 add(Voice::HatClosed, b + 0.25, 0, 0, g * 0.45f, 0, -0.3f);
                 add(Voice::HatClosed, b + 0.75, 0, 0, g * 0.55f, 0, -0.2f);
             }
-            if (busy && b % 2 == 1) add(Voice::HatOpen, b + 0.5, 0, 0, 0.09f, 0, 0.35f, 0.1f);
+            if (busy && b % 2 == 1)
+                add(Voice::HatOpen, b + 0.5, 0, 0, 0.09f, 0, 0.35f, 0.1f);
         }
 
         // Bass.
         const float root = float(chord.bass + 12);
         switch (part) {
         case Part::Intro:
-            if (bar && b >= 16) add(Voice::SubBass, b, 4, float(chord.bass + 12), 0.32f, 220);
+            if (bar && b >= 16)
+                add(Voice::SubBass, b, 4, float(chord.bass + 12), 0.32f, 220);
             break;
         case Part::Drift:
         case Part::Return:
-        case Part::Cluster:
-            add(Voice::Bass, b + 0.5, 0.42, root, 0.5f, 320);
-            break;
+        case Part::Cluster: add(Voice::Bass, b + 0.5, 0.42, root, 0.5f, 320); break;
         case Part::Swarm:
         case Part::Within:
-            for (double f : {0.25, 0.5, 0.75}) add(Voice::Bass, b + f, 0.2, root, 0.42f, 380);
+            for (double f : {0.25, 0.5, 0.75})
+                add(Voice::Bass, b + f, 0.2, root, 0.42f, 380);
             break;
         case Part::Growth:
             add(Voice::Bass, b + 0.5, 0.45, b % 4 == 3 ? root + 12 : root, 0.55f, 200);
@@ -198,62 +253,121 @@ std::vector<Note> composeScore() {
             static const bool on[16] = {0, 1, 1, 0, 1, 1, 0, 1, 0, 1, 1, 0, 1, 1, 1, 1};
             for (int s = 0; s < 4; ++s) {
                 int step = (b % 4) * 4 + s;
-                if (on[step]) add(Voice::Acid, b + s * 0.25, 0.2, root + float(steps[step]), 0.36f, 260 + 180 * float(b % 16) / 16.0f);
+                if (on[step])
+                    add(Voice::Acid, b + s * 0.25, 0.2, root + float(steps[step]), 0.36f,
+                        260 + 180 * float(b % 16) / 16.0f);
             }
             break;
         }
         case Part::Fractal:
             add(Voice::Bass, b + 0.5, 0.4, b % 2 ? root + 12 : root, 0.5f, 420);
             break;
-        case Part::Zoom:  // a soft pulse between the kicks keeps the calm section moving
+        case Part::Zoom:   // a soft pulse between the kicks keeps the calm section moving
             add(Voice::SubBass, b + 0.5, 0.45, float(chord.bass + 12), 0.5f, 240);
             break;
         case Part::Slow:
-            if (bar) add(Voice::SubBass, b, 4, float(chord.bass + 12), 0.45f, 260);
+            if (bar)
+                add(Voice::SubBass, b, 4, float(chord.bass + 12), 0.45f, 260);
             break;
-        default:
-            break;
+        default: break;
         }
 
         // Pads, one chord a bar.
         if (bar) {
             float padGain = 0, cutoff = 1800, attack = 0.4f;
             switch (part) {
-            case Part::Intro: padGain = 0.55f * std::min(1.0f, float(b + 4) / 12.0f); cutoff = 700 + 1800 * float(b) / 96.0f; attack = 0.25f; break;
-            case Part::Drift: case Part::Return: padGain = 0.28f; cutoff = 2200; break;
-            case Part::Swarm: padGain = 0.35f; cutoff = 2000; break;
-            case Part::Growth: padGain = 0.4f; cutoff = 1100; break;
-            case Part::Fractal: padGain = 0.22f; cutoff = 2600; break;
-            case Part::Zoom: padGain = 0.62f; cutoff = 2400; attack = 0.9f; break;
-            case Part::Cluster: padGain = 0.3f; cutoff = 2600; break;
-            case Part::Within: padGain = 0.4f; cutoff = 3200; break;
-            case Part::Slow: padGain = 0.55f; cutoff = 1600; attack = 0.6f; break;
-            case Part::Tail: padGain = b == 632 ? 0.6f : 0.0f; cutoff = 1400; break;
+            case Part::Intro:
+                padGain = 0.55f * std::min(1.0f, float(b + 4) / 12.0f);
+                cutoff = 700 + 1800 * float(b) / 96.0f;
+                attack = 0.25f;
+                break;
+            case Part::Drift:
+            case Part::Return:
+                padGain = 0.28f;
+                cutoff = 2200;
+                break;
+            case Part::Swarm:
+                padGain = 0.35f;
+                cutoff = 2000;
+                break;
+            case Part::Growth:
+                padGain = 0.4f;
+                cutoff = 1100;
+                break;
+            case Part::Fractal:
+                padGain = 0.22f;
+                cutoff = 2600;
+                break;
+            case Part::Zoom:
+                padGain = 0.62f;
+                cutoff = 2400;
+                attack = 0.9f;
+                break;
+            case Part::Cluster:
+                padGain = 0.3f;
+                cutoff = 2600;
+                break;
+            case Part::Within:
+                padGain = 0.4f;
+                cutoff = 3200;
+                break;
+            case Part::Slow:
+                padGain = 0.55f;
+                cutoff = 1600;
+                attack = 0.6f;
+                break;
+            case Part::Tail:
+                padGain = b == 632 ? 0.6f : 0.0f;
+                cutoff = 1400;
+                break;
             default: break;
             }
             double length = part == Part::Tail ? 20 : 4;
-            if (padGain > 0) add(Voice::Pad, b, length, 0, padGain, cutoff, attack, 0.35f);
+            if (padGain > 0)
+                add(Voice::Pad, b, length, 0, padGain, cutoff, attack, 0.35f);
         }
 
         // Arpeggio of sixteenths.
         float arpGain = 0, arpCut = 2500;
-        if (part == Part::Intro && b >= 24) { arpGain = 0.11f; arpCut = 300 + 3400 * float(b - 24) / 72.0f; }
-        if (part == Part::Swarm) { arpGain = 0.1f; arpCut = 2800; }
-        if (part == Part::Fractal) { arpGain = 0.13f; arpCut = 3800; }
-        if (part == Part::Cluster) { arpGain = 0.08f; arpCut = 3000; }
-        if (part == Part::Within) { arpGain = 0.07f; arpCut = 4200; }
-        if (part == Part::Return) { arpGain = 0.07f; arpCut = 2400; }
+        if (part == Part::Intro && b >= 24) {
+            arpGain = 0.11f;
+            arpCut = 300 + 3400 * float(b - 24) / 72.0f;
+        }
+        if (part == Part::Swarm) {
+            arpGain = 0.1f;
+            arpCut = 2800;
+        }
+        if (part == Part::Fractal) {
+            arpGain = 0.13f;
+            arpCut = 3800;
+        }
+        if (part == Part::Cluster) {
+            arpGain = 0.08f;
+            arpCut = 3000;
+        }
+        if (part == Part::Within) {
+            arpGain = 0.07f;
+            arpCut = 4200;
+        }
+        if (part == Part::Return) {
+            arpGain = 0.07f;
+            arpCut = 2400;
+        }
         if (arpGain > 0)
             for (int s = 0; s < 4; ++s) {
                 int step = b * 4 + s;
-                float pitch = chordTone(chord, ARP[step % 8]) + (part == Part::Fractal && (step / 8) % 2 ? 12.0f : 0.0f);
-                add(Voice::Pluck, b + s * 0.25, 0, pitch, arpGain, arpCut, s % 2 ? 0.35f : -0.35f, 0.25f, 0.2f);
+                float pitch = chordTone(chord, ARP[step % 8]) +
+                              (part == Part::Fractal && (step / 8) % 2 ? 12.0f : 0.0f);
+                add(Voice::Pluck, b + s * 0.25, 0, pitch, arpGain, arpCut, s % 2 ? 0.35f : -0.35f,
+                    0.25f, 0.2f);
             }
 
         // Stabs in the flight sections: a 3-3-4-3-3 rhythm of chord hits.
         if ((part == Part::Drift || part == Part::Return) && b % 4 == 0) {
             for (double off : {0.0, 0.75, 1.5, 2.5, 3.25})
-                for (int t = 1; t < 4; ++t) add(Voice::Pluck, b + off, 0, chordTone(chord, t) + 12, 0.07f, 1800, 0, 0.3f, 0.3f);
+                for (int t = 1; t < 4; ++t)
+                    add(Voice::Pluck, b + off, 0, chordTone(chord, t) + 12, 0.07f, 1800, 0, 0.3f,
+                        0.3f);
         }
     }
 
@@ -268,12 +382,16 @@ std::vector<Note> composeScore() {
     for (int row : TICK_ROWS) {
         double beat = row / 4.0;
         add(Voice::Impact, beat, 0, 0, beat < 96 ? 0.85f : 0.8f, 0, 0, 0.5f);
-        if (beat >= 96) add(Voice::Crash, beat, 0, 0, 0.6f, 0, 0, 0.3f);  // cut through the full mix
+        if (beat >= 96)
+            add(Voice::Crash, beat, 0, 0, 0.6f, 0, 0, 0.3f);   // cut through the full mix
         Chord c = chordAt(beat);
-        for (int t = 0; t < 4; ++t) add(Voice::Bell, beat, 0, chordTone(c, t + 4), 0.09f, 0, t % 2 ? 0.4f : -0.4f, 0.5f, 0.3f);
+        for (int t = 0; t < 4; ++t)
+            add(Voice::Bell, beat, 0, chordTone(c, t + 4), 0.09f, 0, t % 2 ? 0.4f : -0.4f, 0.5f,
+                0.3f);
     }
     // Impacts where the big sections land.
-    for (double beat : {96.0, 224.0, 452.0, 552.0, 616.0, 632.0}) add(Voice::Impact, beat, 0, 0, 0.75f, 0, 0, 0.5f);
+    for (double beat : {96.0, 224.0, 452.0, 552.0, 616.0, 632.0})
+        add(Voice::Impact, beat, 0, 0, 0.75f, 0, 0, 0.5f);
 
     // Builds: the zoom into the drop, the breaks, the fractal's zoom and the scene changes.
     add(Voice::Riser, 80, 16, 0, 0.35f, 0, 0, 0.3f);
@@ -297,7 +415,8 @@ constexpr float PAD_RELEASE = 1.2f;
 constexpr float PLUCK_DECAY = 0.11f;
 
 // How long each voice sounds after its gate (the lengths its synth.cpp function renders).
-int64_t ringFrames(Voice v) {
+int64_t ringFrames(Voice v)
+{
     auto s = [](double seconds) { return int64_t(seconds * RATE) + 1; };
     switch (v) {
     case Voice::Kick: return s(0.5);
@@ -307,25 +426,37 @@ int64_t ringFrames(Voice v) {
     case Voice::HatOpen: return s(0.7);
     case Voice::Crash: return s(3.0);
     case Voice::Impact: return s(3.0);
-    case Voice::Bass: case Voice::Acid: case Voice::SubBass: return s(0.02);
+    case Voice::Bass:
+    case Voice::Acid:
+    case Voice::SubBass: return s(0.02);
     case Voice::Pad: return s(PAD_RELEASE);
     case Voice::Pluck: return s(std::min(PLUCK_DECAY * 5.0, 2.0));
     case Voice::Lead: return s(0.09);
     case Voice::Bell: return s(3.0);
-    case Voice::Riser: case Voice::Downer: return 0;
+    case Voice::Riser:
+    case Voice::Downer: return 0;
     }
     return 0;
 }
 
 struct Buses {
     Stereo dry, ducked, reverbSend, delaySend;
-    Buses() : dry(size_t(TOTAL_FRAMES)), ducked(size_t(TOTAL_FRAMES)), reverbSend(size_t(TOTAL_FRAMES)),
-              delaySend(size_t(TOTAL_FRAMES)) {}
+    Buses()
+        : dry(size_t(TOTAL_FRAMES))
+        , ducked(size_t(TOTAL_FRAMES))
+        , reverbSend(size_t(TOTAL_FRAMES))
+        , delaySend(size_t(TOTAL_FRAMES))
+    {
+    }
 };
 
-int64_t frameOf(double beat) { return int64_t(std::llround(beat * double(BEAT))); }
+int64_t frameOf(double beat)
+{
+    return int64_t(std::llround(beat * double(BEAT)));
+}
 
-void renderNote(const Note& n, Buses& buses, uint32_t seed) {
+void renderNote(const Note& n, Buses& buses, uint32_t seed)
+{
     const int64_t start = frameOf(n.beat);
     const int64_t length = frameOf(n.beat + n.length) - start;
     Stereo note(size_t(length + ringFrames(n.voice)));
@@ -337,12 +468,19 @@ void renderNote(const Note& n, Buses& buses, uint32_t seed) {
     case Voice::HatOpen: hat(note, 0, n.gain, true, n.shape, seed); break;
     case Voice::Crash: crash(note, 0, n.gain, seed); break;
     case Voice::Impact: impact(note, 0, n.gain, seed); break;
-    case Voice::Bass: bassNote(note, 0, length, n.pitch, n.gain, {n.param, 1500, 1.1f, 0.085f, 0.6f}); break;
-    case Voice::Acid: bassNote(note, 0, length, n.pitch, n.gain, {n.param, 2600, 4.5f, 0.07f, 0.3f}); break;
-    case Voice::SubBass: bassNote(note, 0, length, n.pitch, n.gain, {n.param, 150, 0.7f, 0.4f, 1.0f}); break;
+    case Voice::Bass:
+        bassNote(note, 0, length, n.pitch, n.gain, {n.param, 1500, 1.1f, 0.085f, 0.6f});
+        break;
+    case Voice::Acid:
+        bassNote(note, 0, length, n.pitch, n.gain, {n.param, 2600, 4.5f, 0.07f, 0.3f});
+        break;
+    case Voice::SubBass:
+        bassNote(note, 0, length, n.pitch, n.gain, {n.param, 150, 0.7f, 0.4f, 1.0f});
+        break;
     case Voice::Pad: {
         const Chord chord = chordAt(n.beat);
-        const float tones[4] = {float(chord.tones[0]), float(chord.tones[1]), float(chord.tones[2]), float(chord.tones[3])};
+        const float tones[4] = {float(chord.tones[0]), float(chord.tones[1]), float(chord.tones[2]),
+                                float(chord.tones[3])};
         padChord(note, 0, length, tones, 4, n.gain, n.param, n.shape, PAD_RELEASE, seed);
         break;
     }
@@ -352,30 +490,37 @@ void renderNote(const Note& n, Buses& buses, uint32_t seed) {
     case Voice::Riser: riser(note, 0, length, n.gain, false, seed); break;
     case Voice::Downer: riser(note, 0, length, n.gain, true, seed); break;
     }
-    const bool duck = n.voice == Voice::Bass || n.voice == Voice::Acid || n.voice == Voice::SubBass ||
-                      n.voice == Voice::Pad || n.voice == Voice::Pluck;
+    const bool duck = n.voice == Voice::Bass || n.voice == Voice::Acid ||
+                      n.voice == Voice::SubBass || n.voice == Voice::Pad || n.voice == Voice::Pluck;
     Stereo& dry = duck ? buses.ducked : buses.dry;
     for (int64_t i = 0; i < note.frames(); ++i) {
         int64_t f = start + i;
-        if (f >= TOTAL_FRAMES) break;
+        if (f >= TOTAL_FRAMES)
+            break;
         float l = note.l[size_t(i)], r = note.r[size_t(i)];
-        if (l == 0 && r == 0) continue;
+        if (l == 0 && r == 0)
+            continue;
         dry.addLR(f, l, r);
-        if (n.reverb > 0) buses.reverbSend.addLR(f, l * n.reverb, r * n.reverb);
-        if (n.delay > 0) buses.delaySend.addLR(f, l * n.delay, r * n.delay);
+        if (n.reverb > 0)
+            buses.reverbSend.addLR(f, l * n.reverb, r * n.reverb);
+        if (n.delay > 0)
+            buses.delaySend.addLR(f, l * n.delay, r * n.delay);
     }
 }
 
 // Lowers the ducked bus after every kick, so the bass and pads breathe with the beat.
-void applyDucking(Stereo& bus, const std::vector<Note>& notes) {
+void applyDucking(Stereo& bus, const std::vector<Note>& notes)
+{
     std::vector<char> kickAt(size_t(TOTAL_FRAMES), 0);
     for (const Note& n : notes)
-        if (n.voice == Voice::Kick) kickAt[size_t(frameOf(n.beat))] = 1;
+        if (n.voice == Voice::Kick)
+            kickAt[size_t(frameOf(n.beat))] = 1;
     const float fall = std::exp(-1.0f / (0.11f * float(RATE)));
     float env = 0, smooth = 0;
     for (int64_t i = 0; i < TOTAL_FRAMES; ++i) {
-        if (kickAt[size_t(i)]) env = 1;
-        smooth += (env - smooth) * 0.02f;  // a fast but click-free attack
+        if (kickAt[size_t(i)])
+            env = 1;
+        smooth += (env - smooth) * 0.02f;   // a fast but click-free attack
         float g = 1 - 0.6f * smooth;
         bus.l[size_t(i)] *= g;
         bus.r[size_t(i)] *= g;
@@ -383,7 +528,8 @@ void applyDucking(Stereo& bus, const std::vector<Note>& notes) {
     }
 }
 
-bool encodeVorbis(const std::string& path, const Stereo& mix, std::string& error) {
+bool encodeVorbis(const std::string& path, const Stereo& mix, std::string& error)
+{
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) {
         error = path + ": cannot open for writing";
@@ -405,10 +551,11 @@ bool encodeVorbis(const std::string& path, const Stereo& mix, std::string& error
     vorbis_analysis_init(&vd, &vi);
     vorbis_block_init(&vd, &vb);
     ogg_stream_state os;
-    ogg_stream_init(&os, 0x0ABA17);  // fixed serial number: same bytes on every run
+    ogg_stream_init(&os, 0x0ABA17);   // fixed serial number: same bytes on every run
     bool ok = true;
     auto writePage = [&](const ogg_page& page) {
-        ok = ok && std::fwrite(page.header, 1, size_t(page.header_len), file) == size_t(page.header_len);
+        ok = ok &&
+             std::fwrite(page.header, 1, size_t(page.header_len), file) == size_t(page.header_len);
         ok = ok && std::fwrite(page.body, 1, size_t(page.body_len), file) == size_t(page.body_len);
     };
     {
@@ -418,7 +565,8 @@ bool encodeVorbis(const std::string& path, const Stereo& mix, std::string& error
         ogg_stream_packetin(&os, &comments);
         ogg_stream_packetin(&os, &codebooks);
         ogg_page page;
-        while (ogg_stream_flush(&os, &page)) writePage(page);
+        while (ogg_stream_flush(&os, &page))
+            writePage(page);
     }
     const int64_t block = 4096;
     bool eos = false;
@@ -442,7 +590,8 @@ bool encodeVorbis(const std::string& path, const Stereo& mix, std::string& error
                 ogg_page page;
                 while (ogg_stream_pageout(&os, &page)) {
                     writePage(page);
-                    if (ogg_page_eos(&page)) eos = true;
+                    if (ogg_page_eos(&page))
+                        eos = true;
                 }
             }
         }
@@ -453,19 +602,22 @@ bool encodeVorbis(const std::string& path, const Stereo& mix, std::string& error
     vorbis_comment_clear(&vc);
     vorbis_info_clear(&vi);
     ok = std::fclose(file) == 0 && ok;
-    if (!ok) error = path + ": write failed";
+    if (!ok)
+        error = path + ": write failed";
     return ok;
 }
 
-}  // namespace
+}   // namespace
 
-double secondsSince(const timespec& start) {
+double secondsSince(const timespec& start)
+{
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     return double(now.tv_sec - start.tv_sec) + double(now.tv_nsec - start.tv_nsec) * 1e-9;
 }
 
-bool writeMusic(const std::string& dir, int threads, std::string& error) {
+bool writeMusic(const std::string& dir, int threads, std::string& error)
+{
     timespec start;
     clock_gettime(CLOCK_MONOTONIC, &start);
     const std::vector<Note> notes = composeScore();
@@ -476,7 +628,8 @@ bool writeMusic(const std::string& dir, int threads, std::string& error) {
         uint32_t seed = 1;
         for (const Note& n : notes) {
             seed = seed * 1664525u + 1013904223u;
-            if ((isDrum(n.voice) || n.voice == Voice::Pad) == drumsAndPads) renderNote(n, buses, seed);
+            if ((isDrum(n.voice) || n.voice == Voice::Pad) == drumsAndPads)
+                renderNote(n, buses, seed);
         }
     };
     if (threads > 1) {
@@ -509,7 +662,9 @@ bool writeMusic(const std::string& dir, int threads, std::string& error) {
         std::fill(s->r.begin(), s->r.end(), 0.0f);
     }
     auto reverbPass = [&] { reverb(first.reverbSend, reverbReturn, 0.86f, 0.35f, 0.9f); };
-    auto delayPass = [&] { pingPongDelay(first.delaySend, delayReturn, BEAT * 3 / 4, 0.42f, 0.6f); };
+    auto delayPass = [&] {
+        pingPongDelay(first.delaySend, delayReturn, BEAT * 3 / 4, 0.42f, 0.6f);
+    };
     if (threads > 1) {
         std::thread helper(reverbPass);
         delayPass();
@@ -523,23 +678,27 @@ bool writeMusic(const std::string& dir, int threads, std::string& error) {
     fold(master, reverbReturn);
     fold(master, delayReturn);
     float peak = 0;
-    for (size_t k = 0; k < master.l.size(); ++k) peak = std::max({peak, std::fabs(master.l[k]), std::fabs(master.r[k])});
+    for (size_t k = 0; k < master.l.size(); ++k)
+        peak = std::max({peak, std::fabs(master.l[k]), std::fabs(master.r[k])});
     // Level, gentle saturation, and the fade of the tail: from 39.75 patterns to silence at 41.
     const float drive = peak > 0 ? 1.25f / peak : 1.0f;
     const double fadeStart = 39.75 * double(PATTERN), fadeEnd = double(TOTAL_FRAMES);
     for (int64_t i = 0; i < TOTAL_FRAMES; ++i) {
         float fade = 1;
-        if (double(i) > fadeStart) fade = float(0.5 + 0.5 * std::cos(3.14159265 * (double(i) - fadeStart) / (fadeEnd - fadeStart)));
-        if (i < 64) fade *= float(i) / 64.0f;
+        if (double(i) > fadeStart)
+            fade = float(
+                0.5 + 0.5 * std::cos(3.14159265 * (double(i) - fadeStart) / (fadeEnd - fadeStart)));
+        if (i < 64)
+            fade *= float(i) / 64.0f;
         size_t k = size_t(i);
         master.l[k] = softClip(master.l[k] * drive) * 0.95f * fade;
         master.r[k] = softClip(master.r[k] * drive) * 0.95f * fade;
     }
     const double mixed = secondsSince(start);
     bool ok = encodeVorbis(dir + "/" + DATA_MUSIC.name, master, error);
-    std::printf("datagen: music voices %.1f s, effects and mix %.1f s, encoding %.1f s\n", voices, mixed - voices,
-                secondsSince(start) - mixed);
+    std::printf("datagen: music voices %.1f s, effects and mix %.1f s, encoding %.1f s\n", voices,
+                mixed - voices, secondsSince(start) - mixed);
     return ok;
 }
 
-}  // namespace datagen
+}   // namespace datagen

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "image.h"  // Rng
+#include "image.h"   // Rng
 
 namespace datagen::synth {
 
@@ -15,43 +15,58 @@ constexpr float PI_F = 3.14159265f;
 constexpr float TAU_F = 6.2831853f;
 constexpr int FILTER_STEP = 16;
 
-int64_t seconds(float s) { return int64_t(s * float(RATE)); }
+int64_t seconds(float s)
+{
+    return int64_t(s * float(RATE));
+}
 
 // Multiplier that makes a value fall to 1/e in tau seconds.
-float decayFactor(float tau) { return std::exp(-1.0f / (tau * float(RATE))); }
-
+float decayFactor(float tau)
+{
+    return std::exp(-1.0f / (tau * float(RATE)));
+}
 
 // Six detuned square waves, the classic metallic source of hats and cymbals.
 struct Metal {
     float phase[6] = {0.11f, 0.37f, 0.52f, 0.71f, 0.23f, 0.89f};
     float step[6];
-    explicit Metal(float scale) {
+    explicit Metal(float scale)
+    {
         const float hz[6] = {205.3f, 304.4f, 369.6f, 522.7f, 540.0f, 800.0f};
-        for (int i = 0; i < 6; ++i) step[i] = hz[i] * scale / float(RATE);
+        for (int i = 0; i < 6; ++i)
+            step[i] = hz[i] * scale / float(RATE);
     }
-    float next() {
+    float next()
+    {
         float sum = 0;
         for (int i = 0; i < 6; ++i) {
             phase[i] += step[i];
-            if (phase[i] >= 1) phase[i] -= 1;
+            if (phase[i] >= 1)
+                phase[i] -= 1;
             sum += phase[i] < 0.5f ? 1.0f : -1.0f;
         }
         return sum / 6.0f;
     }
 };
 
-}  // namespace
+}   // namespace
 
-void Stereo::add(int64_t i, float v, float pan) {
-    if (i < 0 || i >= frames()) return;
+void Stereo::add(int64_t i, float v, float pan)
+{
+    if (i < 0 || i >= frames())
+        return;
     float angle = (std::clamp(pan, -1.0f, 1.0f) + 1) * 0.25f * PI_F;
     l[size_t(i)] += v * std::cos(angle) * 1.41421356f;
     r[size_t(i)] += v * std::sin(angle) * 1.41421356f;
 }
 
-float noteHz(float note) { return 440.0f * std::pow(2.0f, (note - 69.0f) / 12.0f); }
+float noteHz(float note)
+{
+    return 440.0f * std::pow(2.0f, (note - 69.0f) / 12.0f);
+}
 
-void Svf::set(float cutoffHz, float q) {
+void Svf::set(float cutoffHz, float q)
+{
     float g = std::tan(PI_F * std::clamp(cutoffHz, 20.0f, float(RATE) * 0.45f) / float(RATE));
     k = 1.0f / q;
     a1 = 1.0f / (1.0f + g * (g + k));
@@ -59,9 +74,11 @@ void Svf::set(float cutoffHz, float q) {
     a3 = g * a2;
 }
 
-float sawStep(float& phase, float step) {
+float sawStep(float& phase, float step)
+{
     phase += step;
-    if (phase >= 1) phase -= 1;
+    if (phase >= 1)
+        phase -= 1;
     float v = 2 * phase - 1;
     // polyBLEP: smooth the jump over one sample on each side.
     if (phase < step) {
@@ -76,10 +93,12 @@ float sawStep(float& phase, float step) {
 
 // --- Drums -----------------------------------------------------------------------------------
 
-void kick(Stereo& out, int64_t start, float gain) {
+void kick(Stereo& out, int64_t start, float gain)
+{
     const int64_t length = seconds(0.5f);
     float phase = 0, pitch = 1, amp = 1, click = 1;
-    const float pitchFall = decayFactor(0.032f), ampFall = decayFactor(0.30f), clickFall = decayFactor(0.0025f);
+    const float pitchFall = decayFactor(0.032f), ampFall = decayFactor(0.30f),
+                clickFall = decayFactor(0.0025f);
     Rng rng(uint32_t(start) * 2654435761U + 1);
     for (int64_t i = 0; i < length; ++i) {
         float hz = 43.0f + 125.0f * pitch;
@@ -95,7 +114,8 @@ void kick(Stereo& out, int64_t start, float gain) {
     }
 }
 
-void clap(Stereo& out, int64_t start, float gain, uint32_t seed) {
+void clap(Stereo& out, int64_t start, float gain, uint32_t seed)
+{
     const int64_t length = seconds(0.4f);
     Rng rng(seed);
     Svf left, right;
@@ -105,8 +125,10 @@ void clap(Stereo& out, int64_t start, float gain, uint32_t seed) {
     float burst = 1, tail = 0;
     const int64_t bursts[3] = {0, seconds(0.011f), seconds(0.022f)};
     for (int64_t i = 0; i < length; ++i) {
-        if (i == bursts[1] || i == bursts[2]) burst = 1;
-        if (i == seconds(0.03f)) tail = 0.8f;
+        if (i == bursts[1] || i == bursts[2])
+            burst = 1;
+        if (i == seconds(0.03f))
+            tail = 0.8f;
         float env = burst + tail;
         float nl = rng.signedUnit(), nr = rng.signedUnit();
         float l = left.run(nl * env).band, r = right.run(nr * env).band;
@@ -116,7 +138,8 @@ void clap(Stereo& out, int64_t start, float gain, uint32_t seed) {
     }
 }
 
-void snare(Stereo& out, int64_t start, float gain, uint32_t seed) {
+void snare(Stereo& out, int64_t start, float gain, uint32_t seed)
+{
     const int64_t length = seconds(0.35f);
     Rng rng(seed);
     Svf high;
@@ -133,7 +156,8 @@ void snare(Stereo& out, int64_t start, float gain, uint32_t seed) {
     }
 }
 
-void hat(Stereo& out, int64_t start, float gain, bool open, float pan, uint32_t seed) {
+void hat(Stereo& out, int64_t start, float gain, bool open, float pan, uint32_t seed)
+{
     const int64_t length = seconds(open ? 0.7f : 0.14f);
     Rng rng(seed);
     Metal metal(1.0f);
@@ -149,7 +173,8 @@ void hat(Stereo& out, int64_t start, float gain, bool open, float pan, uint32_t 
     }
 }
 
-void crash(Stereo& out, int64_t start, float gain, uint32_t seed) {
+void crash(Stereo& out, int64_t start, float gain, uint32_t seed)
+{
     const int64_t length = seconds(3.0f);
     Rng rng(seed);
     Metal metalL(1.71f), metalR(1.83f);
@@ -169,7 +194,8 @@ void crash(Stereo& out, int64_t start, float gain, uint32_t seed) {
     }
 }
 
-void impact(Stereo& out, int64_t start, float gain, uint32_t seed) {
+void impact(Stereo& out, int64_t start, float gain, uint32_t seed)
+{
     const int64_t length = seconds(2.5f);
     Rng rng(seed);
     Svf dark;
@@ -177,7 +203,8 @@ void impact(Stereo& out, int64_t start, float gain, uint32_t seed) {
     const float pitchFall = decayFactor(0.16f), boomFall = decayFactor(0.7f);
     const float noiseFall = decayFactor(0.35f), sweepFall = decayFactor(0.22f);
     for (int64_t i = 0; i < length; ++i) {
-        if (i % FILTER_STEP == 0) dark.set(250.0f + 9000.0f * sweep, 0.9f);
+        if (i % FILTER_STEP == 0)
+            dark.set(250.0f + 9000.0f * sweep, 0.9f);
         phase += (30.0f + 70.0f * pitch) / float(RATE);
         float attack = std::min(1.0f, float(i) / 30.0f);
         float release = std::min(1.0f, float(length - i) / float(seconds(0.2f)));
@@ -195,17 +222,21 @@ void impact(Stereo& out, int64_t start, float gain, uint32_t seed) {
 
 // --- Tonal voices ----------------------------------------------------------------------------
 
-void bassNote(Stereo& out, int64_t start, int64_t length, float note, float gain, const BassParams& p) {
+void bassNote(Stereo& out, int64_t start, int64_t length, float note, float gain,
+              const BassParams& p)
+{
     const int64_t release = seconds(0.02f), total = length + release;
     const float hz = noteHz(note), step = hz / float(RATE);
     Svf filter;
     float saw = 0, sub = 0, env = 1;
     const float envFall = decayFactor(p.decay);
     for (int64_t i = 0; i < total; ++i) {
-        if (i % FILTER_STEP == 0) filter.set(p.cutoff + p.envelope * env, p.q);
+        if (i % FILTER_STEP == 0)
+            filter.set(p.cutoff + p.envelope * env, p.q);
         float osc = sawStep(saw, step) * 0.7f;
         sub += step;
-        if (sub >= 1) sub -= 1;
+        if (sub >= 1)
+            sub -= 1;
         osc += std::sin(TAU_F * sub) * p.sub;
         float attack = std::min(1.0f, float(i) / float(seconds(0.003f)));
         float gate = i < length ? 1.0f : 1.0f - float(i - length) / float(release);
@@ -216,10 +247,12 @@ void bassNote(Stereo& out, int64_t start, int64_t length, float note, float gain
 }
 
 void padChord(Stereo& out, int64_t start, int64_t length, const float* notes, int count, float gain,
-              float cutoff, float attack, float release, uint32_t seed) {
+              float cutoff, float attack, float release, uint32_t seed)
+{
     constexpr int VOICES = 5, MAX = 4 * VOICES;
     const float detune[VOICES] = {-0.13f, -0.06f, 0.0f, 0.07f, 0.12f};
-    const float spread[VOICES] = {0.08f, 0.72f, 0.5f, 0.3f, 0.9f};  // share of each voice on the right
+    const float spread[VOICES] = {0.08f, 0.72f, 0.5f, 0.3f,
+                                  0.9f};   // share of each voice on the right
     Rng rng(seed);
     float phase[MAX], step[MAX], right[MAX];
     const int n = std::min(count, 4) * VOICES;
@@ -248,13 +281,16 @@ void padChord(Stereo& out, int64_t start, int64_t length, const float* notes, in
             r += s * right[v];
         }
         float env = std::min(1.0f, float(i) / float(attackLen));
-        if (i >= length) env *= 1.0f - float(i - length) / float(releaseLen);
+        if (i >= length)
+            env *= 1.0f - float(i - length) / float(releaseLen);
         float g = env * gain * 0.2f;
         out.addLR(start + i, left.run(l).low * g, rightFilter.run(r).low * g);
     }
 }
 
-void pluckNote(Stereo& out, int64_t start, float note, float gain, float cutoff, float decay, float pan) {
+void pluckNote(Stereo& out, int64_t start, float note, float gain, float cutoff, float decay,
+               float pan)
+{
     const int64_t total = seconds(std::min(decay * 5.0f, 2.0f));
     const float hz = noteHz(note);
     float a = 0.0f, b = 0.5f;
@@ -262,8 +298,10 @@ void pluckNote(Stereo& out, int64_t start, float note, float gain, float cutoff,
     float env = 1, amp = 1;
     const float envFall = decayFactor(decay), ampFall = decayFactor(decay * 2.5f);
     for (int64_t i = 0; i < total; ++i) {
-        if (i % FILTER_STEP == 0) filter.set(180.0f + cutoff * env, 1.1f);
-        float osc = sawStep(a, hz / float(RATE)) * 0.6f + sawStep(b, hz * 1.004f / float(RATE)) * 0.4f;
+        if (i % FILTER_STEP == 0)
+            filter.set(180.0f + cutoff * env, 1.1f);
+        float osc =
+            sawStep(a, hz / float(RATE)) * 0.6f + sawStep(b, hz * 1.004f / float(RATE)) * 0.4f;
         float attack = std::min(1.0f, float(i) / 40.0f);
         float release = std::min(1.0f, float(total - i) / float(seconds(0.05f)));
         out.add(start + i, filter.run(osc).low * amp * attack * release * gain, pan);
@@ -272,7 +310,8 @@ void pluckNote(Stereo& out, int64_t start, float note, float gain, float cutoff,
     }
 }
 
-void leadNote(Stereo& out, int64_t start, int64_t length, float note, float gain, float cutoff) {
+void leadNote(Stereo& out, int64_t start, int64_t length, float note, float gain, float cutoff)
+{
     const int64_t release = seconds(0.09f), total = length + release;
     float a = 0.0f, b = 0.33f, c = 0.66f, vib = 0;
     Svf filter;
@@ -283,8 +322,10 @@ void leadNote(Stereo& out, int64_t start, int64_t length, float note, float gain
         vib += 5.5f / float(RATE);
         float depth = 0.16f * smoothstep(0.15f, 0.45f, t);
         float hz = noteHz(note + depth * std::sin(TAU_F * vib));
-        if (i % FILTER_STEP == 0) filter.set(cutoff * (1.0f + 1.8f * env), 1.3f);
-        float osc = sawStep(a, hz * 0.996f / float(RATE)) * 0.45f + sawStep(b, hz * 1.004f / float(RATE)) * 0.45f +
+        if (i % FILTER_STEP == 0)
+            filter.set(cutoff * (1.0f + 1.8f * env), 1.3f);
+        float osc = sawStep(a, hz * 0.996f / float(RATE)) * 0.45f +
+                    sawStep(b, hz * 1.004f / float(RATE)) * 0.45f +
                     sawStep(c, hz * 0.5f / float(RATE)) * 0.25f;
         float attack = std::min(1.0f, float(i) / float(seconds(0.006f)));
         float sustain = 0.78f + 0.22f * env;
@@ -294,7 +335,8 @@ void leadNote(Stereo& out, int64_t start, int64_t length, float note, float gain
     }
 }
 
-void bellNote(Stereo& out, int64_t start, float note, float gain, float pan) {
+void bellNote(Stereo& out, int64_t start, float note, float gain, float pan)
+{
     const int64_t total = seconds(3.0f);
     const float hz = noteHz(note);
     float carrier = 0, modulator = 0, index = 2.6f, amp = 1;
@@ -311,7 +353,8 @@ void bellNote(Stereo& out, int64_t start, float note, float gain, float pan) {
     }
 }
 
-void riser(Stereo& out, int64_t start, int64_t length, float gain, bool down, uint32_t seed) {
+void riser(Stereo& out, int64_t start, int64_t length, float gain, bool down, uint32_t seed)
+{
     Rng rng(seed);
     Svf left, right;
     float phase = 0;
@@ -327,7 +370,8 @@ void riser(Stereo& out, int64_t start, int64_t length, float gain, bool down, ui
         float level = down ? (1 - x) * (1 - x) : x * x;
         float fade = std::min(1.0f, float(length - i) / 200.0f) * std::min(1.0f, float(i) / 200.0f);
         float tone = std::sin(TAU_F * phase) * 0.15f;
-        float l = left.run(rng.signedUnit()).band + tone, r = right.run(rng.signedUnit()).band + tone;
+        float l = left.run(rng.signedUnit()).band + tone,
+              r = right.run(rng.signedUnit()).band + tone;
         out.addLR(start + i, l * level * fade * gain, r * level * fade * gain);
     }
 }
@@ -339,29 +383,40 @@ struct Comb {
     std::vector<float> buf;
     size_t idx = 0;
     float store = 0;
-    explicit Comb(size_t n) : buf(n, 0.0f) {}
-    float run(float in, float feedback, float damp) {
+    explicit Comb(size_t n)
+        : buf(n, 0.0f)
+    {
+    }
+    float run(float in, float feedback, float damp)
+    {
         float y = buf[idx];
         store = y * (1 - damp) + store * damp;
         buf[idx] = in + store * feedback;
-        if (++idx == buf.size()) idx = 0;
+        if (++idx == buf.size())
+            idx = 0;
         return y;
     }
 };
 struct Allpass {
     std::vector<float> buf;
     size_t idx = 0;
-    explicit Allpass(size_t n) : buf(n, 0.0f) {}
-    float run(float in) {
+    explicit Allpass(size_t n)
+        : buf(n, 0.0f)
+    {
+    }
+    float run(float in)
+    {
         float b = buf[idx];
         buf[idx] = in + b * 0.5f;
-        if (++idx == buf.size()) idx = 0;
+        if (++idx == buf.size())
+            idx = 0;
         return b - in;
     }
 };
-}  // namespace
+}   // namespace
 
-void reverb(const Stereo& in, Stereo& out, float room, float damping, float level) {
+void reverb(const Stereo& in, Stereo& out, float room, float damping, float level)
+{
     const size_t combLen[8] = {1116, 1188, 1277, 1356, 1422, 1491, 1557, 1617};
     const size_t allLen[4] = {556, 441, 341, 225};
     const size_t spread = 23;
@@ -392,7 +447,8 @@ void reverb(const Stereo& in, Stereo& out, float room, float damping, float leve
     }
 }
 
-void pingPongDelay(const Stereo& in, Stereo& out, int64_t delay, float feedback, float level) {
+void pingPongDelay(const Stereo& in, Stereo& out, int64_t delay, float feedback, float level)
+{
     std::vector<float> dl(size_t(delay), 0.0f), dr(size_t(delay), 0.0f);
     size_t idx = 0;
     float toneL = 0, toneR = 0;
@@ -404,10 +460,11 @@ void pingPongDelay(const Stereo& in, Stereo& out, int64_t delay, float feedback,
         toneR += (yl - toneR) * 0.45f;
         dl[idx] = (in.l[size_t(i)] + in.r[size_t(i)]) * 0.5f + toneL * feedback;
         dr[idx] = toneR * feedback;
-        if (++idx == dl.size()) idx = 0;
+        if (++idx == dl.size())
+            idx = 0;
         out.l[size_t(i)] += yl * level;
         out.r[size_t(i)] += yr * level;
     }
 }
 
-}  // namespace datagen::synth
+}   // namespace datagen::synth

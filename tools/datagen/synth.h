@@ -11,19 +11,27 @@
 namespace datagen::synth {
 
 constexpr int RATE = 44100;
-constexpr int64_t BEAT = 21168;       // samples per beat at 125 beats per minute (0.48 s)
-constexpr int64_t ROW = BEAT / 4;     // a quarter beat
+constexpr int64_t BEAT = 21168;     // samples per beat at 125 beats per minute (0.48 s)
+constexpr int64_t ROW = BEAT / 4;   // a quarter beat
 constexpr int64_t PATTERN = BEAT * 16;
 
 struct Stereo {
     std::vector<float> l, r;
-    explicit Stereo(size_t frames) : l(frames, 0.0f), r(frames, 0.0f) {}
+    explicit Stereo(size_t frames)
+        : l(frames, 0.0f)
+        , r(frames, 0.0f)
+    {
+    }
     int64_t frames() const { return int64_t(l.size()); }
     // Adds a sample at frame i with a constant-power pan (-1 left .. 1 right); ignores frames
     // outside the buffer.
     void add(int64_t i, float v, float pan = 0.0f);
-    void addLR(int64_t i, float left, float right) {
-        if (i >= 0 && i < frames()) { l[size_t(i)] += left; r[size_t(i)] += right; }
+    void addLR(int64_t i, float left, float right)
+    {
+        if (i >= 0 && i < frames()) {
+            l[size_t(i)] += left;
+            r[size_t(i)] += right;
+        }
     }
 };
 
@@ -34,8 +42,11 @@ float noteHz(float note);
 struct Svf {
     float ic1 = 0, ic2 = 0, a1 = 0, a2 = 0, a3 = 0, k = 1;
     void set(float cutoffHz, float q);
-    struct Out { float low, band, high; };
-    Out run(float in) {
+    struct Out {
+        float low, band, high;
+    };
+    Out run(float in)
+    {
         float v3 = in - ic2;
         float v1 = a1 * ic1 + a2 * v3;
         float v2 = ic2 + a2 * ic1 + a3 * v3;
@@ -46,9 +57,12 @@ struct Svf {
 };
 
 // tanh-like saturation, exact at 0 and reaching ±1 at ±3.
-inline float softClip(float x) {
-    if (x <= -3) return -1;
-    if (x >= 3) return 1;
+inline float softClip(float x)
+{
+    if (x <= -3)
+        return -1;
+    if (x >= 3)
+        return 1;
     float x2 = x * x;
     return x * (27 + x2) / (27 + 9 * x2);
 }
@@ -69,11 +83,13 @@ void impact(Stereo& out, int64_t start, float gain, uint32_t seed);
 struct BassParams {
     float cutoff = 400, envelope = 1200, q = 0.9f, decay = 0.12f, sub = 0.6f;
 };
-void bassNote(Stereo& out, int64_t start, int64_t length, float note, float gain, const BassParams& p);
+void bassNote(Stereo& out, int64_t start, int64_t length, float note, float gain,
+              const BassParams& p);
 // A chord of detuned saws through one filter per side; notes are MIDI numbers.
 void padChord(Stereo& out, int64_t start, int64_t length, const float* notes, int count, float gain,
               float cutoff, float attack, float release, uint32_t seed);
-void pluckNote(Stereo& out, int64_t start, float note, float gain, float cutoff, float decay, float pan);
+void pluckNote(Stereo& out, int64_t start, float note, float gain, float cutoff, float decay,
+               float pan);
 void leadNote(Stereo& out, int64_t start, int64_t length, float note, float gain, float cutoff);
 void bellNote(Stereo& out, int64_t start, float note, float gain, float pan);
 // Noise sweep rising in pitch and level over length samples (falling when down is set).
@@ -83,4 +99,4 @@ void riser(Stereo& out, int64_t start, int64_t length, float gain, bool down, ui
 void reverb(const Stereo& in, Stereo& out, float room, float damping, float level);
 void pingPongDelay(const Stereo& in, Stereo& out, int64_t delay, float feedback, float level);
 
-}  // namespace datagen::synth
+}   // namespace datagen::synth
