@@ -12,6 +12,7 @@
 #include "diagnostics/diagnostics.h"
 #include "music/music.h"
 #include "show/show.h"
+#include "support/support.h"
 
 #include <SDL.h>
 

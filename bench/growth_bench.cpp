@@ -1,7 +1,7 @@
 // The processor side of a Scene 5 and a Scene 9 frame, on the real grown aggregates: the
 // camera, the size wave, and drawParticles' keys, sort, selection and quads for every pass the
 // scene draws. Whatever the frame takes beyond this is the driver and the rasteriser.
-#include "effects/effects.h"
+#include "effects/effects_local.h"
 #include "precalc/precalc_local.h"
 #include "show/scenes/growth.h"
 

@@ -4,7 +4,7 @@
 // 16384 sorted, depth-blurred, rotated particles. The radix sort and the split shadowing each
 // run beside the obvious alternative on the same input; the ratio is in the counters.
 #include "app/app.h"
-#include "effects/effects.h"
+#include "effects/effects_local.h"
 #include "support/support.h"
 
 #include <benchmark/benchmark.h>

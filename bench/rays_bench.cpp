@@ -5,7 +5,7 @@
 // a sine per point and axis. Both give the same points.
 #include "precalc/precalc_local.h"
 #include "show/scenes/rays.h"
-#include "show/show.h"
+#include "show/show_local.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 // The glow chain (the 512 x 256 corner copied into a chain of halving textures, each blurred on
 // the way down through eight averaged taps, then added back full-screen) and colour fills.
 #include "render/gl.h"
-#include "effects/screen.h"
+#include "effects/effects_local.h"
 
 #include <cmath>
 

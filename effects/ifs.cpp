@@ -1,5 +1,5 @@
 // Iterated function system: the fixed fractal cloud of the precalculation and the animated one.
-#include "effects/ifs.h"
+#include "effects/effects_local.h"
 
 #include "render/gl.h"
 #include "support/support.h"

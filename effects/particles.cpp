@@ -1,6 +1,6 @@
 // Drawing particle systems: the camera axes from the model-view matrix, the depth sort, and the
 // batches sent through client vertex arrays with one glDrawElements each.
-#include "effects/particles.h"
+#include "effects/effects_local.h"
 
 #include "support/upcalls.h"
 #include "render/gl.h"

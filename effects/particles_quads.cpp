@@ -1,6 +1,6 @@
 // The quads of one particle batch: corners from the camera axes, texture coordinates (one
 // sprite of a pair, or two neighbouring blur-atlas cells) and vertex colours. No OpenGL here.
-#include "effects/particles.h"
+#include "effects/effects_local.h"
 
 #include "support/support.h"
 

@@ -1,5 +1,5 @@
 // Depth keys, the radix sort over their float bits, and the selection of the particles to draw.
-#include "effects/particles.h"
+#include "effects/effects_local.h"
 
 #include "support/upcalls.h"
 

@@ -3,7 +3,7 @@
 // warps textured through a callback.
 #include "support/upcalls.h"
 #include "render/gl.h"
-#include "effects/screen.h"
+#include "effects/effects_local.h"
 
 #include <vector>
 

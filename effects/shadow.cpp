@@ -5,7 +5,7 @@
 // directions from the light are split recursively by planes through the light, and each group is
 // tested only against the occluders whose sphere reaches its half-space. All work lists come from
 // the scratch pool, released level by level.
-#include "effects/particles.h"
+#include "effects/effects_local.h"
 
 #include "diagnostics/diagnostics.h"
 

@@ -1,6 +1,6 @@
 // Beat envelopes, counters and flashes, and the ripple warps for the grid pass. All are
 // functions of show time alone; the passes draw one additive grey quad over the letterbox.
-#include "show/show.h"
+#include "show/show_local.h"
 
 #include <cmath>
 #include <limits>

@@ -1,7 +1,7 @@
 // The scenes the timeline calls, and the snapshot step of the precalculation. A scene joins the
 // show by taking its slot here; each entry hands its scene the arguments it takes.
 #include "precalc/precalc.h"   // assets: the snapshot targets
-#include "show/show.h"
+#include "show/show_local.h"
 
 namespace {
 

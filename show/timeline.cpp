@@ -3,7 +3,7 @@
 #include "support/upcalls.h"
 #include "music/music.h"
 #include "precalc/precalc.h"   // assets.grainTexture
-#include "show/show.h"
+#include "show/show_local.h"
 
 #include <cmath>
 

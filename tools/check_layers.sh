@@ -2,7 +2,8 @@
 # Every #include of a project header points down the layer order:
 #   support, diagnostics <- render, music <- texture <- effects <- precalc <- show <- app
 # A folder includes its own headers and those of folders before it, never a sibling's or one
-# above. Prints each upward include and fails if there is any.   tools/check_layers.sh [ROOT]
+# above, and show/ includes no OpenGL header. Prints each such include and fails if there is any.
+#   tools/check_layers.sh [ROOT]
 set -euo pipefail
 cd "${1:-$(dirname "$0")/..}"
 rank() {
@@ -26,5 +27,11 @@ for folder in support diagnostics render music texture effects precalc show app;
   done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]+"' "$folder" \
              --include='*.cpp' --include='*.h' || true)
 done
-[ "$upward" -eq 0 ] || { echo "$upward upward includes" >&2; exit 1; }
-echo "no upward includes"
+# The scenes draw through the renderer and the effects, never with OpenGL themselves.
+while IFS= read -r line; do
+  echo "OpenGL in show/: $line"
+  upward=$((upward + 1))
+done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]+[<"](render/gl\.h|GL/|SDL_opengl)' show \
+           --include='*.cpp' --include='*.h' || true)
+[ "$upward" -eq 0 ] || { echo "$upward includes against the layer order" >&2; exit 1; }
+echo "no upward includes, no OpenGL header in show/"

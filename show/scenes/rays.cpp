@@ -2,7 +2,7 @@
 #include "show/scenes/rays.h"
 
 #include "precalc/precalc.h"
-#include "show/show.h"
+#include "show/show_local.h"
 
 #include <cmath>
 

@@ -8,7 +8,7 @@
 
 #include "effects/effects.h"
 #include "precalc/precalc.h"
-#include "show/show.h"
+#include "show/show_local.h"
 #include "support/support.h"
 
 #include <cmath>

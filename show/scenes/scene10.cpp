@@ -10,7 +10,7 @@
 // layers and the caption. The trail tables are filled on the first call, which is that capture.
 #include "precalc/precalc.h"
 #include "show/scenes/trail.h"
-#include "show/show.h"
+#include "show/show_local.h"
 
 #include <cmath>
 

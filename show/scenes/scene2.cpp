@@ -8,7 +8,7 @@
 // The trail tables are filled on the scene's first frame and kept for the run.
 #include "precalc/precalc.h"
 #include "show/scenes/trail.h"
-#include "show/show.h"
+#include "show/show_local.h"
 
 #include <cmath>
 

@@ -6,7 +6,7 @@
 // picture back full-screen, blurred at the start of every second pattern; beat pulses, two faint
 // additive layers and a multiplying shade layer go on top, the shade layer carrying the fade.
 #include "precalc/precalc.h"
-#include "show/show.h"
+#include "show/show_local.h"
 
 #include <cmath>
 

@@ -7,7 +7,7 @@
 // additive layer on top. The scene knows its window only through the time.
 #include "precalc/precalc.h"
 #include "show/scenes/rays.h"
-#include "show/show.h"
+#include "show/show_local.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -9,7 +9,7 @@
 // can be kept as the opening picture of Scene 6.
 #include "precalc/precalc.h"
 #include "show/scenes/growth.h"
-#include "show/show.h"
+#include "show/show_local.h"
 
 #include <cmath>
 

@@ -8,7 +8,7 @@
 // the capture flag, into the 512 x 256 corner and without the top layers, as Scene 7's opening.
 #include "precalc/precalc.h"
 #include "show/scenes/rays.h"
-#include "show/show.h"
+#include "show/show_local.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -9,7 +9,7 @@
 // corner, which then gets alpha 1.
 #include "precalc/precalc.h"
 #include "show/scenes/growth.h"
-#include "show/show.h"
+#include "show/show_local.h"
 
 #include <algorithm>
 #include <cmath>

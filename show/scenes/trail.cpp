@@ -2,7 +2,7 @@
 // and the two scenes' camera travel, all without OpenGL.
 #include "show/scenes/trail.h"
 
-#include "show/show.h"
+#include "show/show_local.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,5 @@
 // The iterated function system.
-#include "effects/ifs.h"
+#include "effects/effects_local.h"
 
 #include "render/gl.h"
 #include "support/support.h"

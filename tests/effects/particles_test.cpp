@@ -1,5 +1,5 @@
 // The particle system: depth keys and their sort, the selection, the quads, the drawing.
-#include "effects/particles.h"
+#include "effects/effects_local.h"
 
 #include "render/gl.h"
 #include "common/test_support.h"

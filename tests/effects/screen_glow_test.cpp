@@ -2,7 +2,7 @@
 #include "app/app.h"
 #include "render/gl.h"
 #include "common/test_support.h"
-#include "effects/screen.h"
+#include "effects/effects_local.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Particle shadowing and mesh particles.
-#include "effects/particles.h"
+#include "effects/effects_local.h"
 
 #include "support/support.h"
 

@@ -2,7 +2,7 @@
 // plain scan, and one whole run over the real data set.
 #include "common/test_support.h"
 #include "app/app.h"
-#include "effects/ifs.h"
+#include "effects/effects.h"
 #include "precalc/precalc_local.h"
 #include "texture/texture.h"
 #include "show/show.h"

@@ -1,6 +1,6 @@
 // The beat envelopes, counters and warps, the window table, and the passes and grain drawn.
 #include "scene_support.h"
-#include "show/show.h"
+#include "show/show_local.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // cameras, exponent and copy weights, and frames of both drawn from the real assets.
 #include "scene_support.h"
 #include "show/scenes/blob_scenes.h"
-#include "show/show.h"
+#include "show/show_local.h"
 
 #include <gtest/gtest.h>
 

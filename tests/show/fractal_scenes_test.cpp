@@ -2,7 +2,7 @@
 // ticks, and frames of both drawn from the real assets.
 #include "scene_support.h"
 #include "show/scenes/fractal_scenes.h"
-#include "show/show.h"
+#include "show/show_local.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // pattern, and its capture frame has nothing but the two particle passes in the corner.
 #include "scene_support.h"
 #include "show/scenes/growth.h"
-#include "show/show.h"
+#include "show/show_local.h"
 
 #include <gtest/gtest.h>
 

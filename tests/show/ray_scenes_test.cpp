@@ -3,7 +3,7 @@
 #include "scene_support.h"
 #include "precalc/precalc_local.h"
 #include "show/scenes/rays.h"
-#include "show/show.h"
+#include "show/show_local.h"
 
 #include <gtest/gtest.h>
 

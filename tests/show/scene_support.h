@@ -7,7 +7,7 @@
 #include "render/gl.h"
 #include "common/test_support.h"
 #include "precalc/precalc.h"
-#include "show/show.h"
+#include "show/show_local.h"
 #include "support/support.h"
 #include "texture/texture.h"
 

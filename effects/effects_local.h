@@ -1,39 +1,13 @@
-// Particle system with depth sort, particle shadowing and mesh particles.
-//
-// drawParticles draws a point set as camera-facing textured quads: it measures every particle's
-// depth along the viewing axis in focal distances (1 at the target, 0 at the eye), optionally
-// radix-sorts so the farthest is drawn first, drops what lies behind the eye (and with PS_CULL
-// what faces away), and sends the rest in batches of PARTICLE_BATCH quads through client vertex
-// arrays. Quads can be rotated, scaled, faded, show one sprite of an atlas pair, and be
-// depth-blurred: two neighbouring cells of a blur atlas on two texture units, cross-faded by the
-// distance from the focal plane.
-//
-// Limits: at most PARTICLE_MAX particles a call. A sorted draw of more ends the program with
-// "dumbass"; an unsorted one draws the first PARTICLE_MAX. The caller owns every particle array;
-// the module keeps only the key arrays, the histogram, the rotation tables (filled from the shared
-// random generator on the first batch ever drawn) and the quad index list (grown, never shrunk).
-// Per-call arrays come from the scratch pool. Not reentrant; main thread only.
-//
-// shadowParticles computes once, in the precalculation, how much each particle of a cloud is
-// shadowed by the others under a point light, splitting the directions from the light
-// recursively instead of testing all pairs. meshToParticles turns a triangle mesh into particles
-// sized from the perimeters of the triangles around each vertex.
+// Effects internals, for the folder and its tests: the stages of a particle draw, the shadow
+// split, the function-system state and the glow taps.
 #pragma once
 
-#include "render/render.h"
-#include "texture/texture.h"
+#include "effects/effects.h"
 
 #include <cstdint>
 
-// Particle flags: a word of their own, passed beside the RenderFlags.
-constexpr int32_t PS_CULL = 1;         // only particles whose normal faces the eye, in front of it
-constexpr int32_t PS_DEPTH_BLUR = 2;   // cross-fade two blur-atlas cells by depth
-constexpr int32_t PS_ALPHA = 4;        // the vertex alpha is the particle alpha (else 1)
-constexpr int32_t PS_SORT = 8;         // farthest first
-constexpr int32_t PS_ROTATE = 16;      // rotate by the angles, or by a fixed random angle each
-constexpr int32_t PS_ALL = 32;         // keep particles behind the eye too (not with PS_CULL)
+// ---- Particles ----------------------------------------------------------------------------------
 
-constexpr int32_t PARTICLE_MAX = 100000;
 constexpr int32_t PARTICLE_BATCH = 1024;
 constexpr int32_t ROTATION_STEPS = 1024;
 
@@ -56,11 +30,6 @@ struct ParticleSystemState {
     int32_t quadIndexCount;
 };
 extern ParticleSystemState particleSystem;
-
-void drawParticles(const Vec3* positions, const Vec3* normals, const float* angles,
-                   const float* sizes, const float* alphas, int32_t count, Vec3 eye, Vec3 target,
-                   const Texture* texture, const uint8_t* sprites, float blurRange, float baseSize,
-                   float baseAlpha, int32_t flags, RenderFlags renderFlags);
 
 // indices and keys: the n particles to draw and their depth keys, in drawing order; right and up
 // are the camera axes.
@@ -117,11 +86,6 @@ struct ShadowDir {
 constexpr int32_t SHADOW_DEPTH = 20;
 constexpr int32_t SHADOW_LEAF_SIZE = 9;
 
-// Returns a new heap array of one factor per receiver, 0 .. 1: factor for every occluder sphere
-// of the given radius between the receiver and the light. Receivers and occluders may be the same
-// array; a particle never shadows itself.
-float* shadowParticles(const Vec3* receivers, int32_t receiverCount, const Vec3* occluders,
-                       int32_t occluderCount, Vec3 light, float radius, float factor);
 // Multiplies the receivers' factors (in receiver order) for the occluders that reach them.
 void shadowSplit(const ShadowDir* receiverDirs, int32_t receiverCount,
                  const ShadowDir* occluderDirs, int32_t occluderCount, float* factors, float radius,
@@ -132,11 +96,23 @@ void shadowLeaf(const ShadowDir* receiverDirs, int32_t receiverCount, const Shad
 void directionTo(ShadowDir* out, const Vec3* light, const Vec3* point);
 float dirDot(const ShadowDir* a, const ShadowDir* b);
 
-// One particle per vertex, and with addCentres one more per triangle, 0.3 under its centroid
-// against its normal (positions and normals need room for vertexCount + triangleCount entries;
-// *vertexCount grows by triangleCount). Returns a new heap array of *vertexCount + extraCount
-// sizes: a quarter of the mean perimeter of the triangles around each particle (0 for a vertex
-// no triangle uses), then extraCount times extraSize.
-float* meshToParticles(Vec3* positions, Vec3* normals, int32_t* vertexCount,
-                       const int32_t* triangles, int32_t triangleCount, int32_t extraCount,
-                       float extraSize, int32_t addCentres);
+// ---- Iterated function system -------------------------------------------------------------------
+
+struct IfsState {
+    float ifsMatrices[IFS_MAP_COUNT][16];   // column-major, as OpenGL reads them back
+    bool animationReady;                    // ifsParams and ifsChoices exist
+    float ifsParams[IFS_PARAM_COUNT];
+    uint8_t ifsChoices[IFS_POINT_COUNT];
+};
+extern IfsState ifsState;
+
+// M x (x, y, z, 1) with M column-major; the fourth row is not used.
+Vec3 applyIfsMatrix(Vec3 p, const float* m);
+
+// ---- Glow taps ----------------------------------------------------------------------------------
+
+// Texture-coordinate offset (s, t) of disc tap j for a level of width x height texels.
+void glowDiscTapOffset(int32_t tap, float radius, int32_t width, int32_t height, float* s,
+                       float* t);
+// Half extent of zoom tap j about the centre: 0.5 for tap 0, 0.5 / (j x zoom / 8 + 1) after.
+float glowZoomTapExtent(int32_t tap, float zoom);
