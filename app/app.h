@@ -28,6 +28,7 @@ struct ProgramOptions {
     std::string dataDir;   // with a trailing slash
     bool startGiven = false;
     float start = 0.0f;
+    int32_t scene = 0;   // --scene: 1 ... 11, 0 when not given
     bool mute = false;
     std::string capturePath;
     std::string contactSheetPath;

@@ -6,6 +6,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+struct Texture;
 
 // Parses argv into programOptions. Returns -1 to go on, or an exit status (0 after --help or
 // --version, 2 after a usage error, whose one-line message is already on the standard error).
@@ -19,13 +22,61 @@ void runPrecalcPhase();   // the "precalc" timed section around the precalculati
 void renderFrame();
 void shutdownShow();
 void checkGLError();
-void handleKeyDown(int virtualKey);   // Windows virtual-key codes: 19, 27, 33, 34, 36
+// Windows virtual-key codes, below; shift: a Shift key is down.
+void handleKeyDown(int virtualKey, bool shift = false);
 
+constexpr int VK_TAB_KEY = 9;
 constexpr int VK_PAUSE_KEY = 19;
 constexpr int VK_ESCAPE_KEY = 27;
 constexpr int VK_PRIOR_KEY = 33;
 constexpr int VK_NEXT_KEY = 34;
 constexpr int VK_HOME_KEY = 36;
+constexpr int VK_LEFT_KEY = 37;
+constexpr int VK_RIGHT_KEY = 39;
+
+// Study mode (app/study.cpp), live runs only: the overlay of where the show is, frame stepping
+// while held and one scene on repeat. The offline modes never come here.
+enum MusicState { MUSIC_PLAYING, MUSIC_HELD, MUSIC_ENDED };
+
+struct StudyState {
+    bool overlay = false;        // Tab; off at start
+    Texture* font = nullptr;     // font.jpg, loaded when the overlay is first shown
+    bool fontMissing = false;    // warned once; the overlay stays empty
+    double displayRate = 60.0;   // frames per second that one step moves
+    float stepBase = 0.0f;       // the held time the steps count from
+    float stepResult = 0.0f;     // the held time the last step set
+    int64_t frameSteps = 0;      // frames and rows stepped from stepBase; counts, so that
+    int64_t rowSteps = 0;        // stepping back returns exactly
+    uint64_t secondStart = 0;    // performance-counter time the frame count began
+    int32_t framesCounted = 0;
+    float framesPerSecond = 0.0f;   // over the last whole second; 0 until there is one
+    float frameMs = 0.0f;
+    int32_t repeatScene = 0;   // --scene with loop: the scene whose window repeats
+    float repeatStart = 0.0f, repeatEnd = 0.0f;
+};
+extern StudyState study;
+
+// What the overlay tells, and its text (pure): three lines.
+struct OverlayFacts {
+    float time;              // show time in patterns
+    float framesPerSecond;   // 0: not measured yet
+    float frameMs;
+    MusicState music;
+    int32_t repeatScene;   // 0: none
+};
+std::vector<std::string> overlayLines(const OverlayFacts& facts);
+
+// After the music opens: the display rate, the start of --scene and its repeat.
+void startStudyMode();
+// The show time of this frame: the clock, sent back to the start of the repeated window when it
+// has left it (unless held).
+float studyFrameTime();
+// Draws the overlay over the finished frame when it is on; nothing at all when off.
+void drawStudyOverlay(float t);
+void toggleStudyOverlay();
+// While held: one display frame (or, byRow, one row) on (+1) or back (-1); the music is sent
+// to the new time. Does nothing when not held.
+void stepHeldTime(int direction, bool byRow);
 
 // True when message boxes are shown (a real display); false headless, where stderr is the report.
 bool messageBoxesEnabled();

@@ -1,5 +1,6 @@
 // The command line. With no arguments the program is the plain show: setup dialog, then the show.
 #include "app/app_local.h"
+#include "show/show.h"   // SCENE_COUNT
 
 #include <unistd.h>
 
@@ -32,6 +33,8 @@ std::string usageText()
            "  --data DIR           read the data files from DIR (default: data/ beside the "
            "program)\n"
            "  --start PATTERNS     once the music plays, seek to this show time\n"
+           "  --scene N            start at scene N's first window (1 to 11); with --loop play\n"
+           "                       that window again and again\n"
            "  --mute               no sound device: the clock runs on the wall clock\n"
            "  --capture PATH       render frames offline to PATH (a folder of PNGs, or a video\n"
            "                       file ending in .mp4, .mkv, .webm or .mov)\n"
@@ -42,7 +45,8 @@ std::string usageText()
            "  --overwrite          let --capture and --contact-sheet replace existing files\n"
            "\n"
            "Keys during the show: Pause holds, Page Up goes one pattern back, Page Down one on,\n"
-           "Home restarts, Escape quits.\n";
+           "Home restarts, Escape quits, Tab shows or hides the study overlay. While held, Right\n"
+           "and Left step one display frame on or back, with Shift one row.\n";
 }
 
 static int usageError(const char* text, const char* value)
@@ -164,6 +168,15 @@ int parseCommandLine(int argc, char** argv)
                 return usageError("--start wants a show time of -10000 to 10000 patterns, not", v);
             o.startGiven = true;
             o.start = (float)number;
+        } else if (!std::strcmp(arg, "--scene")) {
+            const char* v = value(arg);
+            if (!v)
+                return 2;
+            char* end = nullptr;
+            long scene = std::strtol(v, &end, 10);
+            if (end == v || *end != '\0' || scene < 1 || scene > SCENE_COUNT)
+                return usageError("--scene wants a scene number from 1 to 11, not", v);
+            o.scene = (int32_t)scene;
         } else if (!std::strcmp(arg, "--mute")) {
             o.mute = true;
         } else if (!std::strcmp(arg, "--capture")) {

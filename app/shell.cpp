@@ -139,11 +139,15 @@ void initShow()
     openMusic(dataPath("music.ogg").c_str(), SHOW_TEMPO, displaySettings.loop);
     if (programOptions.startGiven)
         seekShowTime(programOptions.start);
+    startStudyMode();
 }
 
+// The timeline's frame at the study clock, with the overlay (when on) over it.
 void renderFrame()
 {
-    runTimeline();
+    float t = studyFrameTime();
+    drawShowFrame(t);
+    drawStudyOverlay(t);
     swapFrame();
     checkGLError();
 }
@@ -154,7 +158,7 @@ void shutdownShow()
     closeDisplay();
 }
 
-void handleKeyDown(int virtualKey)
+void handleKeyDown(int virtualKey, bool shift)
 {
     switch (virtualKey) {
     case VK_PAUSE_KEY:
@@ -167,6 +171,9 @@ void handleKeyDown(int virtualKey)
     case VK_PRIOR_KEY: seekShowTime((float)((int)std::floor((double)showTime()) - 1)); break;
     case VK_NEXT_KEY: seekShowTime((float)((int)std::floor((double)showTime()) + 1)); break;
     case VK_HOME_KEY: seekShowTime(0.0f); break;
+    case VK_TAB_KEY: toggleStudyOverlay(); break;
+    case VK_RIGHT_KEY: stepHeldTime(1, shift); break;
+    case VK_LEFT_KEY: stepHeldTime(-1, shift); break;
     default: break;
     }
 }
@@ -179,6 +186,9 @@ static int virtualKeyOf(SDL_Keycode key)
     case SDLK_PAGEUP: return VK_PRIOR_KEY;
     case SDLK_PAGEDOWN: return VK_NEXT_KEY;
     case SDLK_HOME: return VK_HOME_KEY;
+    case SDLK_TAB: return VK_TAB_KEY;
+    case SDLK_RIGHT: return VK_RIGHT_KEY;
+    case SDLK_LEFT: return VK_LEFT_KEY;
     default: return 0;
     }
 }
@@ -191,8 +201,10 @@ static void runMessageLoop()
         if (SDL_PollEvent(&event)) {
             if (event.type == SDL_QUIT)
                 quitRequests++;
-            else if (event.type == SDL_KEYDOWN)
-                handleKeyDown(virtualKeyOf(event.key.keysym.sym));
+            else if (event.type == SDL_KEYDOWN &&
+                     !(event.key.repeat && event.key.keysym.sym == SDLK_TAB))
+                handleKeyDown(virtualKeyOf(event.key.keysym.sym),
+                              (event.key.keysym.mod & KMOD_SHIFT) != 0);
         } else {
             renderFrame();
         }

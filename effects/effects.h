@@ -155,6 +155,17 @@ using GridWarpFn = Vec3* (*)(Vec3* out, float time, const Vec3* vertex, const Ve
 void drawGridWarp(const Texture* texture, int32_t columns, int32_t rows, float time,
                   GridWarpFn warp, float parameter, float amplitude, RenderFlags flags);
 
+// ---- Text ---------------------------------------------------------------------------------
+
+// Lines of text from a font atlas laid out on the data list's grid (FONT_COLUMNS x FONT_ROWS
+// cells, code 0 top left), in window pixels: the first line's top left at (left, top) counted
+// from the window's top left, each character cellWidth x cellHeight, blended over the picture by
+// the texture's alpha. Codes outside 32 ... 126 are drawn as spaces. Anywhere in the window, not
+// only the letterbox. Leaves every state as it found it, the projection, blending and the camera
+// values included.
+void drawScreenText(const Texture* font, const char* const* lines, int32_t lineCount, int32_t left,
+                    int32_t top, int32_t cellWidth, int32_t cellHeight);
+
 // ---- Glow chain and fills ------------------------------------------------------------------
 //
 // A build copies the 512 x 256 corner into level 0 and makes every further level from the one

@@ -31,6 +31,12 @@ struct SceneCall {
 SceneCall sceneCallAt(float t);
 // The scene number alone (1 ... 11, 0 after the show), for capture and benchmark reports.
 int32_t sceneAtTime(float t);
+// The first window [start, end) of scene n in the table, in patterns; Scene 1's opens at 0, where
+// the show starts. {0, 0} for a number outside 1 ... 11.
+struct SceneSpan {
+    float start, end;
+};
+SceneSpan firstSceneWindow(int32_t scene);
 
 // Reads the show clock, draws that frame's scene (a scene not yet built draws a cleared black
 // frame) and lays the film grain (assets.grainTexture; left out until it is made) over it.

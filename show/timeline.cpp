@@ -61,6 +61,17 @@ int32_t sceneAtTime(float t)
     return sceneCallAt(t).scene;
 }
 
+SceneSpan firstSceneWindow(int32_t scene)
+{
+    double start = 0.0;
+    for (const SceneWindow& w : SCENE_WINDOWS) {
+        if (w.scene == scene)
+            return {(float)start, (float)w.end};
+        start = w.end;
+    }
+    return {0.0f, 0.0f};
+}
+
 void drawShowFrame(float t)
 {
     drawScene(sceneCallAt(t));

@@ -86,6 +86,8 @@ inline constexpr DataImage DATA_IMAGES[] = {
     {"title.jpg", nullptr, 1024, 256, DATA_IMAGE},
     // the scrolling credits, shown at a square aspect
     {"credits.jpg", "credits_a.jpg", 1024, 1024, DATA_IMAGE},
+    // monospaced glyphs of the study overlay, 16 x 8 cells of 16 x 32 for the codes 0 ... 127
+    {"font.jpg", "font_a.jpg", 256, 256, DATA_IMAGE},
 };
 
 inline constexpr size_t DATA_IMAGE_COUNT = std::size(DATA_IMAGES);
@@ -96,6 +98,12 @@ inline constexpr size_t DATA_MASK_COUNT = [] {
         n += image.mask != nullptr;
     return n;
 }();
+
+// The grid of font.jpg: character code c (0 ... 127) has the cell in column c % FONT_COLUMNS of
+// row c / FONT_COLUMNS, counted from the top left; the generator draws into it, the text pass
+// reads from it.
+inline constexpr int FONT_COLUMNS = 16;
+inline constexpr int FONT_ROWS = 8;
 
 // The one music stream: its length in patterns is the show's 39.5 and a tail that fades out.
 struct DataMusic {

@@ -1,6 +1,7 @@
 // The live show in a real X window: `--no-setup --windowed` opens a 640 x 480 window, draws the
-// show into it frame after frame, and Escape ends it with status 0. Needs an X display, xdotool
-// and the data set (the test script runs the suite under Xvfb); skips without them.
+// show into it frame after frame, Tab shows the study overlay, and Escape ends it with status 0.
+// Needs an X display, xdotool and the data set (the test script runs the suite under Xvfb); skips
+// without them.
 #include "app/app_local.h"
 #include "common/test_support.h"
 
@@ -69,21 +70,42 @@ Window findShowWindow(Display* display, Clock::time_point deadline)
     return 0;
 }
 
-// The letterbox of a 640 x 480 window as grey values, left of where a dialog centred on a
-// 1280-wide screen could lie; empty when the window cannot be read.
-std::vector<uint8_t> letterbox(Display* display, Window window)
+// A part of the window as grey values; empty when the window cannot be read.
+std::vector<uint8_t> greyRegion(Display* display, Window window, int left, int top, int width,
+                                int height)
 {
     std::vector<uint8_t> grey;
-    XImage* image = XGetImage(display, window, 0, 60, 560, 360, AllPlanes, ZPixmap);
+    XImage* image = XGetImage(display, window, left, top, width, height, AllPlanes, ZPixmap);
     if (!image)
         return grey;
-    for (int y = 0; y < 360; y++)
-        for (int x = 0; x < 560; x++) {
+    for (int y = 0; y < height; y++)
+        for (int x = 0; x < width; x++) {
             unsigned long p = XGetPixel(image, x, y);   // 8-8-8 true colour
             grey.push_back((uint8_t)((((p >> 16) & 255) + ((p >> 8) & 255) + (p & 255)) / 3));
         }
     XDestroyImage(image);
     return grey;
+}
+
+// The letterbox of a 640 x 480 window, left of where a dialog centred on a 1280-wide screen
+// could lie.
+std::vector<uint8_t> letterbox(Display* display, Window window)
+{
+    return greyRegion(display, window, 0, 60, 560, 360);
+}
+
+// The top left corner of the bar above the letterbox, where the study overlay goes.
+std::vector<uint8_t> overlayCorner(Display* display, Window window)
+{
+    return greyRegion(display, window, 0, 0, 320, 56);
+}
+
+int brightPixels(const std::vector<uint8_t>& values)
+{
+    int n = 0;
+    for (uint8_t v : values)
+        n += v > 128;
+    return n;
 }
 
 double mean(const std::vector<uint8_t>& values)
@@ -135,6 +157,16 @@ TEST(LiveWindow, WindowedShowDrawsUntilEscapeAndEndsWithStatus0)
         while (Clock::now() < changeDeadline && (later = letterbox(display, window)) == first)
             std::this_thread::sleep_for(std::chrono::milliseconds(250));
         EXPECT_TRUE(later != first) << "the picture stands still";
+
+        // Tab shows the study overlay in the bar's top left corner, black until then.
+        std::vector<uint8_t> corner = overlayCorner(display, window);
+        EXPECT_LT(brightPixels(corner), 10) << "the corner shows something before Tab";
+        runProcess({XDOTOOL, "key", "--window", std::to_string(window), "Tab"}, 10);
+        auto overlayDeadline = Clock::now() + std::chrono::seconds(20);
+        while (Clock::now() < overlayDeadline &&
+               brightPixels(corner = overlayCorner(display, window)) < 300)
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        EXPECT_GE(brightPixels(corner), 300) << "no overlay in the corner after Tab";
 
         runProcess({XDOTOOL, "key", "--window", std::to_string(window), "Escape"}, 10);
     }

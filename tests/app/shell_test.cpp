@@ -1,11 +1,19 @@
 // The shell: power-of-two sizes, extension matching, the clamp-mode choice, the names of OpenGL
-// errors and the command line of the real program.
+// errors, the command line of the real program and study mode (overlay, stepping, scene repeat).
 #include "app/app_local.h"
 #include "render/gl.h"
+#include "music/music.h"
+#include "precalc/precalc.h"
+#include "show/show.h"
 #include "support/support.h"
+#include "texture/texture.h"
 #include "common/test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <thread>
 
 TEST(NextPowerOfTwo, RoundsUpWithinTheTable)
 {
@@ -46,9 +54,10 @@ TEST(CommandLine, HelpListsEveryOptionAndVersionIsOneLine)
     ProcessResult help = runOrvanti({"--help"});
     EXPECT_EQ(help.status, 0);
     for (const char* option :
-         {"--help", "--version", "--no-setup", "--mode", "--windowed", "--fullscreen", "--loop",
-          "--vsync", "--no-vsync", "--data", "--start", "--mute", "--capture", "--fps", "--from",
-          "--to", "--contact-sheet", "--benchmark", "--overwrite"})
+         {"--help",       "--version",       "--no-setup",  "--mode",      "--windowed",
+          "--fullscreen", "--loop",          "--vsync",     "--no-vsync",  "--data",
+          "--start",      "--mute",          "--capture",   "--fps",       "--from",
+          "--to",         "--contact-sheet", "--benchmark", "--overwrite", "--scene"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     ProcessResult version = runOrvanti({"--version"});
     EXPECT_EQ(version.status, 0);
@@ -69,6 +78,9 @@ TEST(CommandLine, UsageErrorsExitWithStatus2AndNameTheValue)
         {{"--start", "1.2.3"}, "1.2.3"},
         {{"--from", "20", "--to", "10"}, "--from"},
         {{"--data"}, "--data"},
+        {{"--scene", "0"}, "0"},
+        {{"--scene", "12"}, "12"},
+        {{"--scene", "9x"}, "9x"},
     };
     for (const Case& c : cases) {
         ProcessResult r = runOrvanti(c.args, 20);
@@ -127,4 +139,148 @@ TEST(CheckGLError, NamesThePendingErrorAndEndsWithStatus1)
             },
             testing::ExitedWithCode(1), std::string("error: ") + c.name + "\n")
             << c.name;
+}
+
+TEST(StudyOverlay, TextSaysWhereTheShowIs)
+{
+    struct Case {
+        OverlayFacts facts;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {{28.3f, 59.94f, 16.68f, MUSIC_PLAYING, 0},
+         {"show 28.300 patterns  217.344 s", "pattern 28 row 19  scene 9  local -0.200",
+          "59.9 fps  16.7 ms  music playing"}},
+        // Before the show the row still counts up within the pattern.
+        {{-0.5f, 0.0f, 0.0f, MUSIC_HELD, 9},
+         {"show -0.500 patterns  -3.840 s", "pattern -1 row 32  scene 1  local -0.500",
+          "-- fps  -- ms  music held  repeating scene 9"}},
+        // Scene 4's last window runs at a quarter speed: the overlay tells the time it draws.
+        {{39.0f, 30.0f, 33.33f, MUSIC_PLAYING, 0},
+         {"show 39.000 patterns  299.520 s", "pattern 39 row 0  scene 4  local 38.625",
+          "30.0 fps  33.3 ms  music playing"}},
+        {{40.25f, 60.0f, 16.67f, MUSIC_ENDED, 0},
+         {"show 40.250 patterns  309.120 s", "pattern 40 row 16  after the show",
+          "60.0 fps  16.7 ms  music ended"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(overlayLines(c.facts), c.lines) << c.facts.time;
+}
+
+TEST(FrameStepping, WhileHeldStepsFramesAndRowsAndReturnsExactly)
+{
+    for (double rate : {60.0, 144.0}) {
+        study = StudyState{};
+        study.displayRate = rate;
+        heldTime = 0.0f;
+        handleKeyDown(VK_RIGHT_KEY);
+        EXPECT_EQ(heldTime, 0.0f) << "not held: no step";
+
+        heldTime = 28.3f;
+        for (int i = 0; i < (int)rate; i++)
+            handleKeyDown(VK_RIGHT_KEY);
+        EXPECT_NEAR(heldTime, 28.3 + SHOW_TEMPO / 960.0, 1e-5) << "a second on at " << rate;
+        for (int i = 0; i < (int)rate; i++)
+            handleKeyDown(VK_LEFT_KEY);
+        EXPECT_EQ(heldTime, 28.3f) << rate;
+        for (int i = 0; i < 64; i++)
+            handleKeyDown(VK_RIGHT_KEY, true);
+        EXPECT_EQ(heldTime, 29.3f) << "64 rows are a pattern";
+        handleKeyDown(VK_LEFT_KEY);
+        for (int i = 0; i < 64; i++)
+            handleKeyDown(VK_LEFT_KEY, true);
+        handleKeyDown(VK_RIGHT_KEY);
+        EXPECT_EQ(heldTime, 28.3f) << "rows and frames in any order";
+    }
+    // Stepping back onto 0 keeps the hold (0 would release it).
+    study = StudyState{};
+    heldTime = 1.0f / 64;
+    handleKeyDown(VK_LEFT_KEY, true);
+    EXPECT_NE(heldTime, 0.0f);
+    EXPECT_LT(std::fabs(heldTime), 1e-30f);
+    heldTime = 0.0f;
+}
+
+TEST(SceneRepeat, SceneNineWithLoopStartsAt28_25AndGoesBackThereAtItsEnd)
+{
+    if (!haveDataSet())
+        GTEST_SKIP() << "no data set built";
+    programOptions = ProgramOptions{};
+    programOptions.scene = 9;
+    displaySettings.loop = 1;
+    study = StudyState{};
+    musicMuted = true;
+    openMusic((buildDir() + "/data/music.ogg").c_str(), SHOW_TEMPO, 1);
+    startStudyMode();
+    EXPECT_NEAR(studyFrameTime(), 28.25f, 0.01f);
+
+    // A little before the window's end (32.25): within about a second the clock reaches it and
+    // the frame after is back at the start, the music with it.
+    seekShowTime(32.1f);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(8);
+    float last = 32.1f, back = 0.0f;
+    while (back == 0.0f && std::chrono::steady_clock::now() < deadline) {
+        float t = studyFrameTime();
+        ASSERT_LT(t, 32.25f) << "a frame past the window";
+        if (t < last - 1.0f)
+            back = t;
+        last = t;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_NEAR(back, 28.25f, 0.01f) << "never went back";
+    EXPECT_NEAR(showTime(), 28.25f, 0.05f);
+    closeMusic();
+}
+
+TEST(StudyOverlay, OnlyTheLiveWindowShowsItInItsCornerAndTheNextFrameIsUntouched)
+{
+    if (!haveDataSet())
+        GTEST_SKIP() << "no data set built";
+    ensureGLContext(640, 480);
+    programOptions = ProgramOptions{};
+    programOptions.dataDir = buildDir() + "/data/";
+    showStarted = 1;
+    assets.grainTexture = makeNoiseTexture(256, 256, TEX_NO_MIPMAP);
+    auto window = [] {
+        std::vector<uint8_t> rgb(640 * 480 * 3);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, 640, 480, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+        return rgb;
+    };
+    struct Frames {
+        std::vector<uint8_t> captured, shown, next;
+    };
+    auto frames = [&](bool overlay) {
+        study = StudyState{};
+        if (overlay)
+            handleKeyDown(VK_TAB_KEY);
+        Frames f;
+        randomSeed = 42;
+        drawShowFrame(39.7f);   // what the offline modes read back
+        f.captured = window();
+        drawStudyOverlay(39.7f);   // what the live loop then shows
+        f.shown = window();
+        randomSeed = 7;
+        drawShowFrame(39.6f);
+        f.next = window();
+        return f;
+    };
+    Frames off = frames(false), on = frames(true);
+    EXPECT_TRUE(on.captured == off.captured);
+    EXPECT_TRUE(on.next == off.next);
+    EXPECT_TRUE(off.shown == off.captured) << "drawn while off";
+    // Every change lies in the bar above the letterbox (rows 420 to 479 from the bottom), left.
+    int inCorner = 0, elsewhere = 0;
+    for (int y = 0; y < 480; y++)
+        for (int x = 0; x < 640; x++)
+            for (int c = 0; c < 3; c++) {
+                size_t i = ((size_t)y * 640 + x) * 3 + c;
+                if (on.shown[i] == on.captured[i])
+                    continue;
+                (y >= 420 && x < 400 ? inCorner : elsewhere)++;
+            }
+    EXPECT_GT(inCorner, 1000);
+    EXPECT_EQ(elsewhere, 0);
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+    study = StudyState{};
+    assets.grainTexture = nullptr;
 }

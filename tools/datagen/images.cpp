@@ -576,6 +576,35 @@ bool makeCredits(Image& img, Plane* mask, std::string& error)
     return true;
 }
 
+// The overlay's font: white monospaced glyphs inside a dark halo (so they read over any picture),
+// one per cell of the data list's grid; the mask covers glyph and halo. Each cell keeps a clear
+// border two texels wide, so that neither filtering nor the JPEG's ringing pulls in a neighbour.
+bool makeFont(Image& img, Plane* mask, std::string& error)
+{
+    int w = img.width, h = img.height;
+    int cellWidth = w / FONT_COLUMNS, cellHeight = h / FONT_ROWS;
+    Plane text(w, h);
+    TextStyle style{"DejaVuSansMono.ttf", float(cellHeight) * 0.65f, 1.0f, 1.0f, 0.0f};
+    for (int code = 33; code < 127; ++code) {
+        float cx = (float(code % FONT_COLUMNS) + 0.5f) * float(cellWidth);
+        float baseline = (float(code / FONT_COLUMNS) + 0.7f) * float(cellHeight);
+        if (!drawText(text, style, std::string(1, char(code)), cx, baseline, error))
+            return false;
+    }
+    Plane halo = text;
+    blurPlane(halo, float(cellHeight) * 0.04f, false);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            int cx = x % cellWidth, cy = y % cellHeight;
+            bool border = cx < 2 || cx >= cellWidth - 2 || cy < 2 || cy >= cellHeight - 2;
+            float ink = border ? 0.0f : text.at(x, y);
+            float a = border ? 0.0f : clamp01(std::max(ink, halo.at(x, y) * 2.5f));
+            mask->at(x, y) = a;
+            img.at(x, y) = mix(INK, WHITE, a > 0 ? clamp01(ink / a) : 0.0f);
+        }
+    return true;
+}
+
 const std::vector<Job>& jobs()
 {
     static const std::vector<Job> table = {
@@ -607,6 +636,7 @@ const std::vector<Job>& jobs()
         {"logo.jpg", makeLogo},
         {"title.jpg", makeTitle},
         {"credits.jpg", makeCredits},
+        {"font.jpg", makeFont},
     };
     return table;
 }
