@@ -12,6 +12,7 @@
 #include "diagnostics/diagnostics.h"
 #include "music/music.h"
 #include "show/show.h"
+#include "support/data_files.h"   // DATA_MUSIC
 #include "support/support.h"
 
 #include <SDL.h>
@@ -210,7 +211,7 @@ void startEncoder(double from, double to, double fps)
     std::snprintf(rate, sizeof rate, "%.9g", fps);
     std::snprintf(start, sizeof start, "%.6f", startSeconds);
     std::snprintf(length, sizeof length, "%.6f", seconds);
-    std::string music = dataPath("music.ogg");
+    std::string music = dataPath(DATA_MUSIC.name);
     std::vector<std::string> args = {
         "ffmpeg",   "-hide_banner", "-loglevel", "error", "-nostdin", "-y",  "-f",   "rawvideo",
         "-pix_fmt", "rgb24",        "-s",        size,    "-r",       rate,  "-i",   "-",
@@ -358,7 +359,7 @@ double startOffline(int width, int height)
     runPrecalcPhase();
     double precalcSeconds = (wallMs() - start) / 1000.0;
     showStarted = 1;
-    openMusicForCapture(dataPath("music.ogg").c_str(), (float)SHOW_TEMPO);
+    openMusicForCapture(dataPath(DATA_MUSIC.name).c_str(), (float)SHOW_TEMPO);
     return precalcSeconds;
 }
 

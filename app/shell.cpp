@@ -9,6 +9,7 @@
 #include "precalc/precalc.h"
 #include "render/render.h"
 #include "show/show.h"
+#include "support/data_files.h"   // DATA_MUSIC
 
 #include <SDL.h>
 
@@ -136,7 +137,7 @@ void initShow()
     SDL_Delay(2000);
     showStarted = 1;
     musicMuted = programOptions.mute;
-    openMusic(dataPath("music.ogg").c_str(), SHOW_TEMPO, displaySettings.loop);
+    openMusic(dataPath(DATA_MUSIC.name).c_str(), SHOW_TEMPO, displaySettings.loop);
     if (programOptions.startGiven)
         seekShowTime(programOptions.start);
     startStudyMode();

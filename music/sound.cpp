@@ -1,14 +1,14 @@
 // The sound library: Ogg Vorbis streams decoded from memory with libvorbisfile, resampled with
 // libsamplerate where their rate differs from the mix, mixed to 16-bit stereo and played through
-// SDL2 audio or a null output of ours.
+// one of the outputs of sound_output.cpp.
 //
 // Locks: mixLock guards the list of streams and everything the mixer touches; the mixer holds it
 // for one output buffer. Each stream's clockLock guards only the published play position and a
 // pending seek, and is held for a few instructions at a time, so GetTime and SetTime never wait
 // on decoding. The seek itself is done by the mixer at the start of its next buffer.
 #include "music/sound.h"
+#include "music/sound_output.h"
 
-#include <SDL.h>
 #include <samplerate.h>
 #include <vorbis/vorbisfile.h>
 
@@ -16,27 +16,18 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <new>
-#include <thread>
 #include <vector>
 
 namespace {
 
-using SteadyClock = std::chrono::steady_clock;
-
-constexpr int OUTPUT_BUFFER_FRAMES = 1024;
 // Samples of one decoded run, in the stream's own channel layout. The largest Vorbis packet
 // holds 4096 frames, so a stereo one always fits whole; wider streams take several runs.
 constexpr int STAGE_SAMPLES = 8192;
 // Stereo frames the resampler makes at a time.
 constexpr int RESAMPLED_FRAMES = 1024;
-constexpr std::chrono::milliseconds DEVICE_JITTER_SLACK{4};
-constexpr int NULL_OUTPUT_SPAN = 8;
-// Only a stall this long (a suspended process) makes the null output drop the time it missed.
-constexpr std::chrono::seconds NULL_OUTPUT_STALL{2};
 
 enum class EndState { PLAYING, END_DECODED, ENDED };
 
@@ -100,17 +91,6 @@ struct SoundLibrary {
     int outputType = FSOUND_OUTPUT_DSOUND;
     bool initialised = false;
     int mixRate = 44100;
-
-    SDL_AudioDeviceID device = 0;
-    bool audioSubsystem = false;
-    // Audio thread only: where the last device buffer ends on the clock.
-    bool deviceBufferSeen = false;
-    SteadyClock::time_point deviceBufferEnd{};
-
-    std::thread nullOutput;
-    std::mutex nullLock;
-    std::condition_variable nullWake;
-    bool nullStop = false;
 
     std::mutex mixLock;
     std::vector<FSOUND_STREAM*> streams;
@@ -390,101 +370,6 @@ void mixOutput(int16_t* out, int frames, SteadyClock::time_point now, int span)
             mixStream(s, out, frames, sound.mixRate, now, span);
 }
 
-// Device callbacks come with jitter. A buffer is taken to start where the previous one ended,
-// unless that lies in the past (a late callback: start now, the clock stood meanwhile) or more
-// than a little in the future (an early one: the clock may step by the excess).
-void SDLCALL sdlAudioCallback(void*, Uint8* buffer, int bytes)
-{
-    int frames = bytes / 4;
-    SteadyClock::time_point now = SteadyClock::now();
-    SteadyClock::time_point at = now;
-    if (sound.deviceBufferSeen) {
-        at = std::clamp(sound.deviceBufferEnd, now, now + DEVICE_JITTER_SLACK);
-    }
-    sound.deviceBufferSeen = true;
-    sound.deviceBufferEnd = at + std::chrono::duration_cast<SteadyClock::duration>(
-                                     std::chrono::duration<double>((double)frames / sound.mixRate));
-    // A device that stops taking samples stops the clock at the end of its last buffer.
-    mixOutput(reinterpret_cast<int16_t*>(buffer), frames, at, 1);
-}
-
-// The null output: buffers consumed on a fixed wall-clock schedule, so no drift builds up.
-void runNullOutput()
-{
-    std::vector<int16_t> buffer(OUTPUT_BUFFER_FRAMES * 2);
-    auto period = std::chrono::duration_cast<SteadyClock::duration>(
-        std::chrono::duration<double>((double)OUTPUT_BUFFER_FRAMES / sound.mixRate));
-    SteadyClock::time_point next = SteadyClock::now();
-    std::unique_lock<std::mutex> lock(sound.nullLock);
-    while (!sound.nullStop) {
-        if (sound.nullWake.wait_until(lock, next, [] { return sound.nullStop; }))
-            break;
-        lock.unlock();
-        // The null output consumes on the schedule whether or not this thread keeps up, so the
-        // clock runs on the schedule too, past a late buffer.
-        mixOutput(buffer.data(), OUTPUT_BUFFER_FRAMES, next, NULL_OUTPUT_SPAN);
-        lock.lock();
-        next += period;
-        // After a stall (a suspended process) carry on from now rather than racing to catch up.
-        if (SteadyClock::now() - next > NULL_OUTPUT_STALL)
-            next = SteadyClock::now();
-    }
-}
-
-bool openOutput()
-{
-    if (sound.outputType == FSOUND_OUTPUT_NOSOUND_NONREALTIME)
-        return true;
-    if (sound.outputType == FSOUND_OUTPUT_NOSOUND) {
-        sound.nullStop = false;
-        sound.nullOutput = std::thread(runNullOutput);
-        return true;
-    }
-    if (!SDL_WasInit(SDL_INIT_AUDIO)) {
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
-            return false;
-        sound.audioSubsystem = true;
-    }
-    sound.deviceBufferSeen = false;
-    SDL_AudioSpec want{};
-    want.freq = sound.mixRate;
-    want.format = AUDIO_S16SYS;
-    want.channels = 2;
-    want.samples = OUTPUT_BUFFER_FRAMES;
-    want.callback = sdlAudioCallback;
-    SDL_AudioSpec have{};
-    // No changes allowed: SDL converts to whatever the device really takes.
-    sound.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (sound.device == 0) {
-        if (sound.audioSubsystem)
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        sound.audioSubsystem = false;
-        return false;
-    }
-    SDL_PauseAudioDevice(sound.device, 0);
-    return true;
-}
-
-void closeOutput()
-{
-    if (sound.nullOutput.joinable()) {
-        {
-            std::lock_guard<std::mutex> lock(sound.nullLock);
-            sound.nullStop = true;
-        }
-        sound.nullWake.notify_all();
-        sound.nullOutput.join();
-    }
-    if (sound.device) {
-        SDL_CloseAudioDevice(sound.device);   // waits for the audio thread
-        sound.device = 0;
-    }
-    if (sound.audioSubsystem) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        sound.audioSubsystem = false;
-    }
-}
-
 void destroyStream(FSOUND_STREAM* s)
 {
     if (s->resampler)
@@ -547,7 +432,7 @@ signed char FSOUND_Init(int mixRate, int, unsigned)
     if (mixRate < 4000 || mixRate > 192000)
         return fail(FMOD_ERR_INVALID_PARAM);
     sound.mixRate = mixRate;
-    if (!openOutput())
+    if (!openSoundOutput(sound.outputType, mixRate, mixOutput))
         return fail(FMOD_ERR_INIT);
     sound.initialised = true;
     sound.lastError.store(FMOD_ERR_NONE);
@@ -558,7 +443,7 @@ void FSOUND_Close()
 {
     if (!sound.initialised)
         return;
-    closeOutput();
+    closeSoundOutput();
     std::lock_guard<std::mutex> lock(sound.mixLock);
     for (FSOUND_STREAM* s : sound.streams)
         destroyStream(s);
