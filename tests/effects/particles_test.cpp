@@ -302,17 +302,17 @@ TEST(ParticleDraw, ABatchThatCannotChangeAPixelIsSentEmpty)
     bool frameAlpha = (ensureGLContext(), frameHasAlpha());
     struct Case {
         const char* name;
-        float size, alpha;
+        float alpha;
         RenderFlags flags;
         bool fog, drawn;
     } cases[] = {
-        {"added at alpha 0", 4.0f, 0.0f, RENDER_ADD, false, frameAlpha},
-        {"screened at alpha 0", 4.0f, 0.0f, RENDER_SCREEN, false, frameAlpha},
-        {"added at a tiny alpha", 4.0f, 1.0f / 32, RENDER_ADD, false, true},
+        {"added at alpha 0", 0.0f, RENDER_ADD, false, frameAlpha},
+        {"screened at alpha 0", 0.0f, RENDER_SCREEN, false, frameAlpha},
+        {"added at a tiny alpha", 1.0f / 32, RENDER_ADD, false, true},
         // Black with the texel's alpha: it darkens what lies below.
-        {"alpha-blended at alpha 0", 4.0f, 0.0f, RENDER_ALPHA_BLEND, false, true},
+        {"alpha-blended at alpha 0", 0.0f, RENDER_ALPHA_BLEND, false, true},
         // The fog colours what would add nothing.
-        {"added at alpha 0 in white fog", 4.0f, 0.0f, RENDER_ADD, true, true},
+        {"added at alpha 0 in white fog", 0.0f, RENDER_ADD, true, true},
     };
     GLuint query = 0;
     glGenQueries(1, &query);
@@ -324,7 +324,7 @@ TEST(ParticleDraw, ABatchThatCannotChangeAPixelIsSentEmpty)
         testing::internal::CaptureStderr();
         glBeginQuery(GL_SAMPLES_PASSED, query);
         drawParticles(one.data(), nullptr, nullptr, nullptr, nullptr, 1, EYE, TARGET, &atlas,
-                      nullptr, 0.1f, c.size, c.alpha, 0, c.flags);
+                      nullptr, 0.1f, 4.0f, c.alpha, 0, c.flags);
         glEndQuery(GL_SAMPLES_PASSED);
         glDisable(GL_FOG);
         // The timing log keeps its lines either way.
