@@ -32,6 +32,25 @@ Vec3 normalised(float x, float y, float z)
     return v;
 }
 
+// Whether the batch can change a pixel. Quads of size 0 cover none. Particles of base alpha 0 are
+// black (fog aside) and texel-alpha'd, unless PS_ALPHA without depth blur gives them alpha 0.
+bool particlesChangeFrame(const float* sizes, const float* alphas, float baseSize, float baseAlpha,
+                          int32_t flags, RenderFlags renderFlags)
+{
+    if (baseSize == 0.0f && !sizes)
+        return false;
+    if (baseAlpha != 0.0f || alphas)
+        return true;
+    if (glIsEnabled(GL_FOG)) {
+        float fog[4];
+        glGetFloatv(GL_FOG_COLOR, fog);
+        if (fog[0] != 0.0f || fog[1] != 0.0f || fog[2] != 0.0f)
+            return true;
+    }
+    const float colour[4] = {0, 0, 0, (flags & PS_ALPHA) && !(flags & PS_DEPTH_BLUR) ? 0.0f : 1.0f};
+    return !blendLeavesFrame(renderFlags, colour, frameHasAlpha());
+}
+
 }   // namespace
 
 void drawQuadBatch(const float* corners, const float* texCoords, const float* colours,
@@ -99,14 +118,17 @@ void drawParticleBatch(const Vec3* positions, const Vec3* /*normals*/, const flo
     pushRenderState();
     applyRenderFlags(renderFlags | RENDER_NO_DEPTH | RENDER_NO_CULL);
     glDisable(GL_LIGHTING);
+    // A batch that cannot change a pixel is sent empty: the state and the timing log stay the same.
+    int32_t indexCount =
+        particlesChangeFrame(sizes, alphas, baseSize, baseAlpha, flags, renderFlags) ? 4 * n : 0;
     if (flags & PS_DEPTH_BLUR) {
         bindTextureCrossfade(texture, renderFlags);
         drawQuadBatchDual(quads.corners, quads.texCoords0, quads.texCoords1, quads.colours,
-                          particleSystem.quadIndices, 4 * n);
+                          particleSystem.quadIndices, indexCount);
     } else {
         bindTexture(texture, renderFlags);
         drawQuadBatch(quads.corners, quads.texCoords0, quads.colours, particleSystem.quadIndices,
-                      4 * n);
+                      indexCount);
     }
     popRenderState();
     tmpfree(quads.corners);

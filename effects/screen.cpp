@@ -32,6 +32,14 @@ void emitCorners(GLenum primitive, const ScreenCorner* corners, int32_t count, f
     glEnd();
 }
 
+// Whether a pass of this colour in all three channels and this alpha can change a pixel under
+// the blend of the flags. The passes that cannot still set their state, which later draws rely on.
+bool changesFrame(RenderFlags blend, float grey, float alpha)
+{
+    const float colour[4] = {grey, grey, grey, alpha};
+    return !blendLeavesFrame(blend, colour, frameHasAlpha());
+}
+
 // The blend of drawScreenTexture: the first of these bits wins; none replaces.
 void setBlendFromFlags(RenderFlags flags)
 {
@@ -65,7 +73,8 @@ void drawTexturedScreen(const Texture* texture, float brightness, float m, Rende
     glColor4f(brightness, brightness, brightness, brightness);
     const ScreenCorner corners[4] = {
         {-1, -1, m, m}, {1, -1, 1 - m, m}, {1, 1, 1 - m, 1 - m}, {-1, 1, m, 1 - m}};
-    emitCorners(GL_QUADS, corners, 4, passDepth(), true);
+    if (changesFrame(flags, brightness, brightness))
+        emitCorners(GL_QUADS, corners, 4, passDepth(), true);
     popRenderState();
 }
 
@@ -89,7 +98,8 @@ void drawScreenImage(const Texture* texture, float panS, float panT, float divis
     float g = (flags & RENDER_ALPHA_BLEND) ? 1.0f : alpha;
     glColor4f(g, g, g, alpha);
     const ScreenCorner corners[4] = {{-1, -1, 0, 1}, {1, -1, 1, 1}, {1, 1, 1, 0}, {-1, 1, 0, 0}};
-    emitCorners(GL_QUADS, corners, 4, passDepth(), true);
+    if (changesFrame(flags, g, alpha))
+        emitCorners(GL_QUADS, corners, 4, passDepth(), true);
     popRenderState();
 }
 
@@ -110,7 +120,8 @@ void drawScreenQuads(const Texture* texture, const ScreenCorner* corners, int32_
     beginScreenPass(flags);
     bindTexture(texture, 0);
     glColor4f(brightness, brightness, brightness, brightness);
-    emitCorners(GL_QUADS, corners, 4 * quadCount, 0.0f, true);
+    if (changesFrame(flags, brightness, brightness))
+        emitCorners(GL_QUADS, corners, 4 * quadCount, 0.0f, true);
 }
 
 void scrollingLayerCorners(ScreenCorner* corners, float scroll, bool mirrored)
@@ -155,7 +166,8 @@ void addScreenGrey(float grey)
     glEnable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ONE);
     glColor4f(grey, grey, grey, 1.0f);
-    emitCorners(GL_POLYGON, LETTERBOX_OUTLINE, 4, passDepth(), false);
+    if (changesFrame(RENDER_ADD, grey, 1.0f))
+        emitCorners(GL_POLYGON, LETTERBOX_OUTLINE, 4, passDepth(), false);
 }
 
 void fillScreenAlpha(RenderFlags flags)

@@ -15,3 +15,10 @@ uint32_t colourTextureFormat()
     glGetIntegerv(GL_BLUE_BITS, &blue);
     return red + green + blue >= 32 ? GL_RGBA8 : GL_RGB8;
 }
+
+bool frameHasAlpha()
+{
+    GLint alpha = 0;
+    glGetIntegerv(GL_ALPHA_BITS, &alpha);
+    return alpha > 0;
+}

@@ -37,3 +37,7 @@ extern int32_t renderTargetHeight;
 // The internal format of colour textures: GL_RGBA8 on a colour buffer of 32 bits or more, else
 // GL_RGB8. Asks the current context.
 uint32_t colourTextureFormat();
+
+// Whether the frame buffer keeps an alpha channel (the show asks for none). Asks the current
+// context.
+bool frameHasAlpha();

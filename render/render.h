@@ -84,6 +84,12 @@ void beginFrame(const ClearColour* clear);
 // Clears the letterbox; any record but defaultClearColour is then added as the background.
 void clearFrame(const ClearColour* colour);
 void applyRenderFlags(RenderFlags flags);
+// Whether a fragment of this colour (red, green, blue, alpha, as it reaches the blend) leaves the
+// frame as it was under the blend applyRenderFlags(flags) picks: adding, screening or
+// inverse-multiplying nothing, or alpha-blending at alpha 0. A fragment alpha added to a frame
+// with an alpha channel (frameAlpha) is a change; so is any stencil mark. For passes drawn
+// without depth test: they leave out draws that cannot change a pixel, keeping their state.
+bool blendLeavesFrame(RenderFlags flags, const float* colour, bool frameAlpha);
 void beginScreenPass(RenderFlags flags);
 void pushRenderState();
 void popRenderState();

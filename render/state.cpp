@@ -190,6 +190,25 @@ void applyRenderFlags(RenderFlags flags)
     }
 }
 
+bool blendLeavesFrame(RenderFlags flags, const float* colour, bool frameAlpha)
+{
+    RenderFlags f = flags & RENDER_FLAG_MASK;
+    if (f & RENDER_STENCIL_MARK)
+        return false;
+    bool noColour = colour[0] == 0.0f && colour[1] == 0.0f && colour[2] == 0.0f;
+    bool noAlpha = colour[3] == 0.0f || !frameAlpha;
+    // The order of applyRenderFlags: the first blend bit set wins.
+    if (f & (RENDER_ADD | RENDER_MUL_INVERSE))
+        return noColour && noAlpha;
+    if (f & RENDER_MUL)
+        return false;
+    if (f & RENDER_ALPHA_BLEND)
+        return colour[3] == 0.0f;
+    if (f & RENDER_SCREEN)
+        return noColour && noAlpha;
+    return false;
+}
+
 void beginScreenPass(RenderFlags flags)
 {
     applyRenderFlags(flags);

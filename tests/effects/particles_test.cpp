@@ -1,4 +1,5 @@
 // The particle system: depth keys and their sort, the selection, the quads, the drawing.
+#define GL_GLEXT_PROTOTYPES 1   // the sample count query
 #include "effects/effects_local.h"
 
 #include "render/gl.h"
@@ -292,5 +293,47 @@ TEST(ParticleDraw, DepthBlurShowsTheMixOfTwoCells)
         EXPECT_NEAR(pixel[0], c.expected, 3.0f) << c.key;
         EXPECT_NEAR(pixel[2], c.expected, 3.0f) << c.key;
     }
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}
+
+TEST(ParticleDraw, ABatchThatCannotChangeAPixelIsSentEmpty)
+{
+    const float white[4] = {1, 1, 1, 1};
+    bool frameAlpha = (ensureGLContext(), frameHasAlpha());
+    struct Case {
+        const char* name;
+        float alpha;
+        RenderFlags flags;
+        bool fog, drawn;
+    } cases[] = {
+        {"added at alpha 0", 0.0f, RENDER_ADD, false, frameAlpha},
+        {"screened at alpha 0", 0.0f, RENDER_SCREEN, false, frameAlpha},
+        {"added at a tiny alpha", 1.0f / 32, RENDER_ADD, false, true},
+        // Black with the texel's alpha: it darkens what lies below.
+        {"alpha-blended at alpha 0", 0.0f, RENDER_ALPHA_BLEND, false, true},
+        // The fog colours what would add nothing.
+        {"added at alpha 0 in white fog", 0.0f, RENDER_ADD, true, true},
+    };
+    GLuint query = 0;
+    glGenQueries(1, &query);
+    for (const Case& c : cases) {
+        Texture atlas = cameraAndGreyAtlas();
+        std::vector<Vec3> one = atKeys({0.5f});
+        if (c.fog)
+            linearFog(white, 0.0f, 100.0f);
+        testing::internal::CaptureStderr();
+        glBeginQuery(GL_SAMPLES_PASSED, query);
+        drawParticles(one.data(), nullptr, nullptr, nullptr, nullptr, 1, EYE, TARGET, &atlas,
+                      nullptr, 0.1f, 4.0f, c.alpha, 0, c.flags);
+        glEndQuery(GL_SAMPLES_PASSED);
+        glDisable(GL_FOG);
+        // The timing log keeps its lines either way.
+        EXPECT_EQ(countLines(testing::internal::GetCapturedStderr(), "glDrawElements"), 1)
+            << c.name;
+        GLuint samples = 0;
+        glGetQueryObjectuiv(query, GL_QUERY_RESULT, &samples);
+        EXPECT_EQ(samples > 0, c.drawn) << c.name;
+    }
+    glDeleteQueries(1, &query);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }

@@ -1,4 +1,5 @@
 // Image layers, whole-texture passes, the glow chain and fills, read back from the frame.
+#define GL_GLEXT_PROTOTYPES 1   // the sample count query
 #include "app/app.h"
 #include "render/gl.h"
 #include "common/test_support.h"
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -31,6 +33,20 @@ Texture* quadrants()
 {
     return textureFromTexels(2, 2,
                              {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255});
+}
+
+// The samples a drawing step sends to the frame.
+GLuint samplesDrawnBy(const std::function<void()>& draw)
+{
+    static GLuint query = 0;
+    if (!query)
+        glGenQueries(1, &query);
+    glBeginQuery(GL_SAMPLES_PASSED, query);
+    draw();
+    glEndQuery(GL_SAMPLES_PASSED);
+    GLuint samples = 0;
+    glGetQueryObjectuiv(query, GL_QUERY_RESULT, &samples);
+    return samples;
 }
 
 struct ScreenPasses : ::testing::Test {
@@ -106,6 +122,52 @@ TEST_F(ScreenPasses, WholeTexturePassesBlendByTheirFormulas)
                     << row.name << (inset ? " inset" : "") << ", channel " << c;
             }
         }
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}
+
+TEST_F(ScreenPasses, AtStrengthZeroOnlyThoseThatCanChangeAPixelDraw)
+{
+    Texture* t = quadrants();
+    const ScreenCorner corners[4] = {{-1, -1, 0, 1}, {1, -1, 1, 1}, {1, 1, 1, 0}, {-1, 1, 0, 0}};
+    struct Row {
+        const char* name;
+        std::function<void(float)> pass;
+        bool drawsAtZero;
+    } rows[] = {
+        {"flash", [](float s) { addScreenGrey(s); }, false},
+        {"added image", [t](float s) { drawScreenImage(t, 0, 0, 1, 1, 1, 0, s, RENDER_ADD); },
+         false},
+        {"alpha-blended image",
+         [t](float s) { drawScreenImage(t, 0, 0, 1, 1, 1, 0, s, RENDER_ALPHA_BLEND); }, false},
+        {"screened texture", [t](float s) { drawScreenTexture(t, s, RENDER_SCREEN); }, false},
+        {"screened quads", [&](float s) { drawScreenQuads(t, corners, 1, s, RENDER_SCREEN); },
+         false},
+        // The alpha bit colours it white at alpha 0, and adding still adds that.
+        {"added image with the alpha bit",
+         [t](float s) { drawScreenImage(t, 0, 0, 1, 1, 1, 0, s, RENDER_ADD | RENDER_ALPHA_BLEND); },
+         true},
+        {"multiplied texture", [t](float s) { drawScreenTexture(t, s, RENDER_MUL); }, true},
+    };
+    const float below[4] = {0.6f, 0.4f, 0.2f, 1};
+    for (const Row& row : rows)
+        for (float strength : {0.0f, 1.0f / 32}) {
+            beginFrame(&defaultClearColour);
+            fillScreen(below, RENDER_NO_DEPTH);
+            std::vector<uint8_t> before = readScreen();
+            GLuint samples = samplesDrawnBy([&] { row.pass(strength); });
+            bool drawn = samples > 0;
+            EXPECT_EQ(drawn, strength > 0 || row.drawsAtZero) << row.name << " at " << strength;
+            if (!drawn) {
+                EXPECT_TRUE(readScreen() == before) << row.name;
+            } else if (strength > 0) {
+                EXPECT_FALSE(readScreen() == before) << row.name << " at " << strength;
+            }
+        }
+    // A flash left out still leaves its blend for what follows.
+    addScreenGrey(0);
+    GLint source = 0;
+    glGetIntegerv(GL_BLEND_SRC, &source);
+    EXPECT_TRUE(glIsEnabled(GL_BLEND) && source == GL_ONE);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
 
