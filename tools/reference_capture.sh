@@ -3,7 +3,7 @@
 # byte for byte (a restructuring must not change one pixel or one sample):
 #   tools/reference_capture.sh BUILD_DIR OUT_DIR
 #   diff -r OUT_A OUT_B && echo identical
-# OUT_DIR gets the contact sheet, three frames at each of 20 show times spread over every scene
+# OUT_DIR gets the contact sheet, three frames at each of 46 show times spread over every scene
 # window (640x480 PNG), and the first 8 seconds of the music as mixed by the sound library.
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -12,8 +12,10 @@ rm -rf "$out"
 mkdir -p "$out"
 export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ORVANTI_NO_MESSAGE_BOX=1
 "$build/orvanti" --contact-sheet "$out/sheet.png" >/dev/null 2>&1
-for t in 0.5 3.0 5.5 7.0 9.0 11.0 13.5 13.9 15.0 17.5 19.0 21.0 24.0 27.0 29.0 31.5 32.4 33.5 \
-         36.0 39.0; do
+# Every scene window, its fades and transitions, frames on and between the beat flashes.
+for t in 0.0 0.5 0.76 3.0 3.27 5.5 5.8 6.0 7.0 9.0 9.5 10.5 11.0 13.0 13.5 13.8 13.9 14.0 15.0 \
+         16.03 17.5 18.0 19.0 19.1 20.0 21.0 21.5 22.0 24.0 24.26 26.1 27.0 28.25 29.0 30.3 31.5 \
+         32.3 32.4 32.5 33.5 33.6 34.5 35.7 36.0 37.0 39.0; do
   "$build/orvanti" --capture "$out/t$t" --from "$t" --to "$(awk "BEGIN { print $t + 0.006 }")" \
     --mode 640x480 --fps 60 >/dev/null 2>&1
 done
