@@ -34,6 +34,10 @@ bool messageBoxesEnabled();
 int SetupDialog(DisplaySettings* settings);
 
 // Window and context.
+// The display half of start-up, for the live show and the offline modes alike: the window and
+// context for displaySettings (hidden for offline work; "Init failed!" when they cannot be made),
+// the render-target size, the colour-depth and capability checks.
+void startDisplay(bool hidden);
 bool openDisplay(int fullscreen, int width, int height, int colourBits, int depthBits,
                  const char* title, int x, int y);
 void closeDisplay();

@@ -3,6 +3,7 @@
 #include "app/app_local.h"
 #include "render/gl.h"
 #include "app/platform.h"
+#include "support/support.h"   // nextPowerOfTwo
 
 #include <SDL.h>
 
@@ -90,6 +91,19 @@ bool openHiddenDisplay(int width, int height)
     if (!initVideo())
         return false;
     return createWindowAndContext(SDL_WINDOW_HIDDEN, 0, 0, width, height, 32, 32, SHOW_CAPTION);
+}
+
+void startDisplay(bool hidden)
+{
+    bool opened = hidden ? openHiddenDisplay(displaySettings.width, displaySettings.height)
+                         : openDisplay(displaySettings.fullscreen, displaySettings.width,
+                                       displaySettings.height, 32, 32, SHOW_CAPTION, 0, 0);
+    if (!opened)
+        fatalError("Init failed!");
+    renderTargetWidth = nextPowerOfTwo(512);
+    renderTargetHeight = nextPowerOfTwo(256);
+    checkColourDepth();
+    checkGLCapabilities();
 }
 
 void closeDisplay()

@@ -33,3 +33,19 @@ double percentileOf(std::vector<double> samples, double fraction);
 // frame on disk is always whole. On failure returns false with the reason in *error.
 bool writePngRGB(const std::string& path, const uint8_t* rgb, int width, int height,
                  std::string* error);
+
+// The frame sink (frame_sink.cpp): one per process, opened once by --capture.
+// A target is refused before anything renders: no silent overwrite, no unwritable place.
+[[noreturn]] void fatalErrorText(const std::string& text);   // fatalError of a std::string
+void makeFolder(const std::string& folder);                  // mkdir -p, then a probe write
+void checkFileTarget(const std::string& path);
+bool findOnPath(const char* program);
+// Starts the workers, and for a video path the ffmpeg process, which cuts the music to the range.
+void openSink(const std::string& path, int width, int height, double from, double to, double fps);
+// Queues one frame (RGB, top row first); waits while the workers are behind. A worker's failure
+// ends the program once the frames before the failed one are written.
+void submitFrame(int64_t index, std::vector<uint8_t>&& rgb);
+// Waits for every frame and for ffmpeg; ends the program on any failure.
+void closeSink();
+// The back buffer, top row first, 3 bytes a pixel.
+std::vector<uint8_t> readFrame(int width, int height);

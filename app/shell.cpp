@@ -104,13 +104,7 @@ void initApplication()
             std::exit(0);
     }
 
-    if (!openDisplay(displaySettings.fullscreen, displaySettings.width, displaySettings.height, 32,
-                     32, SHOW_CAPTION, 0, 0))
-        fatalError("Init failed!");
-    renderTargetWidth = nextPowerOfTwo(512);
-    renderTargetHeight = nextPowerOfTwo(256);
-    checkColourDepth();
-    checkGLCapabilities();
+    startDisplay(false);
 }
 
 // The timed precalculation; shared by the live show and the offline modes.
