@@ -49,3 +49,4 @@ int hasGLExtension(const char* name);
 int hasExtensionIn(const char* extensions, const char* name);
 void* getGLProc(const char* name);
 void checkGLCapabilities();
+void loadOptionalGLProcs();   // frame and pixel buffers, null where missing

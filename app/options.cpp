@@ -23,7 +23,9 @@ std::string usageText()
            "  --version            show the version and exit\n"
            "  --no-setup           skip the setup dialog and use the settings as given\n"
            "  --mode WxH           display mode, e.g. 640x480, 800x600, 1024x768 (at least "
-           "512x256)\n"
+           "512x256);\n"
+           "                       full screen without that mode scales it to the display\n"
+           "  --mode desktop       full screen at the display's own size\n"
            "  --windowed           run in a window\n"
            "  --fullscreen         run in full screen (the default)\n"
            "  --loop               start the show again when the music ends\n"
@@ -80,6 +82,10 @@ static bool parseMode(const char* text, int32_t* width, int32_t* height)
 {
     if (!text)
         return false;
+    if (!std::strcmp(text, "desktop")) {
+        *width = *height = 0;   // the display's own size, known once it is open
+        return true;
+    }
     char* end = nullptr;
     long w = std::strtol(text, &end, 10);
     if (end == text || *end != 'x')
@@ -135,7 +141,7 @@ int parseCommandLine(int argc, char** argv)
             if (!v)
                 return 2;
             if (!parseMode(v, &o.width, &o.height))
-                return usageError("--mode wants WxH of at least 512x256, not", v);
+                return usageError("--mode wants WxH of at least 512x256 or desktop, not", v);
             o.modeGiven = true;
         } else if (!std::strcmp(arg, "--windowed")) {
             o.fullscreen = 0;
@@ -212,6 +218,9 @@ int parseCommandLine(int argc, char** argv)
             return usageError("unknown option", arg);
         }
     }
+    bool offline = !o.capturePath.empty() || !o.contactSheetPath.empty() || o.benchmark;
+    if (offline && o.modeGiven && o.width == 0)
+        return usageError("--mode desktop is for the show on a display, not for", "offline modes");
     if (o.fromGiven && o.toGiven && o.from > o.to)
         return usageError("--from lies after --to", nullptr);
     if (o.dataDir.empty())

@@ -55,17 +55,6 @@ void warningMessage(const char* text)
     showMessageBox(SDL_MESSAGEBOX_WARNING, text);
 }
 
-void swapFrame()
-{
-    SDL_GL_SwapWindow(platformWindow());
-    // The offscreen driver's swap waits for nothing, so the software renderer's queue would grow
-    // frame by frame: the picture falls ever further behind the music, and the context's
-    // release at the end waits for all of it (a minute and more).
-    const char* driver = SDL_GetCurrentVideoDriver();
-    if (driver && std::strcmp(driver, "offscreen") == 0)
-        glFinish();
-}
-
 void checkGLError()
 {
     GLenum error = glGetError();
