@@ -385,7 +385,7 @@ TEST(BenchmarkProgram, PrintsOnlyItsTableWithARowForEveryScene)
     std::vector<std::string> lines = linesOf(r.out);
     size_t first = !lines.empty() && lines[0].rfind("scene ", 0) != 0 &&
                    lines[0].find(" fps") == std::string::npos;
-    ASSERT_EQ(lines.size(), first + 13) << r.out;
+    ASSERT_EQ(lines.size(), first + 14) << r.out;
     const std::regex row(
         R"((scene \d+|show) +(\d+) +([\d.]+) +([\d.]+) +([\d.]+) +([\d.]+) fps +([\d.]+))");
     int sceneFrames = 0;
@@ -411,6 +411,9 @@ TEST(BenchmarkProgram, PrintsOnlyItsTableWithARowForEveryScene)
     EXPECT_EQ(sceneFrames, captureFrameCount(0.0, 39.5, 0.2, 125.0));
     EXPECT_TRUE(std::regex_match(lines[first + 12], std::regex(R"(precalc +\d+\.\d+ s)")))
         << lines[first + 12];
+    EXPECT_TRUE(std::regex_match(
+        lines[first + 13], std::regex(R"(all frames \d+ in \d+\.\d+ s, frames a second \d+\.\d+)")))
+        << lines[first + 13];
 }
 
 TEST(ContactSheetProgram, FortyEightThumbnailsInOneImage)
