@@ -41,6 +41,9 @@ void startDisplay(bool hidden);
 bool openDisplay(int fullscreen, int width, int height, int colourBits, int depthBits,
                  const char* title, int x, int y);
 void closeDisplay();
+// swapFrame without its wait for the software renderer on the offscreen driver; for a capture,
+// whose read-back keeps the renderer's queue short.
+void swapFrameWithoutWaiting();
 void checkColourDepth();
 uint32_t clampModeForVersion(const char* version);   // GL_CLAMP below 1.2
 

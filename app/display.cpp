@@ -19,6 +19,7 @@ struct DisplayState {
     SDL_Window* window = nullptr;
     SDL_GLContext context = nullptr;
     bool scaled = false;
+    bool follows = false;   // a visible window: the show takes the drawable's size
     FrameTarget frame{};
 };
 
@@ -113,7 +114,7 @@ static bool openScaledFullScreen(int width, const SDL_DisplayMode& desktop)
 // display has more of them than screen units), unless the frame is drawn off screen.
 static void followDrawableSize()
 {
-    if (screen.scaled)
+    if (screen.scaled || !screen.follows)
         return;
     int width = 0, height = 0;
     SDL_GL_GetDrawableSize(screen.window, &width, &height);
@@ -179,6 +180,7 @@ bool openDisplay(int fullscreen, int width, int height, int colourBits, int dept
         // Smaller than the glow chain's corner the show cannot draw.
         SDL_SetWindowMinimumSize(screen.window, RENDER_TO_TEXTURE_WIDTH, RENDER_TO_TEXTURE_HEIGHT);
     }
+    screen.follows = true;
     SDL_ShowCursor(fullscreen ? SDL_DISABLE : SDL_ENABLE);
     SDL_ShowWindow(screen.window);
     SDL_Delay(1000);
@@ -187,7 +189,7 @@ bool openDisplay(int fullscreen, int width, int height, int colourBits, int dept
     return true;
 }
 
-void swapFrame()
+static void presentFrame(bool wait)
 {
     if (screen.scaled) {
         int width = 0, height = 0;
@@ -202,9 +204,19 @@ void swapFrame()
     // frame by frame: the picture falls ever further behind the music, and the context's
     // release at the end waits for all of it (a minute and more).
     const char* driver = SDL_GetCurrentVideoDriver();
-    if (driver && std::strcmp(driver, "offscreen") == 0)
+    if (wait && driver && std::strcmp(driver, "offscreen") == 0)
         glFinish();
     followDrawableSize();
+}
+
+void swapFrame()
+{
+    presentFrame(true);
+}
+
+void swapFrameWithoutWaiting()
+{
+    presentFrame(false);
 }
 
 bool openHiddenDisplay(int width, int height)
@@ -230,6 +242,7 @@ void startDisplay(bool hidden)
 void closeDisplay()
 {
     screen.scaled = false;
+    screen.follows = false;
     if (screen.context) {
         SDL_GL_MakeCurrent(screen.window, nullptr);
         SDL_GL_DeleteContext(screen.context);

@@ -36,9 +36,11 @@ struct FrameSink {
     pid_t encoder = -1;
     int pipe = -1;
 
+    int factor = 1;   // frames arrive this many times larger and are reduced by the workers
+
     std::mutex lock;
     std::condition_variable changed;
-    std::deque<std::pair<int64_t, std::vector<uint8_t>>> queue;
+    std::deque<std::pair<int64_t, std::vector<uint8_t>>> queue;   // rows bottom first
     bool closing = false;
     std::string failure;   // the error of the lowest failed frame, which ends the capture
     int64_t failedFrame = INT64_MAX;
@@ -47,6 +49,17 @@ struct FrameSink {
 };
 
 FrameSink sink;
+
+// The read-back runs one frame behind: frame n is read into a pixel buffer as soon as it is drawn
+// and taken out only once frame n + 1 is drawn, so the renderer never waits for a read. Without
+// pixel buffers each read waits.
+struct ReadBack {
+    GLuint buffers[2] = {0, 0};
+    int64_t pending[2] = {-1, -1};   // the frame each buffer holds
+    int width = 0, height = 0;
+};
+
+ReadBack readBack;
 
 bool fileExists(const std::string& path)
 {
@@ -168,15 +181,27 @@ void runWorker()
             if (job.first > sink.failedFrame)
                 continue;
         }
+        std::vector<uint8_t>& rgb = job.second;
+        size_t stride = (size_t)sink.width * 3;
+        if (sink.factor > 1) {
+            std::vector<uint8_t> reduced(stride * sink.height);
+            resizeAreaRGB(rgb.data(), sink.width * sink.factor, sink.height * sink.factor,
+                          reduced.data(), sink.width, sink.height);
+            rgb.swap(reduced);
+        }
         std::string error;
         bool ok;
         if (sink.video) {
-            ok = writeAll(sink.pipe, job.second.data(), job.second.size());
+            std::vector<uint8_t> topDown(rgb.size());
+            for (int y = 0; y < sink.height; y++)
+                std::memcpy(&topDown[(size_t)y * stride],
+                            &rgb[(size_t)(sink.height - 1 - y) * stride], stride);
+            ok = writeAll(sink.pipe, topDown.data(), topDown.size());
             if (!ok)
                 error = sink.path + ": ffmpeg stopped taking frames (" + std::strerror(errno) + ")";
         } else {
-            ok = writePngRGB(sink.path + "/" + frameFileName(job.first), job.second.data(),
-                             sink.width, sink.height, &error);
+            ok = writePngRGB(sink.path + "/" + frameFileName(job.first), rgb.data(), sink.width,
+                             sink.height, &error, true);
         }
         if (!ok) {
             recordFailure(job.first, error);
@@ -245,8 +270,10 @@ void startEncoder(double from, double to, double fps)
 
 }   // namespace
 
-void openSink(const std::string& path, int width, int height, double from, double to, double fps)
+void openSink(const std::string& path, int width, int height, double from, double to, double fps,
+              int factor)
 {
+    sink.factor = factor;
     sink.path = path;
     sink.video = isVideoPath(path);
     sink.width = width;
@@ -309,4 +336,63 @@ std::vector<uint8_t> readFrame(int width, int height)
         std::memcpy(&rows[(size_t)y * stride], &bottomUp[(size_t)(height - 1 - y) * stride],
                     stride);
     return rows;
+}
+
+namespace {
+
+void takeReadBack(int slot)
+{
+    std::vector<uint8_t> rgb((size_t)readBack.width * readBack.height * 3);
+    glext.glBindBuffer(GL_PIXEL_PACK_BUFFER, readBack.buffers[slot]);
+    const void* pixels = glext.glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
+    if (!pixels)
+        fatalErrorText(sink.path + ": cannot read the frame back");
+    std::memcpy(rgb.data(), pixels, rgb.size());
+    glext.glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
+    glext.glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    int64_t index = readBack.pending[slot];
+    readBack.pending[slot] = -1;
+    submitFrame(index, std::move(rgb));
+}
+
+}   // namespace
+
+void readBackFrame(int64_t index, int width, int height)
+{
+    size_t size = (size_t)width * height * 3;
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    if (!glext.glGenBuffers || !glext.glMapBuffer) {
+        std::vector<uint8_t> rgb(size);
+        glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+        submitFrame(index, std::move(rgb));
+        return;
+    }
+    if (!readBack.buffers[0]) {
+        readBack.width = width;
+        readBack.height = height;
+        glext.glGenBuffers(2, readBack.buffers);
+        for (GLuint buffer : readBack.buffers) {
+            glext.glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
+            glext.glBufferData(GL_PIXEL_PACK_BUFFER, (GLsizeiptr)size, nullptr, GL_STREAM_READ);
+        }
+    }
+    int slot = (int)(index & 1);
+    glext.glBindBuffer(GL_PIXEL_PACK_BUFFER, readBack.buffers[slot]);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
+    glext.glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    readBack.pending[slot] = index;
+    if (readBack.pending[1 - slot] >= 0)
+        takeReadBack(1 - slot);
+}
+
+void finishReadBack()
+{
+    for (int i = 0; i < 2; i++) {
+        int slot = readBack.pending[0] >= 0 &&
+                           (readBack.pending[1] < 0 || readBack.pending[0] < readBack.pending[1])
+                       ? 0
+                       : 1;
+        if (readBack.pending[slot] >= 0)
+            takeReadBack(slot);
+    }
 }

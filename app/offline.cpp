@@ -9,6 +9,7 @@
 #include "app/offline.h"
 #include "diagnostics/diagnostics.h"
 #include "music/music.h"
+#include "render/render.h"   // the off-screen frame of a supersampled capture
 #include "show/show.h"
 
 #include <SDL.h>
@@ -43,8 +44,12 @@ double wallMs()
     return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
 }
 
+FrameTarget supersampledFrame;
+
 // The start-up of a live run, on a hidden window; returns the precalculation's wall time in s.
-double startOffline(int width, int height)
+// With a factor above 1 the show is then drawn off screen at that many times the size; a size
+// the driver cannot draw is refused before anything renders.
+double startOffline(int width, int height, int factor = 1)
 {
     displaySettings.width = width;
     displaySettings.height = height;
@@ -52,9 +57,31 @@ double startOffline(int width, int height)
     displaySettings.loop = 0;
     displaySettings.vsync = 0;
     startDisplay(true);
+    if (factor > 1) {
+        int largest = largestFrameSide();
+        char text[256];
+        std::snprintf(text, sizeof text,
+                      "--supersample %d: a %dx%d mode is drawn at %dx%d, beyond this driver's "
+                      "largest frame of %dx%d",
+                      factor, width, height, width * factor, height * factor, largest, largest);
+        if (width * factor > largest || height * factor > largest)
+            fatalError(text);
+        if (!createFrameTarget(&supersampledFrame, width * factor, height * factor)) {
+            std::snprintf(text, sizeof text,
+                          "--supersample %d: the driver cannot make a frame of %dx%d", factor,
+                          width * factor, height * factor);
+            fatalError(text);
+        }
+    }
     double start = wallMs();
     runPrecalcPhase();
     double precalcSeconds = (wallMs() - start) / 1000.0;
+    if (factor > 1) {
+        // After the precalculation, whose snapshots come out as at the mode's own size.
+        bindFrameTarget(&supersampledFrame);
+        displaySettings.width = width * factor;
+        displaySettings.height = height * factor;
+    }
     showStarted = 1;
     openMusicForCapture(dataPath("music.ogg").c_str(), (float)SHOW_TEMPO);
     return precalcSeconds;
@@ -117,18 +144,21 @@ int runCapture()
             fatalErrorText(path + ": holds frames already (give --overwrite to replace them)");
     }
 
-    startOffline(width, height);
+    int factor = o.supersample;
+    startOffline(width, height, factor);
     double to = rangeEnd();
     int64_t total = captureFrameCount(from, to, fps, SHOW_TEMPO);
-    openSink(path, width, height, from, to, fps);
+    openSink(path, width, height, from, to, fps, factor);
     double started = wallMs();
     for (int64_t n = 0; n < total; n++) {
         drawFrameAt(captureFrameTime(from, fps, SHOW_TEMPO, n));
-        std::vector<uint8_t> rgb = readFrame(width, height);
-        finishFrame();
-        submitFrame(n, std::move(rgb));
+        readBackFrame(n, displaySettings.width, displaySettings.height);
+        checkGLError();
+        // The read-back, one frame behind, keeps the renderer's queue short.
+        swapFrameWithoutWaiting();
         printProgress(n + 1, total, started, false);
     }
+    finishReadBack();
     closeSink();
     printProgress(total, total, started, true);
     return 0;

@@ -41,6 +41,8 @@ std::string usageText()
            "  --from T, --to T     show-time range in patterns of --capture and --benchmark\n"
            "  --contact-sheet FILE render 48 thumbnails of the show into one PNG\n"
            "  --benchmark          render the show as fast as possible and print frame times\n"
+           "  --supersample N      --capture draws each frame at N times the mode's size (1 to\n"
+           "                       4) and averages it down, for smoother edges\n"
            "  --overwrite          let --capture and --contact-sheet replace existing files\n"
            "\n"
            "Keys during the show: Pause holds, Page Up goes one pattern back, Page Down one on,\n"
@@ -188,6 +190,14 @@ int parseCommandLine(int argc, char** argv)
             o.contactSheetPath = v;
         } else if (!std::strcmp(arg, "--benchmark")) {
             o.benchmark = true;
+        } else if (!std::strcmp(arg, "--supersample")) {
+            const char* v = value(arg);
+            if (!v)
+                return 2;
+            if (!parseNumber(v, &number) || number != std::floor(number) || number < 1 ||
+                number > 4)
+                return usageError("--supersample wants a factor of 1 to 4, not", v);
+            o.supersample = (int)number;
         } else if (!std::strcmp(arg, "--overwrite")) {
             o.overwrite = true;
         } else if (!std::strcmp(arg, "--fps")) {
@@ -219,6 +229,8 @@ int parseCommandLine(int argc, char** argv)
         }
     }
     bool offline = !o.capturePath.empty() || !o.contactSheetPath.empty() || o.benchmark;
+    if (o.supersample > 1 && o.capturePath.empty())
+        return usageError("--supersample is for", "--capture");
     if (offline && o.modeGiven && o.width == 0)
         return usageError("--mode desktop is for the show on a display, not for", "offline modes");
     if (o.fromGiven && o.toGiven && o.from > o.to)
