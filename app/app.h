@@ -34,6 +34,7 @@ struct ProgramOptions {
     std::string contactSheetPath;
     bool benchmark = false;
     bool overwrite = false;
+    int supersample = 1;   // --capture draws at this many times the mode's size, then reduces
     bool fpsGiven = false;
     double fps = 60.0;
     bool fromGiven = false;

@@ -85,9 +85,16 @@ bool messageBoxesEnabled();
 int SetupDialog(DisplaySettings* settings);
 
 // Window and context.
+// The display half of start-up, for the live show and the offline modes alike: the window and
+// context for displaySettings (hidden for offline work; "Init failed!" when they cannot be made),
+// the render-target size, the colour-depth and capability checks.
+void startDisplay(bool hidden);
 bool openDisplay(int fullscreen, int width, int height, int colourBits, int depthBits,
                  const char* title, int x, int y);
 void closeDisplay();
+// swapFrame without its wait for the software renderer on the offscreen driver; for a capture,
+// whose read-back keeps the renderer's queue short.
+void swapFrameWithoutWaiting();
 void checkColourDepth();
 uint32_t clampModeForVersion(const char* version);   // GL_CLAMP below 1.2
 
@@ -96,3 +103,4 @@ int hasGLExtension(const char* name);
 int hasExtensionIn(const char* extensions, const char* name);
 void* getGLProc(const char* name);
 void checkGLCapabilities();
+void loadOptionalGLProcs();   // frame and pixel buffers, null where missing

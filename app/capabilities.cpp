@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 
 int hasExtensionIn(const char* extensions, const char* name)
 {
@@ -35,6 +36,27 @@ void* getGLProc(const char* name)
     return SDL_GL_GetProcAddress(name);
 }
 
+// Each user checks for null.
+void loadOptionalGLProcs()
+{
+    auto proc = [](auto* slot, const char* name) {
+        *slot = (std::remove_reference_t<decltype(*slot)>)getGLProc(name);
+    };
+    proc(&glext.glGenFramebuffers, "glGenFramebuffers");
+    proc(&glext.glBindFramebuffer, "glBindFramebuffer");
+    proc(&glext.glGenRenderbuffers, "glGenRenderbuffers");
+    proc(&glext.glBindRenderbuffer, "glBindRenderbuffer");
+    proc(&glext.glRenderbufferStorage, "glRenderbufferStorage");
+    proc(&glext.glFramebufferRenderbuffer, "glFramebufferRenderbuffer");
+    proc(&glext.glCheckFramebufferStatus, "glCheckFramebufferStatus");
+    proc(&glext.glBlitFramebuffer, "glBlitFramebuffer");
+    proc(&glext.glGenBuffers, "glGenBuffers");
+    proc(&glext.glBindBuffer, "glBindBuffer");
+    proc(&glext.glBufferData, "glBufferData");
+    proc(&glext.glMapBuffer, "glMapBuffer");
+    proc(&glext.glUnmapBuffer, "glUnmapBuffer");
+}
+
 void checkGLCapabilities()
 {
     if (!hasGLExtension("GL_ARB_multitexture"))
@@ -59,6 +81,8 @@ void checkGLCapabilities()
         (PFNGLCLIENTACTIVETEXTUREARBPROC)getGLProc("glClientActiveTextureARB");
     if (!glext.glActiveTextureARB || !glext.glMultiTexCoord2fARB)
         fatalError("wglGetProcAddress error on multitexture!");
+
+    loadOptionalGLProcs();
 
     // Swap control is the platform's: SDL reports whether the interval could be set.
     if (SDL_GL_SetSwapInterval(displaySettings.vsync ? 1 : 0) == 0)

@@ -3,18 +3,33 @@
 #include "app/app_local.h"
 #include "render/gl.h"
 #include "app/platform.h"
+#include "render/render.h"     // the letterbox, off-screen frames, the full-window clears
+#include "support/support.h"   // nextPowerOfTwo
 
 #include <SDL.h>
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
-static SDL_Window* showWindow = nullptr;
-static SDL_GLContext showContext = nullptr;
+namespace {
+
+// The window, its context, and in a scaled full screen the frame drawn off screen.
+struct DisplayState {
+    SDL_Window* window = nullptr;
+    SDL_GLContext context = nullptr;
+    bool scaled = false;
+    bool follows = false;   // a visible window: the show takes the drawable's size
+    FrameTarget frame{};
+};
+
+DisplayState screen;
+
+}   // namespace
 
 SDL_Window* platformWindow()
 {
-    return showWindow;
+    return screen.window;
 }
 
 static bool initVideo()
@@ -43,16 +58,73 @@ static bool createWindowAndContext(Uint32 windowFlags, int x, int y, int width, 
         SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth);
         SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-        showWindow = SDL_CreateWindow(title, x, y, width, height, SDL_WINDOW_OPENGL | windowFlags);
-        if (!showWindow)
+        screen.window =
+            SDL_CreateWindow(title, x, y, width, height, SDL_WINDOW_OPENGL | windowFlags);
+        if (!screen.window)
             continue;
-        showContext = SDL_GL_CreateContext(showWindow);
-        if (showContext)
-            return SDL_GL_MakeCurrent(showWindow, showContext) == 0;
-        SDL_DestroyWindow(showWindow);
-        showWindow = nullptr;
+        screen.context = SDL_GL_CreateContext(screen.window);
+        if (screen.context)
+            return SDL_GL_MakeCurrent(screen.window, screen.context) == 0;
+        SDL_DestroyWindow(screen.window);
+        screen.window = nullptr;
     }
     return false;
+}
+
+// The frame size whose letterbox has the display's aspect at the given width: the picture fills
+// the screen edge to edge once the letterbox is scaled onto it.
+static void scaledFrameSize(int width, int displayWidth, int displayHeight, int* frameWidth,
+                            int* frameHeight)
+{
+    int picture = (int)std::lround((double)width * displayHeight / displayWidth);
+    int height = (int)std::ceil(picture / 0.75);
+    while (viewportFor(width, height, 0).height < picture)
+        height++;
+    *frameWidth = width;
+    *frameHeight = height;
+}
+
+static bool hasExactMode(int display, int width, int height)
+{
+    for (int i = 0, count = SDL_GetNumDisplayModes(display); i < count; i++) {
+        SDL_DisplayMode mode;
+        if (SDL_GetDisplayMode(display, i, &mode) == 0 && mode.w == width && mode.h == height)
+            return true;
+    }
+    return false;
+}
+
+// Full screen without a mode change: a window over the whole desktop, the show drawn off screen
+// at the chosen width with the display's aspect, and scaled up at every swap.
+static bool openScaledFullScreen(int width, const SDL_DisplayMode& desktop)
+{
+    loadOptionalGLProcs();   // the capability check, which loads them too, comes later
+    int frameWidth, frameHeight;
+    scaledFrameSize(width, desktop.w, desktop.h, &frameWidth, &frameHeight);
+    if (!createFrameTarget(&screen.frame, frameWidth, frameHeight))
+        return false;
+    bindFrameTarget(&screen.frame);
+    screen.scaled = true;
+    displaySettings.width = frameWidth;
+    displaySettings.height = frameHeight;
+    return true;
+}
+
+// The viewport and every size derived from it follow the drawable, in pixels (a high-density
+// display has more of them than screen units), unless the frame is drawn off screen.
+static void followDrawableSize()
+{
+    if (screen.scaled || !screen.follows)
+        return;
+    int width = 0, height = 0;
+    SDL_GL_GetDrawableSize(screen.window, &width, &height);
+    if (width <= 0 || height <= 0 ||
+        (width == displaySettings.width && height == displaySettings.height))
+        return;
+    displaySettings.width = width;
+    displaySettings.height = height;
+    // The bands outside the letterbox of the new size hold nothing yet: clear them again.
+    renderPresets.fullWindowClears = 0;
 }
 
 bool openDisplay(int fullscreen, int width, int height, int colourBits, int depthBits,
@@ -60,29 +132,91 @@ bool openDisplay(int fullscreen, int width, int height, int colourBits, int dept
 {
     if (!initVideo())
         return false;
-    Uint32 flags = fullscreen ? (SDL_WINDOW_FULLSCREEN | SDL_WINDOW_BORDERLESS) : 0;
-    if (!createWindowAndContext(flags | SDL_WINDOW_SHOWN, fullscreen ? 0 : x, fullscreen ? 0 : y,
-                                width, height, colourBits, depthBits, title))
+    SDL_DisplayMode desktop;
+    if (SDL_GetDesktopDisplayMode(0, &desktop) != 0)
         return false;
-    if (fullscreen) {
+    // A size of 0 x 0 (--mode desktop) is the display's own.
+    bool desktopSize = width <= 0 || height <= 0;
+    if (desktopSize) {
+        width = desktop.w;
+        height = desktop.h;
+    }
+    bool modeChange = fullscreen && !desktopSize && hasExactMode(0, width, height);
+    Uint32 flags = SDL_WINDOW_ALLOW_HIGHDPI;
+    if (modeChange)
+        flags |= SDL_WINDOW_FULLSCREEN | SDL_WINDOW_BORDERLESS;
+    else if (fullscreen)
+        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
+    else
+        flags |= SDL_WINDOW_RESIZABLE;
+    int windowWidth = fullscreen && !modeChange ? desktop.w : width;
+    int windowHeight = fullscreen && !modeChange ? desktop.h : height;
+    if (!createWindowAndContext(flags | SDL_WINDOW_SHOWN, fullscreen ? 0 : x, fullscreen ? 0 : y,
+                                windowWidth, windowHeight, colourBits, depthBits, title))
+        return false;
+    if (modeChange) {
         // A real mode change to the requested size; no refresh rate is asked for.
         SDL_DisplayMode mode = {};
         mode.format = SDL_PIXELFORMAT_RGB888;
         mode.w = width;
         mode.h = height;
         SDL_DisplayMode closest;
-        int display = SDL_GetWindowDisplayIndex(showWindow);
+        int display = SDL_GetWindowDisplayIndex(screen.window);
         if (!SDL_GetClosestDisplayMode(display < 0 ? 0 : display, &mode, &closest))
             return false;
         if (closest.w != width || closest.h != height)
             return false;
-        if (SDL_SetWindowDisplayMode(showWindow, &closest) != 0)
+        if (SDL_SetWindowDisplayMode(screen.window, &closest) != 0)
             return false;
+    } else if (fullscreen) {
+        if (!desktopSize)
+            std::fprintf(stderr,
+                         "warning: the display has no %dx%d mode; drawing at %d pixels across "
+                         "and scaling to its %dx%d\n",
+                         width, height, width, desktop.w, desktop.h);
+        if (!openScaledFullScreen(width, desktop))
+            return false;
+    } else {
+        // Smaller than the glow chain's corner the show cannot draw.
+        SDL_SetWindowMinimumSize(screen.window, RENDER_TO_TEXTURE_WIDTH, RENDER_TO_TEXTURE_HEIGHT);
     }
+    screen.follows = true;
     SDL_ShowCursor(fullscreen ? SDL_DISABLE : SDL_ENABLE);
-    SDL_ShowWindow(showWindow);
+    SDL_ShowWindow(screen.window);
     SDL_Delay(1000);
+    SDL_PumpEvents();
+    followDrawableSize();
     return true;
+}
+
+static void presentFrame(bool wait)
+{
+    if (screen.scaled) {
+        int width = 0, height = 0;
+        SDL_GL_GetDrawableSize(screen.window, &width, &height);
+        // Before the show the loading bar reaches outside the letterbox: show the whole frame.
+        Viewport source =
+            showStarted ? viewportFor(0) : Viewport{0, 0, screen.frame.width, screen.frame.height};
+        presentFrameTarget(&screen.frame, source, width, height);
+    }
+    SDL_GL_SwapWindow(screen.window);
+    // The offscreen driver's swap waits for nothing, so the software renderer's queue would grow
+    // frame by frame: the picture falls ever further behind the music, and the context's
+    // release at the end waits for all of it (a minute and more).
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (wait && driver && std::strcmp(driver, "offscreen") == 0)
+        glFinish();
+    followDrawableSize();
+}
+
+void swapFrame()
+{
+    presentFrame(true);
+}
+
+void swapFrameWithoutWaiting()
+{
+    presentFrame(false);
 }
 
 bool openHiddenDisplay(int width, int height)
@@ -92,17 +226,32 @@ bool openHiddenDisplay(int width, int height)
     return createWindowAndContext(SDL_WINDOW_HIDDEN, 0, 0, width, height, 32, 32, SHOW_CAPTION);
 }
 
+void startDisplay(bool hidden)
+{
+    bool opened = hidden ? openHiddenDisplay(displaySettings.width, displaySettings.height)
+                         : openDisplay(displaySettings.fullscreen, displaySettings.width,
+                                       displaySettings.height, 32, 32, SHOW_CAPTION, 0, 0);
+    if (!opened)
+        fatalError("Init failed!");
+    renderTargetWidth = nextPowerOfTwo(512);
+    renderTargetHeight = nextPowerOfTwo(256);
+    checkColourDepth();
+    checkGLCapabilities();
+}
+
 void closeDisplay()
 {
-    if (showContext) {
-        SDL_GL_MakeCurrent(showWindow, nullptr);
-        SDL_GL_DeleteContext(showContext);
-        showContext = nullptr;
+    screen.scaled = false;
+    screen.follows = false;
+    if (screen.context) {
+        SDL_GL_MakeCurrent(screen.window, nullptr);
+        SDL_GL_DeleteContext(screen.context);
+        screen.context = nullptr;
     }
-    if (showWindow) {
+    if (screen.window) {
         // Destroying the window gives the desktop its mode back.
-        SDL_DestroyWindow(showWindow);
-        showWindow = nullptr;
+        SDL_DestroyWindow(screen.window);
+        screen.window = nullptr;
     }
     if (SDL_WasInit(SDL_INIT_VIDEO))
         SDL_ShowCursor(SDL_ENABLE);

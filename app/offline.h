@@ -29,7 +29,32 @@ void resizeAreaRGB(const uint8_t* src, int srcWidth, int srcHeight, uint8_t* dst
 // The value below which the given fraction of the samples lie (nearest rank); 0 for none.
 double percentileOf(std::vector<double> samples, double fraction);
 
-// Writes an RGB image (top row first) as PNG, through a temporary file renamed into place, so a
-// frame on disk is always whole. On failure returns false with the reason in *error.
+// Writes an RGB image (rows top first, or bottom first) as PNG, through a temporary file renamed
+// into place, so a frame on disk is always whole. Fast settings: zlib level 1 and the "up" filter
+// (bench/png_bench.cpp weighs them against the defaults and libspng). On failure returns false
+// with the reason in *error.
+constexpr int PNG_FAST_LEVEL = 1;
 bool writePngRGB(const std::string& path, const uint8_t* rgb, int width, int height,
-                 std::string* error);
+                 std::string* error, bool bottomUp = false);
+
+// The frame sink (frame_sink.cpp): one per process, opened once by --capture.
+// A target is refused before anything renders: no silent overwrite, no unwritable place.
+[[noreturn]] void fatalErrorText(const std::string& text);   // fatalError of a std::string
+void makeFolder(const std::string& folder);                  // mkdir -p, then a probe write
+void checkFileTarget(const std::string& path);
+bool findOnPath(const char* program);
+// Starts the workers, and for a video path the ffmpeg process, which cuts the music to the range.
+// Frames of width x height come in factor times larger and are reduced by area averaging.
+void openSink(const std::string& path, int width, int height, double from, double to, double fps,
+              int factor);
+// Queues one frame (RGB, bottom row first, as read back); waits while the workers are behind. A
+// worker's failure ends the program once the frames before the failed one are written.
+void submitFrame(int64_t index, std::vector<uint8_t>&& rgb);
+// Reads the frame just drawn (width x height from the origin of the bound frame buffer) and hands
+// the one before it to the sink; finishReadBack hands over the last.
+void readBackFrame(int64_t index, int width, int height);
+void finishReadBack();
+// Waits for every frame and for ffmpeg; ends the program on any failure.
+void closeSink();
+// The back buffer, top row first, 3 bytes a pixel.
+std::vector<uint8_t> readFrame(int width, int height);

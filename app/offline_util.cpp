@@ -2,6 +2,7 @@
 #include "app/offline.h"
 
 #include <png.h>
+#include <csetjmp>
 
 #include <algorithm>
 #include <cerrno>
@@ -104,21 +105,70 @@ double percentileOf(std::vector<double> samples, double fraction)
     return samples[rank - 1];
 }
 
+namespace {
+
+// Ours, so that a failed write says why and ends the file, not the program.
+struct PngWriteError {
+    std::string text;
+};
+
+void pngFailed(png_structp png, png_const_charp message)
+{
+    auto* failure = (PngWriteError*)png_get_error_ptr(png);
+    failure->text = errno ? std::strerror(errno) : message;
+    png_longjmp(png, 1);
+}
+
+void pngWarned(png_structp, png_const_charp) {}
+
+bool encodePng(FILE* file, PngWriteError* failure, const uint8_t* rgb, int width, int height,
+               bool bottomUp)
+{
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, failure, pngFailed, pngWarned);
+    if (!png)
+        return false;
+    png_infop info = png_create_info_struct(png);
+    if (!info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_init_io(png, file);
+    // The default level with every filter tried costs five times the time for 8 % fewer bytes,
+    // and the encoder shares the cores with the software renderer.
+    png_set_compression_level(png, PNG_FAST_LEVEL);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
+    png_set_IHDR(png, info, (png_uint_32)width, (png_uint_32)height, 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+    png_write_info(png, info);
+    size_t stride = (size_t)width * 3;
+    for (int y = 0; y < height; y++)
+        png_write_row(png, rgb + (size_t)(bottomUp ? height - 1 - y : y) * stride);
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+}   // namespace
+
 bool writePngRGB(const std::string& path, const uint8_t* rgb, int width, int height,
-                 std::string* error)
+                 std::string* error, bool bottomUp)
 {
     std::string temporary = path + ".tmp";
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    image.width = (png_uint_32)width;
-    image.height = (png_uint_32)height;
-    image.format = PNG_FORMAT_RGB;
     errno = 0;
-    if (!png_image_write_to_file(&image, temporary.c_str(), 0, rgb, width * 3, nullptr)) {
-        int saved = errno;
-        *error = path + ": " + (saved ? std::strerror(saved) : image.message);
-        png_image_free(&image);
+    FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (!file) {
+        *error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    errno = 0;
+    PngWriteError failure;
+    bool ok = encodePng(file, &failure, rgb, width, height, bottomUp);
+    if (std::fclose(file) != 0 && ok) {
+        ok = false;
+        failure.text = std::strerror(errno);
+    }
+    if (!ok) {
+        *error = path + ": " + (failure.text.empty() ? "cannot write the PNG" : failure.text);
         std::remove(temporary.c_str());
         return false;
     }

@@ -24,7 +24,9 @@ std::string usageText()
            "  --version            show the version and exit\n"
            "  --no-setup           skip the setup dialog and use the settings as given\n"
            "  --mode WxH           display mode, e.g. 640x480, 800x600, 1024x768 (at least "
-           "512x256)\n"
+           "512x256);\n"
+           "                       full screen without that mode scales it to the display\n"
+           "  --mode desktop       full screen at the display's own size\n"
            "  --windowed           run in a window\n"
            "  --fullscreen         run in full screen (the default)\n"
            "  --loop               start the show again when the music ends\n"
@@ -42,6 +44,8 @@ std::string usageText()
            "  --from T, --to T     show-time range in patterns of --capture and --benchmark\n"
            "  --contact-sheet FILE render 48 thumbnails of the show into one PNG\n"
            "  --benchmark          render the show as fast as possible and print frame times\n"
+           "  --supersample N      --capture draws each frame at N times the mode's size (1 to\n"
+           "                       4) and averages it down, for smoother edges\n"
            "  --overwrite          let --capture and --contact-sheet replace existing files\n"
            "\n"
            "Keys during the show: Pause holds, Page Up goes one pattern back, Page Down one on,\n"
@@ -84,6 +88,10 @@ static bool parseMode(const char* text, int32_t* width, int32_t* height)
 {
     if (!text)
         return false;
+    if (!std::strcmp(text, "desktop")) {
+        *width = *height = 0;   // the display's own size, known once it is open
+        return true;
+    }
     char* end = nullptr;
     long w = std::strtol(text, &end, 10);
     if (end == text || *end != 'x')
@@ -139,7 +147,7 @@ int parseCommandLine(int argc, char** argv)
             if (!v)
                 return 2;
             if (!parseMode(v, &o.width, &o.height))
-                return usageError("--mode wants WxH of at least 512x256, not", v);
+                return usageError("--mode wants WxH of at least 512x256 or desktop, not", v);
             o.modeGiven = true;
         } else if (!std::strcmp(arg, "--windowed")) {
             o.fullscreen = 0;
@@ -195,6 +203,14 @@ int parseCommandLine(int argc, char** argv)
             o.contactSheetPath = v;
         } else if (!std::strcmp(arg, "--benchmark")) {
             o.benchmark = true;
+        } else if (!std::strcmp(arg, "--supersample")) {
+            const char* v = value(arg);
+            if (!v)
+                return 2;
+            if (!parseNumber(v, &number) || number != std::floor(number) || number < 1 ||
+                number > 4)
+                return usageError("--supersample wants a factor of 1 to 4, not", v);
+            o.supersample = (int)number;
         } else if (!std::strcmp(arg, "--overwrite")) {
             o.overwrite = true;
         } else if (!std::strcmp(arg, "--fps")) {
@@ -225,6 +241,11 @@ int parseCommandLine(int argc, char** argv)
             return usageError("unknown option", arg);
         }
     }
+    bool offline = !o.capturePath.empty() || !o.contactSheetPath.empty() || o.benchmark;
+    if (o.supersample > 1 && o.capturePath.empty())
+        return usageError("--supersample is for", "--capture");
+    if (offline && o.modeGiven && o.width == 0)
+        return usageError("--mode desktop is for the show on a display, not for", "offline modes");
     if (o.fromGiven && o.toGiven && o.from > o.to)
         return usageError("--from lies after --to", nullptr);
     if (o.dataDir.empty())

@@ -56,17 +56,6 @@ void warningMessage(const char* text)
     showMessageBox(SDL_MESSAGEBOX_WARNING, text);
 }
 
-void swapFrame()
-{
-    SDL_GL_SwapWindow(platformWindow());
-    // The offscreen driver's swap waits for nothing, so the software renderer's queue would grow
-    // frame by frame: the picture falls ever further behind the music, and the context's
-    // release at the end waits for all of it (a minute and more).
-    const char* driver = SDL_GetCurrentVideoDriver();
-    if (driver && std::strcmp(driver, "offscreen") == 0)
-        glFinish();
-}
-
 void checkGLError()
 {
     GLenum error = glGetError();
@@ -105,13 +94,7 @@ void initApplication()
             std::exit(0);
     }
 
-    if (!openDisplay(displaySettings.fullscreen, displaySettings.width, displaySettings.height, 32,
-                     32, SHOW_CAPTION, 0, 0))
-        fatalError("Init failed!");
-    renderTargetWidth = nextPowerOfTwo(512);
-    renderTargetHeight = nextPowerOfTwo(256);
-    checkColourDepth();
-    checkGLCapabilities();
+    startDisplay(false);
 }
 
 // The timed precalculation; shared by the live show and the offline modes.

@@ -21,6 +21,21 @@ struct GLExtensions {
     PFNGLCLIENTACTIVETEXTUREARBPROC glClientActiveTextureARB = nullptr;
     // Swap control goes through the platform layer; this records whether it was found.
     void* wglSwapIntervalEXT = nullptr;
+    // Frame buffer objects and pixel buffers, optional: null where the driver lacks them. Only a
+    // scaled full screen, supersampling and the capture's read-back use them.
+    PFNGLGENFRAMEBUFFERSPROC glGenFramebuffers = nullptr;
+    PFNGLBINDFRAMEBUFFERPROC glBindFramebuffer = nullptr;
+    PFNGLGENRENDERBUFFERSPROC glGenRenderbuffers = nullptr;
+    PFNGLBINDRENDERBUFFERPROC glBindRenderbuffer = nullptr;
+    PFNGLRENDERBUFFERSTORAGEPROC glRenderbufferStorage = nullptr;
+    PFNGLFRAMEBUFFERRENDERBUFFERPROC glFramebufferRenderbuffer = nullptr;
+    PFNGLCHECKFRAMEBUFFERSTATUSPROC glCheckFramebufferStatus = nullptr;
+    PFNGLBLITFRAMEBUFFERPROC glBlitFramebuffer = nullptr;
+    PFNGLGENBUFFERSPROC glGenBuffers = nullptr;
+    PFNGLBINDBUFFERPROC glBindBuffer = nullptr;
+    PFNGLBUFFERDATAPROC glBufferData = nullptr;
+    PFNGLMAPBUFFERPROC glMapBuffer = nullptr;
+    PFNGLUNMAPBUFFERPROC glUnmapBuffer = nullptr;
 };
 
 // Filled in by the capability check.

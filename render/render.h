@@ -129,6 +129,25 @@ struct Viewport {
 Viewport viewportFor(RenderFlags flags);
 Viewport viewportFor(int32_t windowWidth, int32_t windowHeight, RenderFlags flags);
 
+// An off-screen frame (frame_target.cpp): 8-8-8 colour without alpha and a depth buffer as deep
+// as the window's, drawn into in place of the window while bound. For a picture scaled onto the
+// screen afterwards (full screen without the exact mode) or one larger than the window
+// (supersampled capture).
+struct FrameTarget {
+    uint32_t framebuffer, colour, depth;
+    int32_t width, height;
+};
+// The largest side the driver draws into (render-buffer and viewport limits); 0 without frame
+// buffer objects.
+int32_t largestFrameSide();
+// False when the driver cannot make it (no frame buffer objects, too large, out of memory).
+bool createFrameTarget(FrameTarget* target, int32_t width, int32_t height);
+void bindFrameTarget(const FrameTarget* target);   // nullptr: the window again
+// Scales the source rectangle of the bound target onto the whole window, linearly filtered; the
+// target stays bound for drawing.
+void presentFrameTarget(const FrameTarget* target, Viewport source, int32_t windowWidth,
+                        int32_t windowHeight);
+
 // All three leave the model-view matrix current and (before the look-at) identity.
 void setOrthoView(RenderFlags flags);
 void setPerspectiveView(float fieldOfView, RenderFlags flags);

@@ -10,6 +10,8 @@ PACKAGES=(
   # FLTK's CMake package names its form designer among its targets and fails without it.
   fluid
   libgtest-dev libgmock-dev libbenchmark-dev
+  # Only bench/png_bench.cpp uses it, to weigh it against libpng.
+  libspng-dev
   xvfb xauth xdotool ffmpeg
   clang libclang-rt-14-dev clang-format
 )

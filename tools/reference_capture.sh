@@ -4,7 +4,9 @@
 #   tools/reference_capture.sh BUILD_DIR OUT_DIR
 #   diff -r OUT_A OUT_B && echo identical
 # OUT_DIR gets the contact sheet, three frames at each of 46 show times spread over every scene
-# window (640x480 PNG), and the first 8 seconds of the music as mixed by the sound library.
+# window (640x480), and the first 8 seconds of the music as mixed by the sound library. Pictures
+# are kept as their decoded pixels (PPM, through ffmpeg), so that a change of PNG compression
+# settings is not taken for a change of picture.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 out=$2
@@ -19,7 +21,10 @@ for t in 0.0 0.5 0.76 3.0 3.27 5.5 5.8 6.0 7.0 9.0 9.5 10.5 11.0 13.0 13.5 13.8 
   "$build/orvanti" --capture "$out/t$t" --from "$t" --to "$(awk "BEGIN { print $t + 0.006 }")" \
     --mode 640x480 --fps 60 >/dev/null 2>&1
 done
+find "$out" -name '*.png' | while read -r png; do
+  ffmpeg -loglevel error -nostdin -i "$png" -f image2 -c:v ppm "${png%.png}.ppm" && rm "$png"
+done
 "$build/bench/bench_mix_dump" "$build/data/music.ogg" 8 >"$out/music.raw"
 # The sums file exists (empty) while find runs, so leave it out or it lists itself at random.
 find "$out" -type f ! -name SHA256SUMS | sort | xargs sha256sum | sed "s|$out/||" >"$out/SHA256SUMS"
-echo "$(find "$out" -type f -name '*.png' | wc -l) pictures, $(stat -c %s "$out/music.raw") bytes of sound in $out"
+echo "$(find "$out" -type f -name '*.ppm' | wc -l) pictures, $(stat -c %s "$out/music.raw") bytes of sound in $out"

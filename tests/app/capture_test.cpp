@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -125,7 +126,8 @@ TEST(PngFrames, WrittenWholeOrNotAtAll)
 TEST(CaptureProgram, SameArgumentsGiveSameFramesOfTheRightSize)
 {
     std::string a = makeTempDir("capture_a"), b = makeTempDir("capture_b");
-    std::vector<std::string> args = {"--from", "10",     "--to",    "10.0125",  "--fps",
+    // In the sprite cluster, whose sprites and caption have hard edges.
+    std::vector<std::string> args = {"--from", "29",     "--to",    "29.0125",  "--fps",
                                      "60",     "--mode", "640x480", "--capture"};
     ProcessResult ra = runOrvanti(plus(args, {a}), 240);
     ASSERT_EQ(ra.status, 0) << ra.err;
@@ -146,8 +148,36 @@ TEST(CaptureProgram, SameArgumentsGiveSameFramesOfTheRightSize)
     EXPECT_EQ(again.status, 1);
     EXPECT_NE(again.err.find(a), std::string::npos) << again.err;
     EXPECT_NE(again.err.find("--overwrite"), std::string::npos) << again.err;
-    // ... unless asked to overwrite.
-    EXPECT_EQ(runOrvanti(plus(args, {a, "--overwrite"}), 240).status, 0);
+    // ... unless asked to overwrite. Supersampled, the same frames keep their colour and lose
+    // their hard edges: fewer neighbours more than 64 levels apart.
+    ProcessResult rs = runOrvanti(plus(args, {a, "--overwrite", "--supersample", "2"}), 240);
+    ASSERT_EQ(rs.status, 0) << rs.err;
+    auto hardEdges = [](const PngImage& image) {
+        int count = 0;
+        for (int y = 0; y + 1 < image.height; y++)
+            for (int x = 0; x + 1 < image.width; x++)
+                for (int c = 0; c < 3; c++) {
+                    int here = image.pixels[((size_t)y * image.width + x) * 3 + c];
+                    int right = image.pixels[((size_t)y * image.width + x + 1) * 3 + c];
+                    int below = image.pixels[((size_t)(y + 1) * image.width + x) * 3 + c];
+                    count += std::abs(here - right) > 64 || std::abs(here - below) > 64;
+                }
+        return count;
+    };
+    for (int n : {0, 5}) {
+        PngImage plain = readPng(b + "/" + frameFileName(n));
+        PngImage smooth = readPng(a + "/" + frameFileName(n));
+        ASSERT_TRUE(plain.ok && smooth.ok && smooth.pixels.size() == plain.pixels.size());
+        for (int c = 0; c < 3; c++) {
+            double sumPlain = 0, sumSmooth = 0;
+            for (size_t i = c; i < plain.pixels.size(); i += 3) {
+                sumPlain += plain.pixels[i];
+                sumSmooth += smooth.pixels[i];
+            }
+            EXPECT_NEAR(sumSmooth / (640 * 480), sumPlain / (640 * 480), 2.0) << "channel " << c;
+        }
+        EXPECT_LT(hardEdges(smooth), hardEdges(plain)) << "frame " << n;
+    }
 }
 
 TEST(CaptureProgram, TargetsThatCannotBeWrittenFailBeforeRendering)
@@ -177,6 +207,15 @@ TEST(CaptureProgram, TargetsThatCannotBeWrittenFailBeforeRendering)
     }
     EXPECT_EQ(readFile(file), "keep me");
     EXPECT_EQ(readFile(video), "not a video");
+
+    // So is a supersampled frame larger than the driver can draw.
+    ProcessResult big = runOrvanti(
+        {"--capture", dir + "/big", "--mode", "16384x16384", "--supersample", "2", "--to", "0.01"},
+        60);
+    EXPECT_EQ(big.status, 1);
+    EXPECT_NE(big.err.find("error: --supersample 2: a 16384x16384 mode"), std::string::npos)
+        << big.err;
+    EXPECT_EQ(big.err.find("precalc in"), std::string::npos) << "rendered anyway: " << big.err;
 }
 
 TEST(CaptureProgram, VideoWithoutFfmpegIsRefusedBeforeRendering)
@@ -385,7 +424,7 @@ TEST(BenchmarkProgram, PrintsOnlyItsTableWithARowForEveryScene)
     std::vector<std::string> lines = linesOf(r.out);
     size_t first = !lines.empty() && lines[0].rfind("scene ", 0) != 0 &&
                    lines[0].find(" fps") == std::string::npos;
-    ASSERT_EQ(lines.size(), first + 13) << r.out;
+    ASSERT_EQ(lines.size(), first + 14) << r.out;
     const std::regex row(
         R"((scene \d+|show) +(\d+) +([\d.]+) +([\d.]+) +([\d.]+) +([\d.]+) fps +([\d.]+))");
     int sceneFrames = 0;
@@ -411,6 +450,9 @@ TEST(BenchmarkProgram, PrintsOnlyItsTableWithARowForEveryScene)
     EXPECT_EQ(sceneFrames, captureFrameCount(0.0, 39.5, 0.2, 125.0));
     EXPECT_TRUE(std::regex_match(lines[first + 12], std::regex(R"(precalc +\d+\.\d+ s)")))
         << lines[first + 12];
+    EXPECT_TRUE(std::regex_match(
+        lines[first + 13], std::regex(R"(all frames \d+ in \d+\.\d+ s, frames a second \d+\.\d+)")))
+        << lines[first + 13];
 }
 
 TEST(ContactSheetProgram, FortyEightThumbnailsInOneImage)

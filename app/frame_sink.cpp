@@ -1,0 +1,399 @@
+// Where captured frames go: read back from the frame buffer, queued, and written by worker threads
+// to a folder of numbered PNG files (any worker, any order) or piped in order into one ffmpeg
+// process. Compression never holds up the renderer; the queue is bounded, so a slow disk slows
+// the capture instead of filling memory. Also the checks that refuse a target before anything
+// renders.
+#include "app/app_local.h"
+#include "render/gl.h"   // the read-back
+#include "app/offline.h"
+#include "show/show.h"            // SHOW_TEMPO, to cut the music to the range
+#include "support/data_files.h"   // DATA_MUSIC
+
+#include <algorithm>
+#include <cerrno>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <fcntl.h>
+#include <mutex>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+constexpr size_t QUEUE_LIMIT = 8;   // frames waiting for a worker
+
+// Where finished frames go: a folder of PNG files (any worker, any order) or one ffmpeg pipe
+// (one worker, in order).
+struct FrameSink {
+    std::string path;
+    bool video = false;
+    int width = 0, height = 0;
+    pid_t encoder = -1;
+    int pipe = -1;
+
+    int factor = 1;   // frames arrive this many times larger and are reduced by the workers
+
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<std::pair<int64_t, std::vector<uint8_t>>> queue;   // rows bottom first
+    bool closing = false;
+    std::string failure;   // the error of the lowest failed frame, which ends the capture
+    int64_t failedFrame = INT64_MAX;
+    int64_t written = 0;
+    std::vector<std::thread> workers;
+};
+
+FrameSink sink;
+
+// The read-back runs one frame behind: frame n is read into a pixel buffer as soon as it is drawn
+// and taken out only once frame n + 1 is drawn, so the renderer never waits for a read. Without
+// pixel buffers each read waits.
+struct ReadBack {
+    GLuint buffers[2] = {0, 0};
+    int64_t pending[2] = {-1, -1};   // the frame each buffer holds
+    int width = 0, height = 0;
+};
+
+ReadBack readBack;
+
+bool fileExists(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+std::string parentOf(const std::string& path)
+{
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}   // namespace
+
+void fatalErrorText(const std::string& text)
+{
+    fatalError(text.c_str());
+}
+
+// mkdir -p
+void makeFolder(const std::string& folder)
+{
+    std::string partial;
+    size_t at = 0;
+    while (at != std::string::npos) {
+        at = folder.find('/', at + 1);
+        partial = folder.substr(0, at);
+        if (partial.empty() || fileExists(partial))
+            continue;
+        if (mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST)
+            fatalErrorText(folder + ": cannot create the folder: " + std::strerror(errno));
+    }
+    struct stat st;
+    if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        fatalErrorText(folder + ": not a folder");
+    std::string probe = folder + "/.orvanti-write-test-XXXXXX";
+    int fd = mkstemp(probe.data());
+    if (fd < 0)
+        fatalErrorText(folder + ": cannot write there: " + std::strerror(errno));
+    close(fd);
+    unlink(probe.c_str());
+}
+
+void checkFileTarget(const std::string& path)
+{
+    bool existed = fileExists(path);
+    if (existed && !programOptions.overwrite)
+        fatalErrorText(path + ": exists already (give --overwrite to replace it)");
+    std::string parent = parentOf(path);
+    makeFolder(parent);
+    // Permissions say little (root may write anywhere, /proc refuses everyone): try it.
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT, 0666);
+    if (fd < 0)
+        fatalErrorText(path + ": cannot write there: " + std::strerror(errno));
+    close(fd);
+    if (!existed)
+        unlink(path.c_str());
+}
+
+bool findOnPath(const char* program)
+{
+    const char* path = std::getenv("PATH");
+    std::string all = path ? path : "/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= all.size()) {
+        size_t end = all.find(':', start);
+        if (end == std::string::npos)
+            end = all.size();
+        std::string candidate = all.substr(start, end - start) + "/" + program;
+        if (access(candidate.c_str(), X_OK) == 0)
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+namespace {
+
+void recordFailure(int64_t index, const std::string& text)
+{
+    std::lock_guard<std::mutex> guard(sink.lock);
+    if (index < sink.failedFrame) {
+        sink.failedFrame = index;
+        sink.failure = text;
+    }
+    sink.changed.notify_all();
+}
+
+bool writeAll(int fd, const uint8_t* data, size_t size)
+{
+    while (size > 0) {
+        ssize_t n = write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= (size_t)n;
+    }
+    return true;
+}
+
+void runWorker()
+{
+    for (;;) {
+        std::pair<int64_t, std::vector<uint8_t>> job;
+        {
+            std::unique_lock<std::mutex> guard(sink.lock);
+            sink.changed.wait(guard, [] { return !sink.queue.empty() || sink.closing; });
+            if (sink.queue.empty())
+                return;
+            job = std::move(sink.queue.front());
+            sink.queue.pop_front();
+            sink.changed.notify_all();
+            // Frames before a failed one are still written, so that all of them are on disk.
+            if (job.first > sink.failedFrame)
+                continue;
+        }
+        std::vector<uint8_t>& rgb = job.second;
+        size_t stride = (size_t)sink.width * 3;
+        if (sink.factor > 1) {
+            std::vector<uint8_t> reduced(stride * sink.height);
+            resizeAreaRGB(rgb.data(), sink.width * sink.factor, sink.height * sink.factor,
+                          reduced.data(), sink.width, sink.height);
+            rgb.swap(reduced);
+        }
+        std::string error;
+        bool ok;
+        if (sink.video) {
+            std::vector<uint8_t> topDown(rgb.size());
+            for (int y = 0; y < sink.height; y++)
+                std::memcpy(&topDown[(size_t)y * stride],
+                            &rgb[(size_t)(sink.height - 1 - y) * stride], stride);
+            ok = writeAll(sink.pipe, topDown.data(), topDown.size());
+            if (!ok)
+                error = sink.path + ": ffmpeg stopped taking frames (" + std::strerror(errno) + ")";
+        } else {
+            ok = writePngRGB(sink.path + "/" + frameFileName(job.first), rgb.data(), sink.width,
+                             sink.height, &error, true);
+        }
+        if (!ok) {
+            recordFailure(job.first, error);
+            continue;
+        }
+        std::lock_guard<std::mutex> guard(sink.lock);
+        sink.written++;
+        sink.changed.notify_all();
+    }
+}
+
+void startEncoder(double from, double to, double fps)
+{
+    double startSeconds = from * 60.0 * 16.0 / SHOW_TEMPO;
+    double seconds = (to - from) * 60.0 * 16.0 / SHOW_TEMPO;
+    bool webm = sink.path.size() > 5 && sink.path.compare(sink.path.size() - 5, 5, ".webm") == 0;
+    char size[32], rate[32], start[32], length[32];
+    std::snprintf(size, sizeof size, "%dx%d", sink.width, sink.height);
+    std::snprintf(rate, sizeof rate, "%.9g", fps);
+    std::snprintf(start, sizeof start, "%.6f", startSeconds);
+    std::snprintf(length, sizeof length, "%.6f", seconds);
+    std::string music = dataPath(DATA_MUSIC.name);
+    std::vector<std::string> args = {
+        "ffmpeg",   "-hide_banner", "-loglevel", "error", "-nostdin", "-y",  "-f",   "rawvideo",
+        "-pix_fmt", "rgb24",        "-s",        size,    "-r",       rate,  "-i",   "-",
+        "-ss",      start,          "-t",        length,  "-i",       music, "-map", "0:v",
+        "-map",     "1:a"};
+    if (webm) {
+        for (const char* a :
+             {"-c:v", "libvpx-vp9", "-b:v", "0", "-crf", "31", "-deadline", "realtime", "-cpu-used",
+              "8", "-row-mt", "1", "-c:a", "libopus", "-b:a", "160k"})
+            args.push_back(a);
+    } else {
+        for (const char* a : {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt",
+                              "yuv420p", "-c:a", "aac", "-b:a", "192k"})
+            args.push_back(a);
+    }
+    args.push_back(sink.path);
+
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    // No fork: a child of a threaded process that allocates before exec can hang on a lock
+    // another thread held at the fork.
+    int fds[2];
+    if (::pipe(fds) != 0)
+        fatalErrorText(sink.path + ": cannot start ffmpeg: " + std::strerror(errno));
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (fds[0] != 0) {
+        posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
+        posix_spawn_file_actions_addclose(&actions, fds[0]);
+    }
+    posix_spawn_file_actions_addclose(&actions, fds[1]);
+    pid_t pid = -1;
+    int error = posix_spawnp(&pid, "ffmpeg", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[0]);
+    if (error != 0)
+        fatalErrorText(sink.path + ": cannot start ffmpeg: " + std::strerror(error));
+    sink.encoder = pid;
+    sink.pipe = fds[1];
+}
+
+}   // namespace
+
+void openSink(const std::string& path, int width, int height, double from, double to, double fps,
+              int factor)
+{
+    sink.factor = factor;
+    sink.path = path;
+    sink.video = isVideoPath(path);
+    sink.width = width;
+    sink.height = height;
+    int workers = 1;
+    if (sink.video) {
+        startEncoder(from, to, fps);
+    } else {
+        unsigned cores = std::thread::hardware_concurrency();
+        workers = (int)std::clamp(cores, 1u, 4u);
+    }
+    for (int i = 0; i < workers; i++)
+        sink.workers.emplace_back(runWorker);
+}
+
+void submitFrame(int64_t index, std::vector<uint8_t>&& rgb)
+{
+    std::unique_lock<std::mutex> guard(sink.lock);
+    sink.changed.wait(guard,
+                      [] { return sink.queue.size() < QUEUE_LIMIT || !sink.failure.empty(); });
+    if (!sink.failure.empty()) {
+        guard.unlock();
+        closeSink();
+    }
+    sink.queue.emplace_back(index, std::move(rgb));
+    sink.changed.notify_all();
+}
+
+void closeSink()
+{
+    {
+        std::lock_guard<std::mutex> guard(sink.lock);
+        sink.closing = true;
+        sink.changed.notify_all();
+    }
+    for (std::thread& worker : sink.workers)
+        worker.join();
+    sink.workers.clear();
+    if (sink.video) {
+        close(sink.pipe);
+        int status = 0;
+        waitpid(sink.encoder, &status, 0);
+        if (sink.failure.empty() && !(WIFEXITED(status) && WEXITSTATUS(status) == 0))
+            sink.failure = sink.path + ": ffmpeg failed (status " +
+                           std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : 128) + ")";
+    }
+    if (!sink.failure.empty())
+        fatalErrorText(sink.failure);
+}
+
+std::vector<uint8_t> readFrame(int width, int height)
+{
+    std::vector<uint8_t> bottomUp((size_t)width * height * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+    std::vector<uint8_t> rows(bottomUp.size());
+    size_t stride = (size_t)width * 3;
+    for (int y = 0; y < height; y++)
+        std::memcpy(&rows[(size_t)y * stride], &bottomUp[(size_t)(height - 1 - y) * stride],
+                    stride);
+    return rows;
+}
+
+namespace {
+
+void takeReadBack(int slot)
+{
+    std::vector<uint8_t> rgb((size_t)readBack.width * readBack.height * 3);
+    glext.glBindBuffer(GL_PIXEL_PACK_BUFFER, readBack.buffers[slot]);
+    const void* pixels = glext.glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
+    if (!pixels)
+        fatalErrorText(sink.path + ": cannot read the frame back");
+    std::memcpy(rgb.data(), pixels, rgb.size());
+    glext.glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
+    glext.glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    int64_t index = readBack.pending[slot];
+    readBack.pending[slot] = -1;
+    submitFrame(index, std::move(rgb));
+}
+
+}   // namespace
+
+void readBackFrame(int64_t index, int width, int height)
+{
+    size_t size = (size_t)width * height * 3;
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    if (!glext.glGenBuffers || !glext.glMapBuffer) {
+        std::vector<uint8_t> rgb(size);
+        glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+        submitFrame(index, std::move(rgb));
+        return;
+    }
+    if (!readBack.buffers[0]) {
+        readBack.width = width;
+        readBack.height = height;
+        glext.glGenBuffers(2, readBack.buffers);
+        for (GLuint buffer : readBack.buffers) {
+            glext.glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
+            glext.glBufferData(GL_PIXEL_PACK_BUFFER, (GLsizeiptr)size, nullptr, GL_STREAM_READ);
+        }
+    }
+    int slot = (int)(index & 1);
+    glext.glBindBuffer(GL_PIXEL_PACK_BUFFER, readBack.buffers[slot]);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
+    glext.glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    readBack.pending[slot] = index;
+    if (readBack.pending[1 - slot] >= 0)
+        takeReadBack(1 - slot);
+}
+
+void finishReadBack()
+{
+    for (int i = 0; i < 2; i++) {
+        int slot = readBack.pending[0] >= 0 &&
+                           (readBack.pending[1] < 0 || readBack.pending[0] < readBack.pending[1])
+                       ? 0
+                       : 1;
+        if (readBack.pending[slot] >= 0)
+            takeReadBack(slot);
+    }
+}

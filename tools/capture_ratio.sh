@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# How much a capture costs over rendering alone: the benchmark mode, a PNG capture and an MP4
+# capture of the same range (show time 10 to 11 at 640x480 and 60 fps, 461 frames), for one build
+# or several, run in turns (each round runs every mode of every build once) so that a busy machine
+# weighs on all of them alike. Prints, per build, the median rate of each mode over the rounds and
+# the capture rates as ratios of the benchmark's.
+#   tools/capture_ratio.sh ROUNDS BUILD_DIR [BUILD_DIR...]
+# Rates are frames over the wall time of the frame loop, start-up and precalculation left out.
+set -euo pipefail
+rounds=$1
+shift
+builds=()
+for b in "$@"; do builds+=("$(cd "$b" && pwd)"); done
+range=(--from 10 --to 11 --mode 640x480 --fps 60)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ORVANTI_NO_MESSAGE_BOX=1
+rate() { awk '/^frame [0-9]+\/[0-9]+ /{r=$3} /^all frames/{r=$NF} END{print r}'; }
+run() {   # build mode
+  rm -rf "$work/frames" "$work/show.mp4"
+  case $2 in
+    benchmark) "$1/orvanti" --benchmark "${range[@]}" ;;
+    png) "$1/orvanti" --capture "$work/frames" "${range[@]}" ;;
+    mp4) "$1/orvanti" --capture "$work/show.mp4" "${range[@]}" ;;
+  esac 2>/dev/null | rate
+}
+for round in $(seq "$rounds"); do
+  for mode in benchmark png mp4; do
+    for i in "${!builds[@]}"; do
+      r=$(run "${builds[$i]}" $mode)
+      echo "$i $mode $r" >>"$work/rates"
+      echo "round $round: ${builds[$i]} $mode $r fps" >&2
+    done
+  done
+done
+for i in "${!builds[@]}"; do
+  median() { awk -v i="$i" -v m="$1" '$1 == i && $2 == m {print $3}' "$work/rates" | sort -g |
+    awk '{v[NR] = $1} END {print NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+  b=$(median benchmark) p=$(median png) m=$(median mp4)
+  awk -v name="${builds[$i]}" -v b="$b" -v p="$p" -v m="$m" 'BEGIN {
+    printf "%s\n  benchmark %.1f fps\n  png       %.1f fps  ratio %.2f\n  mp4       %.1f fps  ratio %.2f\n",
+           name, b, p, p / b, m, m / b }'
+done
