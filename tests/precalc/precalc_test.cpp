@@ -2,6 +2,7 @@
 // plain scan, and one whole run over the real data set.
 #include "common/test_support.h"
 #include "app/app.h"
+#include "render/gl.h"
 #include "effects/ifs.h"
 #include "precalc/precalc_local.h"
 #include "texture/texture.h"
@@ -181,6 +182,14 @@ std::vector<Vec3> literalRays()
     return points;
 }
 
+uint64_t fnv1a(const void* bytes, size_t size)
+{
+    uint64_t h = 14695981039346656037ull;
+    for (size_t i = 0; i < size; i++)
+        h = (h ^ ((const uint8_t*)bytes)[i]) * 1099511628211ull;
+    return h;
+}
+
 uint32_t bitsOf(float f)
 {
     uint32_t b;
@@ -308,6 +317,34 @@ TEST(Precalculation, FillsEverySlotFromTheDataSet)
     ASSERT_NE(a.growthShade, nullptr);
     for (int32_t i = 0; i < a.growthCount; i++)
         ASSERT_TRUE(a.growthShade[i] >= 0.0f && a.growthShade[i] <= 1.0f) << i;
+
+    // What the precalculation builds, pinned by value: a change to how any of it is made shows.
+    auto texels = [](const Texture* t) {
+        std::vector<uint8_t> px((size_t)t->width * t->height * 4);
+        glBindTexture(GL_TEXTURE_2D, t->name);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+        return px;
+    };
+    struct Pin {
+        const char* what;
+        const void* bytes;
+        size_t size;
+        uint64_t checksum;
+    } pins[] = {
+        {"trail", a.pathPoints, PATH_POINT_COUNT * sizeof(Vec3), 1281378669141396015ull},
+        {"swarm", a.swarmPoints, SWARM_POINT_COUNT * sizeof(Vec3), 6692126167067556434ull},
+        {"fractal", fractalPoints, FRACTAL_POINT_COUNT * sizeof(Vec3), 2438090749145141899ull},
+        {"growth", a.growthPoints, a.growthCount * sizeof(Vec3), 17972399628188979065ull},
+        {"growth shade", a.growthShade, a.growthCount * sizeof(float), 5394946973350865063ull},
+        {"cluster", a.clusterPoints, a.clusterCount * sizeof(Vec3), 12443971380766890598ull},
+        {"rays", a.rayPoints, RAY_POINT_COUNT * sizeof(Vec3), 5684448804201103125ull},
+    };
+    std::vector<uint8_t> grain = texels(a.grainTexture), smoke = texels(a.generatedTexture);
+    for (const Pin& pin : pins)
+        EXPECT_EQ(fnv1a(pin.bytes, pin.size), pin.checksum) << pin.what;
+    EXPECT_EQ(fnv1a(grain.data(), grain.size()), 14990400995626446649ull) << "grain";
+    EXPECT_EQ(fnv1a(smoke.data(), smoke.size()), 16934947671703429925ull) << "smoke";
 
     // The trail comes after the start-up draws and the swarm reseeds: the sets after it are the
     // same on every run from the same seed.
