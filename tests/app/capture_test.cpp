@@ -124,30 +124,31 @@ TEST(PngFrames, WrittenWholeOrNotAtAll)
 // The real program. These render the show from its precalculation on, so they are few.
 TEST(CaptureProgram, SameArgumentsGiveSameFramesOfTheRightSize)
 {
-    std::string a = makeTempDir("capture_a"), b = makeTempDir("capture_b");
-    std::vector<std::string> args = {"--from", "10",     "--to",    "10.0125",  "--fps",
-                                     "60",     "--mode", "640x480", "--capture"};
-    ProcessResult ra = runOrvanti(plus(args, {a}), 240);
-    ASSERT_EQ(ra.status, 0) << ra.err;
-    ProcessResult rb = runOrvanti(plus(args, {b}), 240);
-    ASSERT_EQ(rb.status, 0) << rb.err;
-    EXPECT_EQ(countFrames(a), 6);
-    EXPECT_EQ(countFrames(b), 6);
+    std::string a = makeTempDir("capture_a");
+    std::vector<std::string> args = {"--from", "10",     "--to",    "10.0125",   "--fps",
+                                     "60",     "--mode", "640x480", "--capture", a};
+    ProcessResult first = runOrvanti(args, 240);
+    ASSERT_EQ(first.status, 0) << first.err;
+    ASSERT_EQ(countFrames(a), 6);
+    std::vector<PngImage> frames;
     for (int n = 0; n < 6; n++) {
-        PngImage fa = readPng(a + "/" + frameFileName(n)), fb = readPng(b + "/" + frameFileName(n));
-        ASSERT_TRUE(fa.ok && fb.ok);
-        EXPECT_EQ(fa.width, 640);
-        EXPECT_EQ(fa.height, 480);
-        EXPECT_TRUE(fa.pixels == fb.pixels) << "frame " << n << " differs between runs";
+        frames.push_back(readPng(a + "/" + frameFileName(n)));
+        ASSERT_TRUE(frames[n].ok);
+        EXPECT_EQ(frames[n].width, 640);
+        EXPECT_EQ(frames[n].height, 480);
     }
 
-    // The frames are there now: a second capture into the same folder is refused.
-    ProcessResult again = runOrvanti(plus(args, {a}), 60);
+    // The frames are there now: a second capture into the same folder is refused ...
+    ProcessResult again = runOrvanti(args, 60);
     EXPECT_EQ(again.status, 1);
     EXPECT_NE(again.err.find(a), std::string::npos) << again.err;
     EXPECT_NE(again.err.find("--overwrite"), std::string::npos) << again.err;
-    // ... unless asked to overwrite.
-    EXPECT_EQ(runOrvanti(plus(args, {a, "--overwrite"}), 240).status, 0);
+    // ... unless asked to overwrite, and then it writes the same frames again.
+    ASSERT_EQ(runOrvanti(plus(args, {"--overwrite"}), 240).status, 0);
+    EXPECT_EQ(countFrames(a), 6);
+    for (int n = 0; n < 6; n++)
+        EXPECT_TRUE(readPng(a + "/" + frameFileName(n)).pixels == frames[n].pixels)
+            << "frame " << n << " differs between runs";
 }
 
 TEST(CaptureProgram, TargetsThatCannotBeWrittenFailBeforeRendering)
@@ -293,7 +294,6 @@ TEST(CaptureProgram, MusicThatCannotPlayFailsAsInALiveRun)
         const char* problem;
     } cases[] = {
         {"missing", true, "frames", " not found"},
-        {"not music", false, "frames", ": not a playable music stream"},
         {"not music, into a video", false, "show.mkv", ": not a playable music stream"},
     };
     for (const Case& c : cases) {

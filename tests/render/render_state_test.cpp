@@ -239,6 +239,19 @@ TEST_F(RenderState, PushPopRestoresEnablesAndMatricesButNotBlendFunctionOrProjec
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
 
+TEST_F(RenderState, BeginScreenPassSetsTheTwoDimensionalPreset)
+{
+    scrambleState();
+    beginScreenPass(RENDER_ADD);
+    expectEnabled({GL_CULL_FACE, GL_LIGHTING, GL_FOG, GL_DEPTH_TEST, GL_TEXTURE_GEN_Q,
+                   GL_TEXTURE_GEN_S, GL_TEXTURE_1D, GL_NORMALIZE, GL_AUTO_NORMAL, GL_ALPHA_TEST},
+                  false);
+    expectEnabled({GL_BLEND, GL_TEXTURE_2D}, true);
+    expectInts(
+        {{GL_BLEND_DST, GL_ONE}, {GL_DEPTH_WRITEMASK, GL_FALSE}, {GL_SHADE_MODEL, GL_SMOOTH}});
+    EXPECT_EQ(cameraState(), (std::array<float, 6>{-1, 1, 0, 0, 0, 1}));
+}
+
 TEST_F(RenderState, ClearFrameAddsAnyRecordButTheDefaultOneAsBackground)
 {
     const ClearColour blue = {0.2f, 0.4f, 0.8f, 1.0f};
