@@ -38,5 +38,8 @@ for _ in $(seq 200); do
 done
 [ -s "$display_file" ] || { echo "test.sh: Xvfb gave no display within 10 s" >&2; exit 1; }
 export DISPLAY=":$(head -n 1 "$display_file")"
-cd "$BUILD"
-ctest --output-on-failure -j2 "${CTEST_ARGS[@]}"
+status=0
+(cd "$BUILD" && ctest --output-on-failure -j2 "${CTEST_ARGS[@]}") || status=$?
+# The size of the tests against the product's, for the summary.
+tools/count_lines.sh . || true
+exit "$status"

@@ -1,5 +1,5 @@
 // libFuzzer target: any bytes as a JPEG file, through decoding and the alpha assembly.
-#include "robustness/fuzz_inputs.h"
+#include "fuzz/fuzz_inputs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

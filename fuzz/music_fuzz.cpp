@@ -1,5 +1,5 @@
 // libFuzzer target: any bytes as a music stream, opened, sought and mixed to its end.
-#include "robustness/fuzz_inputs.h"
+#include "fuzz/fuzz_inputs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

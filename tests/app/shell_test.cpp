@@ -65,6 +65,8 @@ TEST(CommandLine, HelpListsEveryOptionAndVersionIsOneLine)
     EXPECT_EQ(version.out.find('\n'), version.out.size() - 1);
 }
 
+// Every malformed value ends the program with status 2 and one line that names it, before any
+// window or precalculation.
 TEST(CommandLine, UsageErrorsExitWithStatus2AndNameTheValue)
 {
     struct Case {
@@ -74,13 +76,34 @@ TEST(CommandLine, UsageErrorsExitWithStatus2AndNameTheValue)
         {{"--no-such-option"}, "--no-such-option"},
         {{"--mode", "320x200"}, "320x200"},
         {{"--mode", "640by480"}, "640by480"},
+        {{"--mode", "511x256"}, "511x256"},
+        {{"--mode", "512x255"}, "512x255"},
+        {{"--mode", "x480"}, "x480"},
+        {{"--mode", "640x"}, "640x"},
+        {{"--mode", "640x480x2"}, "640x480x2"},
+        {{"--mode", "-640x480"}, "-640x480"},
+        {{"--mode", "99999999999x480"}, "99999999999x480"},
         {{"--fps", "fast"}, "fast"},
+        {{"--fps", "0"}, "0"},
+        {{"--fps", "-30"}, "-30"},
+        {{"--fps", "nan"}, "nan"},
+        {{"--fps", "1e999"}, "1e999"},
+        {{"--fps", ""}, "--fps"},
         {{"--start", "1.2.3"}, "1.2.3"},
+        {{"--start", "inf"}, "inf"},
+        {{"--start", "-1e40"}, "-1e40"},
+        {{"--from", "abc"}, "abc"},
+        {{"--from", "-20000"}, "-20000"},
+        {{"--to", "1,5"}, "1,5"},
+        {{"--to", "1e300"}, "1e300"},
         {{"--from", "20", "--to", "10"}, "--from"},
         {{"--data"}, "--data"},
         {{"--scene", "0"}, "0"},
         {{"--scene", "12"}, "12"},
         {{"--scene", "9x"}, "9x"},
+        {{"--windowed=1"}, "--windowed=1"},
+        {{"-h"}, "-h"},
+        {{"--capture", ""}, "--capture"},
     };
     for (const Case& c : cases) {
         ProcessResult r = runOrvanti(c.args, 20);

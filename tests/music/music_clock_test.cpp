@@ -8,6 +8,7 @@
 #include "ogg_maker.h"
 
 #include <gtest/gtest.h>
+#include <ogg/ogg.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -154,6 +155,27 @@ TEST(ShowClock, ErrorTextsComeFromTheTable)
     EXPECT_STREQ(soundErrorText(0xffffffffu), "Unknown error");
 }
 
+// One Ogg page holding a single packet that is not Vorbis.
+std::vector<unsigned char> oggWithoutVorbis()
+{
+    ogg_stream_state stream;
+    ogg_stream_init(&stream, 1234);
+    std::string head = "OpusHead\x01\x02\x38\x01\x80\xbb\x00\x00\x00\x00\x00";
+    ogg_packet packet{};
+    packet.packet = (unsigned char*)head.data();
+    packet.bytes = (long)head.size();
+    packet.b_o_s = 1;
+    ogg_stream_packetin(&stream, &packet);
+    std::vector<unsigned char> bytes;
+    ogg_page page;
+    while (ogg_stream_flush(&stream, &page)) {
+        bytes.insert(bytes.end(), page.header, page.header + page.header_len);
+        bytes.insert(bytes.end(), page.body, page.body + page.body_len);
+    }
+    ogg_stream_clear(&stream);
+    return bytes;
+}
+
 // Each case runs in a child of its own; the message box stays shut.
 class ShowClockDeathTest : public ::testing::Test {
 protected:
@@ -174,6 +196,10 @@ TEST_F(ShowClockDeathTest, MusicThatCannotPlayEndsTheProgramNamingTheFile)
         byte = (unsigned char)random();
     writeFile(dir + "/empty.ogg", {});
     writeFile(dir + "/noise.ogg", noise);
+    std::vector<unsigned char> cut = makeClickStream(1.0);
+    cut.resize(100);   // inside the second header page
+    writeFile(dir + "/cut.ogg", cut);
+    writeFile(dir + "/opus.ogg", oggWithoutVorbis());
     // There, but not to be read: a folder in its place, or a file without read permission (which
     // does not stop root, so that case is left out when the file reads anyway).
     std::filesystem::create_directory(dir + "/folder.ogg");
@@ -187,6 +213,8 @@ TEST_F(ShowClockDeathTest, MusicThatCannotPlayEndsTheProgramNamingTheFile)
         {"missing", "missing\\.ogg not found"},
         {"empty", "empty\\.ogg: not a playable music stream"},
         {"noise", "noise\\.ogg: not a playable music stream"},
+        {"cut", "cut\\.ogg: not a playable music stream"},
+        {"opus", "opus\\.ogg: not a playable music stream"},
         {"folder",
          "folder\\.ogg: not a playable music stream \\(cannot be read: Is a directory\\)"},
         {"locked", "locked\\.ogg: not a playable music stream \\(cannot be read: Permission"},

@@ -2,7 +2,7 @@
 // code as the fuzz targets; and a whole stream mixed buffer by buffer, as the music fuzzer does.
 #include "common/test_support.h"
 #include "music/sound.h"
-#include "robustness/fuzz_inputs.h"
+#include "fuzz/fuzz_inputs.h"
 
 #include <gtest/gtest.h>
 

@@ -18,6 +18,13 @@ TEST(TickEnvelopes, FlashesOnTheTickTable)
     EXPECT_EQ(tickCount(0.75f), 1);
     EXPECT_EQ(tickCount(3.3f), 3);
     EXPECT_EQ(tickCount(101.0f), 12);
+    // Every tick row: the flash starts there at 1 and the count steps to it, not a row earlier.
+    const int rows[] = {48, 56, 208, 216, 400, 408, 1552, 1560, 1680, 1688, 6400, 6464};
+    for (int k = 0; k < 12; k++) {
+        EXPECT_FLOAT_EQ(tickFlash(rows[k] / 64.0f, 0.1f), 1.0f) << rows[k];
+        EXPECT_EQ(tickCount(rows[k] / 64.0f), k + 1) << rows[k];
+        EXPECT_EQ(tickCount((rows[k] - 1) / 64.0f), k) << rows[k];
+    }
     // The last entry has no end: it keeps falling.
     EXPECT_NEAR(tickFlash(101.0f + 5.0f / 64, 0.1f), 0.5f, 1e-4);
     EXPECT_EQ(tickFlash(120.0f, 0.1f), 0.0f);
@@ -194,4 +201,18 @@ TEST(Passes, GridWarpThroughTheIdentityShowsTheTextureUndistorted)
     EXPECT_NEAR(px.at(638, 418)[0], 210, 2);
     EXPECT_NEAR(px.at(638, 418)[1], 210, 2);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}
+
+TEST_F(RealAssetFrames, TheMiddleOfEveryWindowIsAPictureAndTheEndIsBlackWithGrain)
+{
+    for (float t : {3.0f, 7.75f, 11.625f, 13.875f, 16.0f, 19.0f, 21.0f, 25.125f, 30.375f, 32.375f,
+                    33.5f, 36.5f, 39.0f}) {
+        drawShowFrame(t);
+        ASSERT_EQ(glGetError(), (GLenum)GL_NO_ERROR) << t;
+        EXPECT_GT(letterboxMean(), 12.0) << "the frame at " << t << " is black";
+    }
+    for (float t : {39.55f, 39.58f}) {
+        drawShowFrame(t);
+        EXPECT_LT(letterboxMean(), 12.0) << t;
+    }
 }

@@ -107,10 +107,7 @@ TEST(NestedZoom, ThreeOfTheEightBlobsCarve)
     EXPECT_EQ(blobs[7].radius, 5.0f);
 }
 
-// Frames from the real data set (one precalculation per test process).
-using BlobSceneFrames = RealAssetFrames;
-
-TEST_F(BlobSceneFrames, OpeningIsBlackAtTheStartAndLitOnceItHasFadedIn)
+TEST_F(RealAssetFrames, OpeningIsBlackAtTheStartAndLitOnceItHasFadedIn)
 {
     drawScene1(0.0f);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
@@ -123,7 +120,7 @@ TEST_F(BlobSceneFrames, OpeningIsBlackAtTheStartAndLitOnceItHasFadedIn)
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
 
-TEST_F(BlobSceneFrames, NestedZoomDrawsAtEveryCutAndKeepsTheCloudsWithinTheSortLimit)
+TEST_F(RealAssetFrames, NestedZoomDrawsAtEveryCutAndKeepsTheCloudsWithinTheSortLimit)
 {
     for (float a : {0.0f, 0.49f, 0.5f, 1.0f, 2.75f, 3.999f}) {
         drawScene11(a, 34.5f + a);
@@ -135,7 +132,7 @@ TEST_F(BlobSceneFrames, NestedZoomDrawsAtEveryCutAndKeepsTheCloudsWithinTheSortL
 
 // The logo lies in the lower left of the letterbox on the first tick and nowhere before it:
 // frames drawn with the real logo and with a transparent one differ only there.
-TEST_F(BlobSceneFrames, OpeningFlashesTheLogoInTheLowerLeftOnTheFirstTick)
+TEST_F(RealAssetFrames, OpeningFlashesTheLogoInTheLowerLeftOnTheFirstTick)
 {
     Texture* logo = assets.logoTexture;
     Texture* clear = solidTexture(0, 0, 0, 0);
@@ -165,7 +162,7 @@ TEST_F(BlobSceneFrames, OpeningFlashesTheLogoInTheLowerLeftOnTheFirstTick)
     assets.logoTexture = logo;
 }
 
-TEST_F(BlobSceneFrames, NestedZoomOpensUnderScene10sLastPicture)
+TEST_F(RealAssetFrames, NestedZoomOpensUnderScene10sLastPicture)
 {
     // Scene 10's snapshot filled with pure magenta: at a = 0 it covers the frame whole (screen
     // blending at alpha 1 takes red and blue to full), from a = 0.5 it is gone.

@@ -60,9 +60,7 @@ TEST(FractalZoom, GlowOpensBlurredClearsAndBlursOutWhileTheTicksWidenTheView)
     EXPECT_NEAR(std::hypot(tick.eye.position.x, tick.eye.position.z), 64.0f, 1e-3f);
 }
 
-using FractalSceneFrames = RealAssetFrames;
-
-TEST_F(FractalSceneFrames, AnimatedFractalDrawsThroughItsWindow)
+TEST_F(RealAssetFrames, AnimatedFractalDrawsThroughItsWindow)
 {
     for (float L : {0.0f, 0.5f, 1.0f, 1.999f}) {
         drawScene7(L, 20.0f + L);
@@ -71,7 +69,7 @@ TEST_F(FractalSceneFrames, AnimatedFractalDrawsThroughItsWindow)
     }
 }
 
-TEST_F(FractalSceneFrames, SceneSixPictureCoversTheOpeningAndIsGoneAfterTheFirstHalfPattern)
+TEST_F(RealAssetFrames, SceneSixPictureCoversTheOpeningAndIsGoneAfterTheFirstHalfPattern)
 {
     Texture* snapshot = assets.captureTexture6;
     assets.captureTexture6 = solidTexture(255, 0, 255);
@@ -92,7 +90,7 @@ TEST_F(FractalSceneFrames, SceneSixPictureCoversTheOpeningAndIsGoneAfterTheFirst
     assets.captureTexture6 = snapshot;
 }
 
-TEST_F(FractalSceneFrames, ZoomOpensOnTheCreditsOverBlackAndThenShowsTheFractal)
+TEST_F(RealAssetFrames, ZoomOpensOnTheCreditsOverBlackAndThenShowsTheFractal)
 {
     // At L = 0 the glow chain draws nothing: only the shade-multiplied black, the credits and
     // the flash remain, far darker than a frame a pattern later.
@@ -105,7 +103,7 @@ TEST_F(FractalSceneFrames, ZoomOpensOnTheCreditsOverBlackAndThenShowsTheFractal)
     EXPECT_GT(later, opening + 10.0);
 }
 
-TEST_F(FractalSceneFrames, ZoomBlursOutTowardsItsEnd)
+TEST_F(RealAssetFrames, ZoomBlursOutTowardsItsEnd)
 {
     drawScene8(4.0f, 26.0f);
     double middle = sharpness(readLetterbox());

@@ -91,7 +91,7 @@ struct Frame {
     }
 };
 
-// Frames from the real data set: one precalculation per test process (ctest runs each test in
+// Frames from the real data set: one precalculation per test process (ctest runs each suite in
 // its own), skipped where no data set has been built.
 class RealAssetFrames : public ::testing::Test {
 protected:
@@ -102,8 +102,12 @@ protected:
         ensureGLContext(640, 480);
         displaySettings.width = 640;
         displaySettings.height = 480;
-        programOptions.dataDir = buildDir() + "/data/";
-        precalculate(captureSnapshots);
+        static bool built = false;
+        if (!built) {
+            programOptions.dataDir = buildDir() + "/data/";
+            precalculate(captureSnapshots);
+            built = true;
+        }
         showStarted = 1;
     }
     static double letterboxMean() { return greyMean(readLetterbox()); }

@@ -171,54 +171,6 @@ TEST_F(Binding, BindLeavesUnitZeroModulatingWithTheRecordScale)
     glext.glActiveTextureARB(GL_TEXTURE0_ARB);
 }
 
-TEST_F(Binding, CrossfadeSetsBothCombiners)
-{
-    struct Setting {
-        GLenum name;
-        GLint unit0, unit1;   // 0: left unset
-    };
-    const Setting settings[] = {
-        {GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB, GL_COMBINE_ARB},
-        {GL_COMBINE_RGB_ARB, GL_MODULATE, GL_INTERPOLATE_ARB},
-        {GL_COMBINE_ALPHA_ARB, GL_REPLACE, GL_INTERPOLATE_ARB},
-        {GL_SOURCE0_RGB_ARB, GL_TEXTURE, GL_PREVIOUS_ARB},
-        {GL_SOURCE0_ALPHA_ARB, GL_TEXTURE, GL_PREVIOUS_ARB},
-        {GL_SOURCE1_RGB_ARB, GL_PRIMARY_COLOR_ARB, GL_TEXTURE},
-        {GL_SOURCE1_ALPHA_ARB, GL_PRIMARY_COLOR_ARB, GL_TEXTURE},
-        {GL_SOURCE2_RGB_ARB, 0, GL_PRIMARY_COLOR_ARB},
-        {GL_SOURCE2_ALPHA_ARB, 0, GL_PRIMARY_COLOR_ARB},
-        {GL_OPERAND0_RGB_ARB, GL_SRC_COLOR, GL_SRC_COLOR},
-        {GL_OPERAND1_RGB_ARB, GL_SRC_COLOR, GL_SRC_COLOR},
-        {GL_OPERAND2_RGB_ARB, 0, GL_SRC_ALPHA},
-        {GL_OPERAND0_ALPHA_ARB, GL_SRC_ALPHA, GL_SRC_ALPHA},
-        {GL_OPERAND1_ALPHA_ARB, GL_SRC_ALPHA, GL_SRC_ALPHA},
-        {GL_OPERAND2_ALPHA_ARB, 0, GL_SRC_ALPHA},
-    };
-    Texture scaled = plain;
-    scaled.scaleS = 4.0f;
-    scaled.flags = TEX_CLAMP;
-    bindTextureCrossfade(&scaled, TEX_NEAREST);
-    EXPECT_EQ(getInt(GL_ACTIVE_TEXTURE_ARB), GL_TEXTURE0_ARB);
-    EXPECT_EQ(getInt(GL_MATRIX_MODE), GL_MODELVIEW);
-    for (int unit = 0; unit < 2; ++unit) {
-        SCOPED_TRACE(unit);
-        glext.glActiveTextureARB(GL_TEXTURE0_ARB + unit);
-        EXPECT_TRUE(on(GL_TEXTURE_2D));
-        EXPECT_EQ(getInt(GL_TEXTURE_BINDING_2D), (GLint)plain.name);
-        EXPECT_EQ(texParameter(GL_TEXTURE_WRAP_S), (GLint)clampWrapMode);
-        EXPECT_EQ(texParameter(GL_TEXTURE_MIN_FILTER), GL_NEAREST_MIPMAP_NEAREST);
-        for (const Setting& s : settings) {
-            if (GLint want = unit == 0 ? s.unit0 : s.unit1) {
-                EXPECT_EQ(texEnv(s.name), want) << "setting 0x" << std::hex << s.name;
-            }
-        }
-        GLfloat m[16];
-        glGetFloatv(GL_TEXTURE_MATRIX, m);
-        EXPECT_EQ(m[0], 1.0f) << "the crossfade ignores the record's scale";
-    }
-    glext.glActiveTextureARB(GL_TEXTURE0_ARB);
-}
-
 TEST_F(Binding, CrossfadeBlendsTheTwoSamplesByVertexAlpha)
 {
     Texture pair = makeTexture(2, 1, {255, 204, 102, 255, 51, 102, 204, 51},

@@ -1,4 +1,4 @@
-// What the fuzz targets do with one input. The regression tests replay the inputs kept in
+// What the fuzz targets do with one input. The robustness tests replay the inputs kept in
 // fuzz/regressions/ through the same functions, so a fixed crash stays fixed.
 #pragma once
 

@@ -1,5 +1,5 @@
 // The fuzz targets' work on one input (see fuzz_inputs.h).
-#include "robustness/fuzz_inputs.h"
+#include "fuzz/fuzz_inputs.h"
 
 #include "app/app.h"
 #include "music/sound.h"
