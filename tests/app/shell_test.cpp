@@ -263,12 +263,7 @@ TEST(StudyOverlay, OnlyTheLiveWindowShowsItInItsCornerAndTheNextFrameIsUntouched
     programOptions.dataDir = buildDir() + "/data/";
     showStarted = 1;
     assets.grainTexture = makeNoiseTexture(256, 256, TEX_NO_MIPMAP);
-    auto window = [] {
-        std::vector<uint8_t> rgb(640 * 480 * 3);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, 640, 480, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
-        return rgb;
-    };
+    auto window = [] { return readPixels(0, 0, 640, 480, 3); };
     struct Frames {
         std::vector<uint8_t> captured, shown, next;
     };

@@ -46,6 +46,51 @@ void ensureGLContext(int width, int height)
     opened = true;
 }
 
+int glInteger(unsigned what)
+{
+    GLint v = 0;
+    glGetIntegerv(what, &v);
+    return v;
+}
+
+bool glEnabled(unsigned cap)
+{
+    return glIsEnabled(cap) == GL_TRUE;
+}
+
+std::vector<uint8_t> readPixels(int x, int y, int width, int height, int channels)
+{
+    std::vector<uint8_t> px((size_t)width * height * channels);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, y, width, height, channels == 3 ? GL_RGB : GL_RGBA, GL_UNSIGNED_BYTE,
+                 px.data());
+    return px;
+}
+
+std::array<int, 3> pixelRGB(int x, int y)
+{
+    glFinish();
+    std::vector<uint8_t> p = readPixels(x, y, 1, 1);
+    return {p[0], p[1], p[2]};
+}
+
+std::vector<uint8_t> readTexels(unsigned name, int level, int* width, int* height)
+{
+    glBindTexture(GL_TEXTURE_2D, name);
+    GLint w = 0, h = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, &w);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_HEIGHT, &h);
+    std::vector<uint8_t> px((size_t)w * h * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    if (w > 0 && h > 0)
+        glGetTexImage(GL_TEXTURE_2D, level, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+    if (width)
+        *width = w;
+    if (height)
+        *height = h;
+    return px;
+}
+
 std::string orvantiBinary()
 {
     return ORVANTI_BINARY;

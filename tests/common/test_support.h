@@ -2,6 +2,7 @@
 // child process, and reading back what it wrote.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -65,6 +66,16 @@ std::string encodeJpeg(int width, int height, const std::vector<uint8_t>& rgb, i
 struct Texture;
 Texture* textureFromTexels(int width, int height, const std::vector<uint8_t>& rgba);
 Texture* texelGridTexture();
+
+// The OpenGL state and pictures, read back: an integer state, whether a capability is on, a
+// rectangle of the frame (RGBA, or RGB with 3 channels, bottom row first), one pixel's RGB, and
+// a texture level's RGBA texels (its size in width and height when asked).
+int glInteger(unsigned what);
+bool glEnabled(unsigned cap);
+std::vector<uint8_t> readPixels(int x, int y, int width, int height, int channels = 4);
+std::array<int, 3> pixelRGB(int x, int y);
+std::vector<uint8_t> readTexels(unsigned name, int level = 0, int* width = nullptr,
+                                int* height = nullptr);
 
 // Paths of the build.
 std::string orvantiBinary();

@@ -27,8 +27,7 @@ std::string data(const char* name)
 // The letterbox's grey level per pixel, top row first.
 std::vector<float> readLetterbox()
 {
-    std::vector<unsigned char> rgba(size_t(WIDTH) * BOX_H * 4);
-    glReadPixels(0, BOX_Y, WIDTH, BOX_H, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    std::vector<uint8_t> rgba = readPixels(0, BOX_Y, WIDTH, BOX_H);
     std::vector<float> grey(size_t(WIDTH) * BOX_H);
     for (int y = 0; y < BOX_H; ++y)
         for (int x = 0; x < WIDTH; ++x) {

@@ -288,8 +288,7 @@ TEST(ParticleDraw, DepthBlurShowsTheMixOfTwoCells)
         std::vector<Vec3> one = atKeys({c.key});
         drawParticles(one.data(), nullptr, nullptr, nullptr, &c.alpha, 1, EYE, TARGET, &atlas,
                       nullptr, c.blurRange, 4.0f, 1.0f, PS_DEPTH_BLUR, 0);
-        uint8_t pixel[4];
-        glReadPixels(320, 240, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+        std::array<int, 3> pixel = pixelRGB(320, 240);
         EXPECT_NEAR(pixel[0], c.expected, 3.0f) << c.key;
         EXPECT_NEAR(pixel[2], c.expected, 3.0f) << c.key;
     }

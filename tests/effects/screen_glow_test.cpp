@@ -16,11 +16,7 @@ namespace {
 
 std::vector<uint8_t> readScreen()
 {
-    std::vector<uint8_t> px((size_t)displaySettings.width * displaySettings.height * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, displaySettings.width, displaySettings.height, GL_RGBA, GL_UNSIGNED_BYTE,
-                 px.data());
-    return px;
+    return readPixels(0, 0, displaySettings.width, displaySettings.height);
 }
 
 const uint8_t* at(const std::vector<uint8_t>& px, int x, int y)
@@ -200,15 +196,6 @@ TEST_F(ScreenPasses, InsetWithoutMarginIsTheWholeTextureAndAQuarterZoomsIntoTheC
 
 namespace {
 
-std::vector<uint8_t> readTexture(const Texture& t)
-{
-    std::vector<uint8_t> px((size_t)t.width * t.height * 4);
-    glBindTexture(GL_TEXTURE_2D, t.name);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
-    return px;
-}
-
 // The largest difference in red, green or blue between a level and the 2 x 2 box average of
 // the w x h level before it.
 int worstHalvingError(const std::vector<uint8_t>& big, int w, int h,
@@ -296,14 +283,14 @@ TEST_F(ScreenPasses, GlowChainWithoutSpreadHalvesEveryLevelUnblurred)
             buildGlowChainZoom(&chain, 0, 0.0f, whiteTint);
         else
             buildGlowChainDisc(&chain, 0, 0.0f, whiteTint);
-        std::vector<uint8_t> level = readTexture(chain.textures[0]);
+        std::vector<uint8_t> level = readTexels(chain.textures[0].name);
         for (int j = 0; j < 8; j++)
             for (int i = 0; i < 16; i++)
                 for (int c = 0; c < 3; c++)
                     ASSERT_EQ(level[((size_t)(32 * j + 16) * 512 + 32 * i + 16) * 4 + c],
                               colour(i, j)[c]);
         for (int k = 1; k < chain.count; k++) {
-            std::vector<uint8_t> next = readTexture(chain.textures[k]);
+            std::vector<uint8_t> next = readTexels(chain.textures[k].name);
             EXPECT_LE(worstHalvingError(level, 512 >> (k - 1), 256 >> (k - 1), next), 2)
                 << (zoom ? "zoom" : "disc") << ", level " << k;
             level = std::move(next);
@@ -320,7 +307,7 @@ TEST_F(ScreenPasses, GlowChainOfOneLevelOnlyCopiesTheCorner)
     beginFrame(&defaultClearColour);
     drawScreenTexture(texelGridTexture(), 1, RENDER_TO_TEXTURE | TEX_NEAREST);
     buildGlowChainDisc(&chain, 0, 0.0f, whiteTint);
-    std::vector<uint8_t> levelOne = readTexture(chain.textures[1]);
+    std::vector<uint8_t> levelOne = readTexels(chain.textures[1].name);
 
     float grey[4] = {0.2f, 0.2f, 0.2f, 1};
     beginFrame(&defaultClearColour);
@@ -328,10 +315,10 @@ TEST_F(ScreenPasses, GlowChainOfOneLevelOnlyCopiesTheCorner)
     ScreenChain one = chain;
     one.count = 1;
     buildGlowChainDisc(&one, 1, 2.0f, greyTint);
-    std::vector<uint8_t> levelZero = readTexture(chain.textures[0]);
+    std::vector<uint8_t> levelZero = readTexels(chain.textures[0].name);
     EXPECT_NEAR(levelZero[0], 51, 1);
     EXPECT_NEAR(levelZero[(256 * 512 - 1) * 4], 51, 1);
-    EXPECT_TRUE(readTexture(chain.textures[1]) == levelOne);
+    EXPECT_TRUE(readTexels(chain.textures[1].name) == levelOne);
     // Nothing was drawn into the corner either.
     std::vector<uint8_t> px = readScreen();
     EXPECT_NEAR(at(px, 10, 10)[0], 51, 1);

@@ -177,13 +177,7 @@ TEST(Precalculation, FillsEverySlotFromTheDataSet)
     EXPECT_EQ(loadingSteps, 56);
 
     // What the precalculation builds, pinned by value: a change to how any of it is made shows.
-    auto texels = [](const Texture* t) {
-        std::vector<uint8_t> px((size_t)t->width * t->height * 4);
-        glBindTexture(GL_TEXTURE_2D, t->name);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
-        return px;
-    };
+    auto texels = [](const Texture* t) { return readTexels(t->name); };
     struct Pin {
         const char* what;
         const void* bytes;

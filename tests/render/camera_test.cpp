@@ -95,9 +95,7 @@ TEST_F(Camera, LookAtDerivesClippingFromTheEyeDistanceUntilTheNextReset)
     EXPECT_FLOAT_EQ(camera.nearPlane, 0.02f);
     expectNear(matrix(GL_PROJECTION_MATRIX), perspective(90.0, 0.02, 20.0));   // fov 0 is 90
     EXPECT_FLOAT_EQ(matrix(GL_MODELVIEW_MATRIX)[14], -10.0f);
-    GLint mode = 0;
-    glGetIntegerv(GL_MATRIX_MODE, &mode);
-    EXPECT_EQ(mode, GL_MODELVIEW);
+    EXPECT_EQ(glInteger(GL_MATRIX_MODE), GL_MODELVIEW);
 
     lookAtCamera({{0.0f, 0.0f, 50.0f}, 45.0f}, ORIGIN, 0);
     expectNear(matrix(GL_PROJECTION_MATRIX), perspective(45.0, 0.02, 20.0));

@@ -13,36 +13,16 @@
 
 namespace {
 
-GLint getInt(GLenum what)
-{
-    GLint v = 0;
-    glGetIntegerv(what, &v);
-    return v;
-}
-
-bool on(GLenum cap)
-{
-    return glIsEnabled(cap) == GL_TRUE;
-}
-
 void expectInts(const std::vector<std::pair<GLenum, GLint>>& wanted)
 {
     for (auto [what, want] : wanted)
-        EXPECT_EQ(getInt(what), want) << "state 0x" << std::hex << what;
+        EXPECT_EQ(glInteger(what), want) << "state 0x" << std::hex << what;
 }
 
 void expectEnabled(const std::vector<GLenum>& caps, bool want)
 {
     for (GLenum cap : caps)
-        EXPECT_EQ(on(cap), want) << "capability 0x" << std::hex << cap;
-}
-
-std::array<int, 3> pixel(int x, int y)
-{
-    unsigned char p[4] = {};
-    glFinish();
-    glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
-    return {p[0], p[1], p[2]};
+        EXPECT_EQ(glEnabled(cap), want) << "capability 0x" << std::hex << cap;
 }
 
 // Near, far, the projection shift and the up vector's x and y.
@@ -132,7 +112,7 @@ TEST_F(RenderState, BeginFrameResetsTheWholePipelineAndTheCamera)
             EXPECT_EQ(std::to_array(got), want) << "material 0x" << std::hex << what;
         }
     glext.glActiveTextureARB(GL_TEXTURE1_ARB);
-    EXPECT_FALSE(on(GL_TEXTURE_2D)) << "a crossfade's second unit outlives the reset";
+    EXPECT_FALSE(glEnabled(GL_TEXTURE_2D)) << "a crossfade's second unit outlives the reset";
     glext.glActiveTextureARB(GL_TEXTURE0_ARB);
 
     EXPECT_EQ(cameraState(), (std::array<float, 6>{0, 0, 0, 0, 0, 1}));
@@ -181,29 +161,29 @@ TEST_F(RenderState, ApplyRenderFlagsFirstBlendBitWins)
         SCOPED_TRACE(row.flags);
         glDisable(GL_ALPHA_TEST);
         applyRenderFlags(row.flags);
-        EXPECT_TRUE(on(GL_BLEND));
+        EXPECT_TRUE(glEnabled(GL_BLEND));
         expectInts({{GL_BLEND_SRC, row.source},
                     {GL_BLEND_DST, row.destination},
                     {GL_DEPTH_FUNC, GL_LEQUAL}});
         // Only the alpha-blend row switches the alpha test on.
         bool alphaRow = row.source == GL_SRC_ALPHA;
-        EXPECT_EQ(on(GL_ALPHA_TEST), alphaRow);
+        EXPECT_EQ(glEnabled(GL_ALPHA_TEST), alphaRow);
         if (alphaRow) {
-            EXPECT_EQ(getInt(GL_ALPHA_TEST_FUNC), GL_GREATER);
+            EXPECT_EQ(glInteger(GL_ALPHA_TEST_FUNC), GL_GREATER);
         }
     }
 
     applyRenderFlags(RENDER_STENCIL_MARK);
-    EXPECT_TRUE(on(GL_STENCIL_TEST));
+    EXPECT_TRUE(glEnabled(GL_STENCIL_TEST));
     expectInts({{GL_STENCIL_FUNC, GL_ALWAYS},
                 {GL_STENCIL_FAIL, GL_KEEP},
                 {GL_STENCIL_PASS_DEPTH_FAIL, GL_KEEP},
                 {GL_STENCIL_PASS_DEPTH_PASS, GL_INCR}});
     // Read back through the clamps: the reference to the stencil bits, the mask to an int.
-    if (getInt(GL_STENCIL_BITS) > 0) {
-        EXPECT_EQ(getInt(GL_STENCIL_REF), 1);
+    if (glInteger(GL_STENCIL_BITS) > 0) {
+        EXPECT_EQ(glInteger(GL_STENCIL_REF), 1);
     }
-    GLint mask = getInt(GL_STENCIL_VALUE_MASK);
+    GLint mask = glInteger(GL_STENCIL_VALUE_MASK);
     EXPECT_TRUE(mask == -1 || mask == 0x7FFFFFFF) << mask;
 }
 
@@ -216,7 +196,7 @@ TEST_F(RenderState, PushPopRestoresEnablesAndMatricesButNotBlendFunctionOrProjec
     }
 
     pushRenderState();
-    EXPECT_EQ(getInt(GL_MATRIX_MODE), GL_MODELVIEW);
+    EXPECT_EQ(glInteger(GL_MATRIX_MODE), GL_MODELVIEW);
     applyRenderFlags(RENDER_ADD | RENDER_NO_CULL);
     glDisable(GL_ALPHA_TEST);
     glEnable(GL_FOG);
@@ -256,21 +236,21 @@ TEST_F(RenderState, ClearFrameAddsAnyRecordButTheDefaultOneAsBackground)
 {
     const ClearColour blue = {0.2f, 0.4f, 0.8f, 1.0f};
     clearFrame(&blue);
-    EXPECT_EQ(pixel(320, 240), (std::array<int, 3>{51, 102, 204}));
-    EXPECT_EQ(pixel(320, 61), pixel(320, 240));
-    EXPECT_EQ(pixel(320, 30), (std::array<int, 3>{0, 0, 0})) << "the bars get no colour";
+    EXPECT_EQ(pixelRGB(320, 240), (std::array<int, 3>{51, 102, 204}));
+    EXPECT_EQ(pixelRGB(320, 61), pixelRGB(320, 240));
+    EXPECT_EQ(pixelRGB(320, 30), (std::array<int, 3>{0, 0, 0})) << "the bars get no colour";
 
     // The default record is known by its address. The quad leaves its additive blend function
     // behind (the bracket does not save it), which tells the two black records apart.
     const ClearColour alsoBlack = defaultClearColour;
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     clearFrame(&defaultClearColour);
-    EXPECT_EQ(pixel(320, 240), (std::array<int, 3>{0, 0, 0}));
-    EXPECT_EQ(getInt(GL_BLEND_SRC), GL_SRC_ALPHA);
+    EXPECT_EQ(pixelRGB(320, 240), (std::array<int, 3>{0, 0, 0}));
+    EXPECT_EQ(glInteger(GL_BLEND_SRC), GL_SRC_ALPHA);
     clearFrame(&alsoBlack);
     expectInts({{GL_BLEND_SRC, GL_ONE}, {GL_BLEND_DST, GL_ONE}});
-    EXPECT_FALSE(on(GL_BLEND));
-    EXPECT_EQ(pixel(320, 240), (std::array<int, 3>{0, 0, 0}));
+    EXPECT_FALSE(glEnabled(GL_BLEND));
+    EXPECT_EQ(pixelRGB(320, 240), (std::array<int, 3>{0, 0, 0}));
 
     // Full-window wipes are counted only once the show runs (glClear ignores the viewport, so
     // the wipe itself leaves no trace in the pixels).
@@ -299,11 +279,11 @@ TEST_F(RenderState, LinearFogHalfwayGivesHalfTheFogColourUntilTheNextReset)
     linearFog(white, 0.0f, 115.0f);
     expectInts({{GL_FOG_MODE, GL_LINEAR}, {GL_FOG_HINT, GL_DONT_CARE}});
     blackWallAt(-57.5f);
-    for (int c : pixel(320, 240))
+    for (int c : pixelRGB(320, 240))
         EXPECT_NEAR(c, 128, 2);
 
     beginFrame(&defaultClearColour);
-    EXPECT_FALSE(on(GL_FOG));
+    EXPECT_FALSE(glEnabled(GL_FOG));
     blackWallAt(-57.5f);
-    EXPECT_EQ(pixel(320, 240), (std::array<int, 3>{0, 0, 0}));
+    EXPECT_EQ(pixelRGB(320, 240), (std::array<int, 3>{0, 0, 0}));
 }

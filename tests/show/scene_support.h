@@ -31,10 +31,7 @@ inline float distance(const Vec3& a, const Vec3& b)
 // RGB, bottom row first.
 inline std::vector<uint8_t> readRegion(int32_t x, int32_t y, int32_t w, int32_t h)
 {
-    std::vector<uint8_t> pixels((size_t)w * h * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(x, y, w, h, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-    return pixels;
+    return readPixels(x, y, w, h, 3);
 }
 inline std::vector<uint8_t> readLetterbox()
 {
@@ -76,14 +73,7 @@ inline double sharpness(const std::vector<uint8_t>& pixels)
 
 // The whole window, RGBA.
 struct Frame {
-    std::vector<uint8_t> rgba;
-    Frame()
-        : rgba((size_t)displaySettings.width * displaySettings.height * 4)
-    {
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, displaySettings.width, displaySettings.height, GL_RGBA, GL_UNSIGNED_BYTE,
-                     rgba.data());
-    }
+    std::vector<uint8_t> rgba = readPixels(0, 0, displaySettings.width, displaySettings.height);
     // x, y from the window's lower left, as OpenGL counts.
     const uint8_t* at(int x, int y) const
     {

@@ -25,17 +25,14 @@ public:
         if (!path) {
             path = new Vec3[PATH_POINT_COUNT];
             buildPathPoints(path);
-            sprites = solid(255, 0);
-            sprites->spriteCount = 2;
-            std::vector<uint8_t> pixels(64 * 64 * 4, 255);
+            std::vector<uint8_t> dots(64 * 64 * 4, 255);
             for (int32_t i = 0; i < 64 * 64; ++i)
-                pixels[i * 4 + 3] = ((i % 64 / 4 + i / 256) % 3 == 0) ? 255 : 0;
-            glBindTexture(GL_TEXTURE_2D, sprites->name);
-            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 64, 64, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                         pixels.data());
-            white = solid(255, 255);
-            grey = solid(128, 255);
-            clear = solid(255, 0);
+                dots[i * 4 + 3] = ((i % 64 / 4 + i / 256) % 3 == 0) ? 255 : 0;
+            sprites = textureFromTexels(64, 64, dots);
+            sprites->spriteCount = 2;
+            white = solidTexture(255, 255, 255);
+            grey = solidTexture(128, 128, 128);
+            clear = solidTexture(255, 255, 255, 0);
         }
         AssetTable& a = assets;
         a.pathPoints = path;
@@ -49,10 +46,6 @@ public:
     ~TrailAssets() { assets = saved_; }
 
 private:
-    static Texture* solid(uint8_t grey, uint8_t alpha)
-    {
-        return makeSolidTexture(64, 64, grey, grey, grey, alpha, {1, 1, 1}, TEX_NO_MIPMAP);
-    }
     AssetTable saved_;
 };
 
