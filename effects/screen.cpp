@@ -157,14 +157,7 @@ void drawScreenTiles(const Texture* texture, float offsetS, float offsetT, float
 
 void addScreenGrey(float grey)
 {
-    setOrthoView(0);
-    glDisable(GL_FOG);
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_LIGHTING);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_ONE, GL_ONE);
+    beginAdditiveFlat();
     glColor4f(grey, grey, grey, 1.0f);
     if (changesFrame(RENDER_ADD, grey, 1.0f))
         emitCorners(GL_POLYGON, LETTERBOX_OUTLINE, 4, passDepth(), false);

@@ -150,6 +150,9 @@ void presentFrameTarget(const FrameTarget* target, Viewport source, int32_t wind
 
 // All three leave the model-view matrix current and (before the look-at) identity.
 void setOrthoView(RenderFlags flags);
+// The orthographic view with fog, texturing, culling, depth test and lighting off and blending
+// on (one, one): the set-up of an untextured additive quad over the screen. Not bracketed.
+void beginAdditiveFlat();
 void setPerspectiveView(float fieldOfView, RenderFlags flags);
 // With the eye on the target (or an up vector along the view) there is no look-at transform:
 // the projection is set and the model-view stays identity.

@@ -116,14 +116,7 @@ void clearFrame(const ClearColour* colour)
         return;
 
     pushRenderState();
-    setOrthoView(0);
-    glDisable(GL_FOG);
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_LIGHTING);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_ONE, GL_ONE);
+    beginAdditiveFlat();
     glColor4f(colour->r, colour->g, colour->b, colour->a);
     float z = camera.nearPlane + 0.001f;
     glBegin(GL_QUADS);
@@ -260,4 +253,16 @@ void setColour(float red, float green, float blue, float alpha)
 void setColour(float red, float green, float blue)
 {
     glColor3f(red, green, blue);
+}
+
+void beginAdditiveFlat()
+{
+    setOrthoView(0);
+    glDisable(GL_FOG);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
 }
