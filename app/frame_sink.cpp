@@ -19,6 +19,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -27,6 +28,7 @@
 namespace {
 
 constexpr size_t QUEUE_LIMIT = 8;   // frames waiting for a worker
+constexpr int BACKGROUND_NICE = 19;  // workers and encoder yield to the renderer
 
 // Where finished frames go: a folder of PNG files (any worker, any order) or one ffmpeg pipe
 // (one worker, in order).
@@ -41,7 +43,7 @@ struct FrameSink {
 
     std::mutex lock;
     std::condition_variable changed;
-    std::deque<std::pair<int64_t, std::vector<uint8_t>>> queue;   // rows bottom first
+    std::deque<std::pair<int64_t, std::vector<uint8_t>>> queue;   // BGRA, rows bottom first
     bool closing = false;
     std::string failure;   // the error of the lowest failed frame, which ends the capture
     int64_t failedFrame = INT64_MAX;
@@ -168,6 +170,10 @@ bool writeAll(int fd, const uint8_t* data, size_t size)
 
 void runWorker()
 {
+#ifdef __linux__
+    // On Linux this names the calling thread alone; elsewhere it would slow the renderer too.
+    setpriority(PRIO_PROCESS, 0, BACKGROUND_NICE);
+#endif
     for (;;) {
         std::pair<int64_t, std::vector<uint8_t>> job;
         {
@@ -182,27 +188,35 @@ void runWorker()
             if (job.first > sink.failedFrame)
                 continue;
         }
-        std::vector<uint8_t>& rgb = job.second;
-        size_t stride = (size_t)sink.width * 3;
+        // Read back as the frame buffer holds it (a copy, not a conversion, for the renderer);
+        // here it becomes RGB rows top first.
+        const std::vector<uint8_t>& bgra = job.second;
+        int readWidth = sink.width * sink.factor, readHeight = sink.height * sink.factor;
+        std::vector<uint8_t> rgb((size_t)readWidth * readHeight * 3);
+        for (int y = 0; y < readHeight; y++) {
+            const uint8_t* from = &bgra[(size_t)(readHeight - 1 - y) * readWidth * 4];
+            uint8_t* to = &rgb[(size_t)y * readWidth * 3];
+            for (int x = 0; x < readWidth; x++, from += 4, to += 3) {
+                to[0] = from[2];
+                to[1] = from[1];
+                to[2] = from[0];
+            }
+        }
         if (sink.factor > 1) {
-            std::vector<uint8_t> reduced(stride * sink.height);
-            resizeAreaRGB(rgb.data(), sink.width * sink.factor, sink.height * sink.factor,
-                          reduced.data(), sink.width, sink.height);
+            std::vector<uint8_t> reduced((size_t)sink.width * sink.height * 3);
+            resizeAreaRGB(rgb.data(), readWidth, readHeight, reduced.data(), sink.width,
+                          sink.height);
             rgb.swap(reduced);
         }
         std::string error;
         bool ok;
         if (sink.video) {
-            std::vector<uint8_t> topDown(rgb.size());
-            for (int y = 0; y < sink.height; y++)
-                std::memcpy(&topDown[(size_t)y * stride],
-                            &rgb[(size_t)(sink.height - 1 - y) * stride], stride);
-            ok = writeAll(sink.pipe, topDown.data(), topDown.size());
+            ok = writeAll(sink.pipe, rgb.data(), rgb.size());
             if (!ok)
                 error = sink.path + ": ffmpeg stopped taking frames (" + std::strerror(errno) + ")";
         } else {
             ok = writePngRGB(sink.path + "/" + frameFileName(job.first), rgb.data(), sink.width,
-                             sink.height, &error, true);
+                             sink.height, &error);
         }
         if (!ok) {
             recordFailure(job.first, error);
@@ -236,7 +250,7 @@ void startEncoder(double from, double to, double fps)
               "8", "-row-mt", "1", "-c:a", "libopus", "-b:a", "160k"})
             args.push_back(a);
     } else {
-        for (const char* a : {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt",
+        for (const char* a : {"-c:v", "libx264", "-preset", "ultrafast", "-crf", "18", "-pix_fmt",
                               "yuv420p", "-c:a", "aac", "-b:a", "192k"})
             args.push_back(a);
     }
@@ -265,6 +279,9 @@ void startEncoder(double from, double to, double fps)
     close(fds[0]);
     if (error != 0)
         fatalErrorText(sink.path + ": cannot start ffmpeg: " + std::strerror(error));
+    // The encoder takes the time the renderer leaves; the bounded queue stops the renderer when
+    // the encoder falls behind. ffmpeg starts its threads after this, and they inherit it.
+    setpriority(PRIO_PROCESS, (id_t)pid, BACKGROUND_NICE);
     sink.encoder = pid;
     sink.pipe = fds[1];
 }
@@ -343,29 +360,34 @@ namespace {
 
 void takeReadBack(int slot)
 {
-    std::vector<uint8_t> rgb((size_t)readBack.width * readBack.height * 3);
+    std::vector<uint8_t> bgra((size_t)readBack.width * readBack.height * 4);
     glext.glBindBuffer(GL_PIXEL_PACK_BUFFER, readBack.buffers[slot]);
     const void* pixels = glext.glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
     if (!pixels)
         fatalErrorText(sink.path + ": cannot read the frame back");
-    std::memcpy(rgb.data(), pixels, rgb.size());
+    std::memcpy(bgra.data(), pixels, bgra.size());
     glext.glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
     glext.glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
     int64_t index = readBack.pending[slot];
     readBack.pending[slot] = -1;
-    submitFrame(index, std::move(rgb));
+    submitFrame(index, std::move(bgra));
+}
+
+void readPixelsBGRA(int width, int height, void* to)
+{
+    glReadPixels(0, 0, width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, to);
 }
 
 }   // namespace
 
 void readBackFrame(int64_t index, int width, int height)
 {
-    size_t size = (size_t)width * height * 3;
+    size_t size = (size_t)width * height * 4;
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     if (!glext.glGenBuffers || !glext.glMapBuffer) {
-        std::vector<uint8_t> rgb(size);
-        glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
-        submitFrame(index, std::move(rgb));
+        std::vector<uint8_t> bgra(size);
+        readPixelsBGRA(width, height, bgra.data());
+        submitFrame(index, std::move(bgra));
         return;
     }
     if (!readBack.buffers[0]) {
@@ -379,7 +401,7 @@ void readBackFrame(int64_t index, int width, int height)
     }
     int slot = (int)(index & 1);
     glext.glBindBuffer(GL_PIXEL_PACK_BUFFER, readBack.buffers[slot]);
-    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
+    readPixelsBGRA(width, height, nullptr);
     glext.glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
     readBack.pending[slot] = index;
     if (readBack.pending[1 - slot] >= 0)

@@ -29,11 +29,14 @@ void resizeAreaRGB(const uint8_t* src, int srcWidth, int srcHeight, uint8_t* dst
 // The value below which the given fraction of the samples lie (nearest rank); 0 for none.
 double percentileOf(std::vector<double> samples, double fraction);
 
-// Writes an RGB image (rows top first, or bottom first) as PNG, through a temporary file renamed
-// into place, so a frame on disk is always whole. Fast settings: zlib level 1 and the "up" filter
-// (bench/png_bench.cpp weighs them against the defaults and libspng). On failure returns false
-// with the reason in *error.
+// An RGB image (rows top first, or bottom first) as the bytes of a PNG file; empty if the
+// compressor cannot be had. Fast settings: libdeflate at level 1 and the "up" filter
+// (bench/png_bench.cpp weighs them against libpng and libspng).
 constexpr int PNG_FAST_LEVEL = 1;
+std::vector<uint8_t> encodePngRGB(const uint8_t* rgb, int width, int height, bool bottomUp);
+
+// Writes that PNG through a temporary file renamed into place, so a frame on disk is always
+// whole. On failure returns false with the reason in *error.
 bool writePngRGB(const std::string& path, const uint8_t* rgb, int width, int height,
                  std::string* error, bool bottomUp = false);
 
@@ -47,9 +50,9 @@ bool findOnPath(const char* program);
 // Frames of width x height come in factor times larger and are reduced by area averaging.
 void openSink(const std::string& path, int width, int height, double from, double to, double fps,
               int factor);
-// Queues one frame (RGB, bottom row first, as read back); waits while the workers are behind. A
+// Queues one frame (BGRA, bottom row first, as read back); waits while the workers are behind. A
 // worker's failure ends the program once the frames before the failed one are written.
-void submitFrame(int64_t index, std::vector<uint8_t>&& rgb);
+void submitFrame(int64_t index, std::vector<uint8_t>&& bgra);
 // Reads the frame just drawn (width x height from the origin of the bound frame buffer) and hands
 // the one before it to the sink; finishReadBack hands over the last.
 void readBackFrame(int64_t index, int width, int height);

@@ -4,7 +4,9 @@
 set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  libsdl2-dev libfltk1.3-dev libvorbis-dev libsamplerate0-dev libjpeg62-turbo-dev libpng-dev
+  libsdl2-dev libfltk1.3-dev libvorbis-dev libsamplerate0-dev libjpeg62-turbo-dev libdeflate-dev
+  # The tests read back written PNG files with libpng; the PNG benchmark weighs it too.
+  libpng-dev
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl1 libegl-mesa0
   libfreetype-dev fonts-dejavu-core fonts-dejavu-extra
   # FLTK's CMake package names its form designer among its targets and fails without it.
