@@ -29,16 +29,16 @@ void resizeAreaRGB(const uint8_t* src, int srcWidth, int srcHeight, uint8_t* dst
 // The value below which the given fraction of the samples lie (nearest rank); 0 for none.
 double percentileOf(std::vector<double> samples, double fraction);
 
-// An RGB image (rows top first, or bottom first) as the bytes of a PNG file; empty if the
+// An RGB image (rows top first) as the bytes of a PNG file; empty if the
 // compressor cannot be had. Fast settings: libdeflate at level 1 and the "up" filter
 // (bench/png_bench.cpp weighs them against libpng and libspng).
 constexpr int PNG_FAST_LEVEL = 1;
-std::vector<uint8_t> encodePngRGB(const uint8_t* rgb, int width, int height, bool bottomUp);
+std::vector<uint8_t> encodePngRGB(const uint8_t* rgb, int width, int height);
 
 // Writes that PNG through a temporary file renamed into place, so a frame on disk is always
 // whole. On failure returns false with the reason in *error.
 bool writePngRGB(const std::string& path, const uint8_t* rgb, int width, int height,
-                 std::string* error, bool bottomUp = false);
+                 std::string* error);
 
 // The frame sink (frame_sink.cpp): one per process, opened once by --capture.
 // A target is refused before anything renders: no silent overwrite, no unwritable place.

@@ -124,21 +124,21 @@ void putChunk(std::vector<uint8_t>& out, const char type[4], const uint8_t* data
 
 }   // namespace
 
-std::vector<uint8_t> encodePngRGB(const uint8_t* rgb, int width, int height, bool bottomUp)
+std::vector<uint8_t> encodePngRGB(const uint8_t* rgb, int width, int height)
 {
     // Every row "up"-filtered (the first row against zeros, which is the same as unfiltered):
     // rendered frames change little from one row to the next.
     size_t stride = (size_t)width * 3;
     std::vector<uint8_t> filtered((stride + 1) * (size_t)height);
     for (int y = 0; y < height; y++) {
-        const uint8_t* row = rgb + (size_t)(bottomUp ? height - 1 - y : y) * stride;
+        const uint8_t* row = rgb + (size_t)y * stride;
         uint8_t* out = &filtered[(size_t)y * (stride + 1)];
         out[0] = 2;
         if (y == 0) {
             std::memcpy(out + 1, row, stride);
             continue;
         }
-        const uint8_t* above = bottomUp ? row + stride : row - stride;
+        const uint8_t* above = row - stride;
         for (size_t i = 0; i < stride; i++)
             out[1 + i] = (uint8_t)(row[i] - above[i]);
     }
@@ -168,7 +168,7 @@ std::vector<uint8_t> encodePngRGB(const uint8_t* rgb, int width, int height, boo
 }
 
 bool writePngRGB(const std::string& path, const uint8_t* rgb, int width, int height,
-                 std::string* error, bool bottomUp)
+                 std::string* error)
 {
     std::string temporary = path + ".tmp";
     errno = 0;
@@ -177,7 +177,7 @@ bool writePngRGB(const std::string& path, const uint8_t* rgb, int width, int hei
         *error = path + ": " + std::strerror(errno);
         return false;
     }
-    std::vector<uint8_t> png = encodePngRGB(rgb, width, height, bottomUp);
+    std::vector<uint8_t> png = encodePngRGB(rgb, width, height);
     std::string failure = png.empty() ? "cannot encode the PNG" : "";
     errno = 0;
     if (failure.empty() && std::fwrite(png.data(), 1, png.size(), file) != png.size())

@@ -78,7 +78,7 @@ void BM_Capture(benchmark::State& state)
 {
     size_t bytes = 0;
     for (auto _ : state)
-        benchmark::DoNotOptimize(bytes = encodePngRGB(frame().data(), WIDTH, HEIGHT, false).size());
+        benchmark::DoNotOptimize(bytes = encodePngRGB(frame().data(), WIDTH, HEIGHT).size());
     state.counters["bytes"] = (double)bytes;
 }
 BENCHMARK(BM_Capture)->Unit(benchmark::kMillisecond);

@@ -15,7 +15,9 @@ range=(--from 10 --to 11 --mode 640x480 --fps 60)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ORVANTI_NO_MESSAGE_BOX=1
-rate() { awk '/^frame [0-9]+\/[0-9]+ /{r=$3} /^all frames/{r=$NF} END{print r}'; }
+# The benchmark's "show" row, or its "all frames" line where the build prints one; a capture's
+# last progress line.
+rate() { awk '/^frame [0-9]+\/[0-9]+ /{r=$3} /^show +[0-9]+ /{r=$6} /^all frames/{r=$NF} END{print r}'; }
 run() {   # build mode
   rm -rf "$work/frames" "$work/show.mp4"
   case $2 in
