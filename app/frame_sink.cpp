@@ -27,8 +27,8 @@
 
 namespace {
 
-constexpr size_t QUEUE_LIMIT = 8;   // frames waiting for a worker
-constexpr int BACKGROUND_NICE = 19;  // workers and encoder yield to the renderer
+constexpr size_t QUEUE_LIMIT = 8;     // frames waiting for a worker
+constexpr int BACKGROUND_NICE = 19;   // workers and encoder yield to the renderer
 
 // Where finished frames go: a folder of PNG files (any worker, any order) or one ffmpeg pipe
 // (one worker, in order).
@@ -189,29 +189,37 @@ void runWorker()
                 continue;
         }
         // Read back as the frame buffer holds it (a copy, not a conversion, for the renderer);
-        // here it becomes RGB rows top first.
+        // converted here.
         const std::vector<uint8_t>& bgra = job.second;
         int readWidth = sink.width * sink.factor, readHeight = sink.height * sink.factor;
-        std::vector<uint8_t> rgb((size_t)readWidth * readHeight * 3);
-        for (int y = 0; y < readHeight; y++) {
-            const uint8_t* from = &bgra[(size_t)(readHeight - 1 - y) * readWidth * 4];
-            uint8_t* to = &rgb[(size_t)y * readWidth * 3];
-            for (int x = 0; x < readWidth; x++, from += 4, to += 3) {
-                to[0] = from[2];
-                to[1] = from[1];
-                to[2] = from[0];
+        PixelLayout layout = {
+            &bgra[(size_t)(readHeight - 1) * readWidth * 4], -(ptrdiff_t)readWidth * 4, 4, 2, 1, 0};
+        std::vector<uint8_t> rgb;
+        if (!sink.video || sink.factor > 1) {
+            rgb.resize((size_t)readWidth * readHeight * 3);
+            for (int y = 0; y < readHeight; y++) {
+                const uint8_t* from = layout.top + y * layout.rowStep;
+                uint8_t* to = &rgb[(size_t)y * readWidth * 3];
+                for (int x = 0; x < readWidth; x++, from += 4, to += 3) {
+                    to[0] = from[2];
+                    to[1] = from[1];
+                    to[2] = from[0];
+                }
             }
-        }
-        if (sink.factor > 1) {
-            std::vector<uint8_t> reduced((size_t)sink.width * sink.height * 3);
-            resizeAreaRGB(rgb.data(), readWidth, readHeight, reduced.data(), sink.width,
-                          sink.height);
-            rgb.swap(reduced);
+            if (sink.factor > 1) {
+                std::vector<uint8_t> reduced((size_t)sink.width * sink.height * 3);
+                resizeAreaRGB(rgb.data(), readWidth, readHeight, reduced.data(), sink.width,
+                              sink.height);
+                rgb.swap(reduced);
+            }
+            layout = {rgb.data(), (ptrdiff_t)sink.width * 3, 3, 0, 1, 2};
         }
         std::string error;
         bool ok;
         if (sink.video) {
-            ok = writeAll(sink.pipe, rgb.data(), rgb.size());
+            // Half the bytes of RGB through the pipe, and ffmpeg has nothing to convert.
+            std::vector<uint8_t> yuv = toYuv420(layout, sink.width, sink.height);
+            ok = writeAll(sink.pipe, yuv.data(), yuv.size());
             if (!ok)
                 error = sink.path + ": ffmpeg stopped taking frames (" + std::strerror(errno) + ")";
         } else {
@@ -241,7 +249,7 @@ void startEncoder(double from, double to, double fps)
     std::string music = dataPath(DATA_MUSIC.name);
     std::vector<std::string> args = {
         "ffmpeg",   "-hide_banner", "-loglevel", "error", "-nostdin", "-y",  "-f",   "rawvideo",
-        "-pix_fmt", "rgb24",        "-s",        size,    "-r",       rate,  "-i",   "-",
+        "-pix_fmt", "yuv420p",      "-s",        size,    "-r",       rate,  "-i",   "-",
         "-ss",      start,          "-t",        length,  "-i",       music, "-map", "0:v",
         "-map",     "1:a"};
     if (webm) {

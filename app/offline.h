@@ -3,6 +3,7 @@
 // driven frame by frame instead of by the music device.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,6 +26,20 @@ bool folderHoldsFrames(const std::string& folder);
 // Area-averaged resize of an RGB image (rows packed, 3 bytes a pixel), for the thumbnails.
 void resizeAreaRGB(const uint8_t* src, int srcWidth, int srcHeight, uint8_t* dst, int dstWidth,
                    int dstHeight);
+
+// Where a picture's pixels are: its first row (the top one), the step from a row to the one below
+// (negative for rows stored bottom first), the bytes a pixel and the offsets of red, green, blue.
+struct PixelLayout {
+    const uint8_t* top;
+    ptrdiff_t rowStep;
+    int pixelBytes;
+    int red, green, blue;
+};
+
+// The picture as planar YUV 4:2:0 in studio range (BT.601, as video players assume at this size):
+// the Y plane, then U and V at half the width and height (rounded up), each chroma sample from
+// the mean of the 2 x 2 pixels it covers.
+std::vector<uint8_t> toYuv420(const PixelLayout& pixels, int width, int height);
 
 // The value below which the given fraction of the samples lie (nearest rank); 0 for none.
 double percentileOf(std::vector<double> samples, double fraction);

@@ -95,6 +95,45 @@ void resizeAreaRGB(const uint8_t* src, int srcWidth, int srcHeight, uint8_t* dst
     }
 }
 
+std::vector<uint8_t> toYuv420(const PixelLayout& pixels, int width, int height)
+{
+    int chromaWidth = (width + 1) / 2, chromaHeight = (height + 1) / 2;
+    size_t lumaSize = (size_t)width * height, chromaSize = (size_t)chromaWidth * chromaHeight;
+    std::vector<uint8_t> yuv(lumaSize + 2 * chromaSize);
+    uint8_t* luma = yuv.data();
+    uint8_t* u = luma + lumaSize;
+    uint8_t* v = u + chromaSize;
+    const int step = pixels.pixelBytes;
+    for (int y = 0; y < height; y++) {
+        const uint8_t* p = pixels.top + y * pixels.rowStep;
+        uint8_t* out = luma + (size_t)y * width;
+        for (int x = 0; x < width; x++, p += step)
+            out[x] = (uint8_t)(((66 * p[pixels.red] + 129 * p[pixels.green] + 25 * p[pixels.blue] +
+                                 128) >>
+                                8) +
+                               16);
+    }
+    for (int cy = 0; cy < chromaHeight; cy++) {
+        const uint8_t* rows[2] = {pixels.top + 2 * cy * pixels.rowStep,
+                                  pixels.top + std::min(2 * cy + 1, height - 1) * pixels.rowStep};
+        for (int cx = 0; cx < chromaWidth; cx++) {
+            int x0 = 2 * cx * step, x1 = std::min(2 * cx + 1, width - 1) * step;
+            int r = 0, g = 0, b = 0;
+            for (const uint8_t* row : rows)
+                for (int x : {x0, x1}) {
+                    r += row[x + pixels.red];
+                    g += row[x + pixels.green];
+                    b += row[x + pixels.blue];
+                }
+            // The sums are of four pixels: the mean's conversion, rounded, with the same weights.
+            size_t at = (size_t)cy * chromaWidth + cx;
+            u[at] = (uint8_t)(((-38 * r - 74 * g + 112 * b + 512) >> 10) + 128);
+            v[at] = (uint8_t)(((112 * r - 94 * g - 18 * b + 512) >> 10) + 128);
+        }
+    }
+    return yuv;
+}
+
 double percentileOf(std::vector<double> samples, double fraction)
 {
     if (samples.empty())
