@@ -257,17 +257,3 @@ TEST(MeshDisplayList, SeamRepairLiftsTheLowCornersOfAWrappingTriangleOnly)
     }
     EXPECT_EQ(uv[3], 0.05f) << "the caller's array is never changed";
 }
-
-TEST(MeshDisplayList, EveryBuiltMeshAdvancesTheLoadingScreenOnce)
-{
-    ensureGLContext();
-    float before = loadingProgress;
-    drawLoadingScreen();
-    float step = loadingProgress - before;
-    before = loadingProgress;
-    Mesh* plane = makeGridPlane(16, 16, 10, 10, 10, 0);
-    Mesh* cube = makeCube(1, MESH_FACE_NORMALS);
-    EXPECT_NEAR(loadingProgress - before, 2 * step, 1e-5f);
-    EXPECT_NE(plane->list, cube->list);
-    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
-}
