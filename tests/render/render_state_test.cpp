@@ -144,17 +144,29 @@ TEST_F(RenderState, ApplyRenderFlagsCullingDepthShadingAndWhatItLeavesAlone)
         {{GL_CULL_FACE_MODE, GL_FRONT}, {GL_DEPTH_FUNC, GL_LESS}, {GL_DEPTH_WRITEMASK, GL_FALSE}});
 }
 
-// The blend factors and their order show in the pixels of the screen passes.
-TEST_F(RenderState, ApplyRenderFlagsBlendDepthFunctionAlphaTestAndStencil)
+TEST_F(RenderState, ApplyRenderFlagsFirstBlendBitWins)
 {
-    for (RenderFlags flags :
-         {RENDER_ADD | RENDER_ALPHA_BLEND, RENDER_ALPHA_BLEND | RENDER_SCREEN, RENDER_SCREEN}) {
-        SCOPED_TRACE(flags);
+    struct Row {
+        RenderFlags flags;
+        GLint source, destination;
+    };
+    const Row rows[] = {
+        {RENDER_ADD | RENDER_MUL | RENDER_ALPHA_BLEND, GL_ONE, GL_ONE},
+        {RENDER_MUL_INVERSE | RENDER_ALPHA_BLEND, GL_ZERO, GL_ONE_MINUS_SRC_COLOR},
+        {RENDER_MUL | RENDER_SCREEN, GL_ZERO, GL_SRC_COLOR},
+        {RENDER_ALPHA_BLEND | RENDER_SCREEN, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA},
+        {RENDER_SCREEN, GL_ONE, GL_ONE_MINUS_SRC_COLOR},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.flags);
         glDisable(GL_ALPHA_TEST);
-        applyRenderFlags(flags);
-        EXPECT_EQ(glInteger(GL_DEPTH_FUNC), GL_LEQUAL);
-        // Only alpha blending switches the alpha test on.
-        bool alphaRow = flags == (RENDER_ALPHA_BLEND | RENDER_SCREEN);
+        applyRenderFlags(row.flags);
+        EXPECT_TRUE(glEnabled(GL_BLEND));
+        expectInts({{GL_BLEND_SRC, row.source},
+                    {GL_BLEND_DST, row.destination},
+                    {GL_DEPTH_FUNC, GL_LEQUAL}});
+        // Only the alpha-blend row switches the alpha test on.
+        bool alphaRow = row.source == GL_SRC_ALPHA;
         EXPECT_EQ(glEnabled(GL_ALPHA_TEST), alphaRow);
         if (alphaRow) {
             EXPECT_EQ(glInteger(GL_ALPHA_TEST_FUNC), GL_GREATER);
