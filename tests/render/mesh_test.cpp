@@ -154,7 +154,7 @@ TEST(MeshModelDeathTest, NeighbourRequestsAndBadInputAreFatal)
     EXPECT_EXIT(gridPlaneArrays(-1, 4, 1, 1), testing::ExitedWithCode(1), "negative cell count");
 }
 
-TEST(MeshGenerators, GridPlaneSpansItsCellsFacingUp)
+TEST(MeshGenerators, GridPlaneFacesUpAndCubeFacesOutWithTheirOwnTextureSquares)
 {
     MeshArrays one = gridPlaneArrays(1, 1, 1, 1);
     ASSERT_EQ(one.vertexCount, 4);
@@ -175,10 +175,6 @@ TEST(MeshGenerators, GridPlaneSpansItsCellsFacingUp)
         ASSERT_FLOAT_EQ(plane->faces[f].normal.y, 1.0f);
     for (int v = 0; v < 289; v++)
         ASSERT_FLOAT_EQ(plane->normals[3 * v + 1], 1.0f);
-}
-
-TEST(MeshGenerators, CubeFacesPointOutwardsWithTheirOwnTextureSquares)
-{
     MeshArrays cube = cubeArrays(2);
     ASSERT_EQ(cube.vertexCount, 24);
     ASSERT_EQ(cube.faceCount, 12);

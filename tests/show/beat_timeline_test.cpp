@@ -8,7 +8,7 @@
 #include <cmath>
 #include <vector>
 
-TEST(TickEnvelopes, FlashesOnTheTickTable)
+TEST(BeatCounters, TicksHalfPatternsPulsesAndBackbeats)
 {
     EXPECT_NEAR(tickFlash(0.75f + 5.0f / 64, 0.1f), 0.5f, 1e-5);   // row 53
     EXPECT_NEAR(tickFlash(58.0f / 64, 0.1f), 0.8f, 1e-5);          // two rows after row 56
@@ -25,10 +25,6 @@ TEST(TickEnvelopes, FlashesOnTheTickTable)
     // The last entry has no end: it keeps falling.
     EXPECT_NEAR(tickFlash(101.0f + 5.0f / 64, 0.1f), 0.5f, 1e-4);
     EXPECT_EQ(tickFlash(120.0f, 0.1f), 0.0f);
-}
-
-TEST(BeatCounters, HalfPatternsPulsesAndBackbeats)
-{
     EXPECT_EQ(halfPatternIndex(-0.25f), -1);
     EXPECT_EQ(halfPatternIndex(0.49f), 0);
     EXPECT_FLOAT_EQ(halfPatternFlash(0.5f, 0.1f), 1.0f);

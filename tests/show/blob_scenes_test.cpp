@@ -7,7 +7,7 @@
 
 namespace {
 
-TEST(OpeningScene, StartsInvisibleAndFlashesTheLogoInOnTheFirstTick)
+TEST(OpeningScene, StartsInvisibleFlashesTheLogoTakesTheTitleAndZooms)
 {
     OpeningView start = openingViewAt(0.0f);
     EXPECT_EQ(start.fade, 0.0f);
@@ -27,10 +27,6 @@ TEST(OpeningScene, StartsInvisibleAndFlashesTheLogoInOnTheFirstTick)
 
     EXPECT_FLOAT_EQ(openingViewAt(2.0f).blobRadius, 3.5f);
     EXPECT_FLOAT_EQ(openingViewAt(0.5f).fade, 1.0f);
-}
-
-TEST(OpeningScene, TitleTakesOverAtThreeAndTheLastHalfPatternZooms)
-{
     EXPECT_FALSE(openingViewAt(2.999f).title);
     OpeningView three = openingViewAt(3.0f);
     EXPECT_TRUE(three.title);
