@@ -20,7 +20,8 @@ TEST(IfsMatrix, AppliesAColumnMajorAffineMapWithoutTheFourthRow)
     EXPECT_FLOAT_EQ(p.z, 3 - 6 + 18 + 12);
 }
 
-TEST(IfsCloud, RepeatsWhateverTheRandomStateBeforeAndStartsAtTheOrigin)
+// The points themselves are pinned by value with the rest of the precalculation.
+TEST(IfsCloud, RepeatsWhateverTheRandomStateBefore)
 {
     ensureGLContext();
     randomSeed = 1;
@@ -31,20 +32,6 @@ TEST(IfsCloud, RepeatsWhateverTheRandomStateBeforeAndStartsAtTheOrigin)
     buildIfsCloud();
     EXPECT_EQ(std::memcmp(first.data(), fractalPoints, sizeof(Vec3) * FRACTAL_POINT_COUNT), 0);
     EXPECT_EQ(std::memcmp(firstSizes.data(), fractalSizes, sizeof(float) * FRACTAL_POINT_COUNT), 0);
-
-    // Nothing is discarded: the first point is 128 times one map's image of the origin.
-    int from = -1;
-    for (int k = 0; k < IFS_MAP_COUNT; k++) {
-        const float* m = ifsState.ifsMatrices[k];
-        Vec3 p = fractalPoints[0];
-        from = p.x == 128 * m[12] && p.y == 128 * m[13] && p.z == 128 * m[14] ? k : from;
-    }
-    EXPECT_GE(from, 0);
-
-    // Map 0 turns about (1, 1, 1) and scales by 0.8: that axis only shrinks.
-    Vec3 axis = applyIfsMatrix({1.0f, 1.0f, 1.0f}, ifsState.ifsMatrices[0]);
-    EXPECT_NEAR(axis.x + axis.y + axis.z, 2.4f, 1e-5);
-    EXPECT_NEAR(axis.x - axis.y, 0.0f, 1e-5);
 }
 
 TEST(IfsAnimation, DrawsRandomNumbersOnlyOnTheFirstCallAndMovesSmoothly)

@@ -101,6 +101,8 @@ TEST_F(ScreenPasses, WholeTexturePassesBlendByTheirFormulas)
          [](float s, float, float d) { return d * (1 - s); }},
         {"alpha before screen", RENDER_ALPHA_BLEND | RENDER_SCREEN,
          [](float s, float a, float d) { return s * a + d * (1 - a); }},
+        {"multiply before screen", RENDER_MUL | RENDER_SCREEN,
+         [](float s, float, float d) { return d * s; }},
     };
     const float a = texel[3] / 255.0f * brightness;
     for (const Row& row : rows)
@@ -243,7 +245,7 @@ TEST(GlowChainLevels, WeightsAndTaps)
     EXPECT_FLOAT_EQ(glowZoomTapExtent(4, 2.0f), 0.25f);
 }
 
-TEST_F(ScreenPasses, GlowChainOfAFlatPictureComesBackBrighter)
+TEST_F(ScreenPasses, GlowChainOfAFlatPictureIsBrighterAndOfOneLevelOnlyCopiesTheCorner)
 {
     ScreenChain& chain = sharedChain();
     float grey[4] = {0.1f, 0.1f, 0.1f, 1};
@@ -258,6 +260,25 @@ TEST_F(ScreenPasses, GlowChainOfAFlatPictureComesBackBrighter)
     drawGlowChainFrom(&chain, 1.0f, 0);
     px = readScreen();
     EXPECT_EQ(at(px, 320, 240)[0], 0);
+
+    beginFrame(&defaultClearColour);
+    drawScreenTexture(texelGridTexture(), 1, RENDER_TO_TEXTURE | TEX_NEAREST);
+    buildGlowChainDisc(&chain, 0, 0.0f, whiteTint);
+    std::vector<uint8_t> levelOne = readTexels(chain.textures[1].name);
+
+    grey[0] = grey[1] = grey[2] = 0.2f;
+    beginFrame(&defaultClearColour);
+    fillScreen(grey, RENDER_TO_TEXTURE | RENDER_NO_DEPTH);
+    ScreenChain one = chain;
+    one.count = 1;
+    buildGlowChainDisc(&one, 1, 2.0f, greyTint);
+    std::vector<uint8_t> levelZero = readTexels(chain.textures[0].name);
+    EXPECT_NEAR(levelZero[0], 51, 1);
+    EXPECT_NEAR(levelZero[(256 * 512 - 1) * 4], 51, 1);
+    EXPECT_TRUE(readTexels(chain.textures[1].name) == levelOne);
+    // Nothing was drawn into the corner either.
+    px = readScreen();
+    EXPECT_NEAR(at(px, 10, 10)[0], 51, 1);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
 
@@ -298,29 +319,5 @@ TEST_F(ScreenPasses, GlowChainWithoutSpreadHalvesEveryLevelUnblurred)
         // The 4 x 2 level still shows the red ramp across.
         EXPECT_GT(level[3 * 4] - level[0], 150);
     }
-    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
-}
-
-TEST_F(ScreenPasses, GlowChainOfOneLevelOnlyCopiesTheCorner)
-{
-    ScreenChain& chain = sharedChain();
-    beginFrame(&defaultClearColour);
-    drawScreenTexture(texelGridTexture(), 1, RENDER_TO_TEXTURE | TEX_NEAREST);
-    buildGlowChainDisc(&chain, 0, 0.0f, whiteTint);
-    std::vector<uint8_t> levelOne = readTexels(chain.textures[1].name);
-
-    float grey[4] = {0.2f, 0.2f, 0.2f, 1};
-    beginFrame(&defaultClearColour);
-    fillScreen(grey, RENDER_TO_TEXTURE | RENDER_NO_DEPTH);
-    ScreenChain one = chain;
-    one.count = 1;
-    buildGlowChainDisc(&one, 1, 2.0f, greyTint);
-    std::vector<uint8_t> levelZero = readTexels(chain.textures[0].name);
-    EXPECT_NEAR(levelZero[0], 51, 1);
-    EXPECT_NEAR(levelZero[(256 * 512 - 1) * 4], 51, 1);
-    EXPECT_TRUE(readTexels(chain.textures[1].name) == levelOne);
-    // Nothing was drawn into the corner either.
-    std::vector<uint8_t> px = readScreen();
-    EXPECT_NEAR(at(px, 10, 10)[0], 51, 1);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }

@@ -154,7 +154,7 @@ TEST(MeshModelDeathTest, NeighbourRequestsAndBadInputAreFatal)
     EXPECT_EXIT(gridPlaneArrays(-1, 4, 1, 1), testing::ExitedWithCode(1), "negative cell count");
 }
 
-TEST(MeshGenerators, GridPlaneSpansItsCellsFacingUp)
+TEST(MeshGenerators, GridPlaneFacesUpAndCubeFacesOutWithTheirOwnTextureSquares)
 {
     MeshArrays one = gridPlaneArrays(1, 1, 1, 1);
     ASSERT_EQ(one.vertexCount, 4);
@@ -175,10 +175,6 @@ TEST(MeshGenerators, GridPlaneSpansItsCellsFacingUp)
         ASSERT_FLOAT_EQ(plane->faces[f].normal.y, 1.0f);
     for (int v = 0; v < 289; v++)
         ASSERT_FLOAT_EQ(plane->normals[3 * v + 1], 1.0f);
-}
-
-TEST(MeshGenerators, CubeFacesPointOutwardsWithTheirOwnTextureSquares)
-{
     MeshArrays cube = cubeArrays(2);
     ASSERT_EQ(cube.vertexCount, 24);
     ASSERT_EQ(cube.faceCount, 12);
@@ -256,18 +252,4 @@ TEST(MeshDisplayList, SeamRepairLiftsTheLowCornersOfAWrappingTriangleOnly)
         EXPECT_NEAR(b[k][7], uv[3 * k], 1e-6f);
     }
     EXPECT_EQ(uv[3], 0.05f) << "the caller's array is never changed";
-}
-
-TEST(MeshDisplayList, EveryBuiltMeshAdvancesTheLoadingScreenOnce)
-{
-    ensureGLContext();
-    float before = loadingProgress;
-    drawLoadingScreen();
-    float step = loadingProgress - before;
-    before = loadingProgress;
-    Mesh* plane = makeGridPlane(16, 16, 10, 10, 10, 0);
-    Mesh* cube = makeCube(1, MESH_FACE_NORMALS);
-    EXPECT_NEAR(loadingProgress - before, 2 * step, 1e-5f);
-    EXPECT_NE(plane->list, cube->list);
-    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }

@@ -97,24 +97,6 @@ TEST(SurfaceGenerator, NothingToExtractGivesAnEmptySurface)
         ASSERT_EQ(cell.inside, 0);
 }
 
-TEST(SurfaceGenerator, LatticeHoldsTheSummedField)
-{
-    std::vector<Blob> blobs = mixedBlobs(3.7f);
-    blobs.push_back(Blob{-14.5f, 13.0f, 2.0f, 9.0f, 0, 1});   // reaching past the lattice's edge
-    generateSurface(blobs.data(), (int32_t)blobs.size());
-
-    for (int32_t i = 0; i < SURFACE_LATTICE_POINTS; i++) {
-        const FieldCell& cell = surfaceState.lattice[i];
-        ASSERT_EQ(cell.index, i);
-        ASSERT_EQ(cell.px + 16 + 32 * (cell.py + 16) + 1024 * (cell.pz + 16), i);
-        float expected = surfaceField(blobs.data(), (int32_t)blobs.size(), (float)cell.px + 16,
-                                      (float)cell.py + 16, (float)cell.pz + 16);
-        ASSERT_NEAR(cell.value, expected, 1e-6f) << "point " << i;
-        ASSERT_EQ(cell.inside, expected >= SURFACE_ISO_LEVEL ? 1 : 0) << "point " << i;
-    }
-    EXPECT_GT(surfaceTriangleCount, 100);
-}
-
 TEST(SurfaceGenerator, OneRoundBlobGivesAClosedSphere)
 {
     Blob blob = roundBlob(0, 0, 0, 10);

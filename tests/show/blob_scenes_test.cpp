@@ -1,5 +1,4 @@
-// The two blob-surface scenes: the opening's fades, ticks, caption and zoom, the nested zoom's
-// cameras, exponent and copy weights, and frames of both drawn from the real assets.
+// The blob-surface scenes 1 and 11: views, blobs, and frames drawn from the real assets.
 #include "scene_support.h"
 #include "show/scenes/blob_scenes.h"
 #include "show/show_local.h"
@@ -8,7 +7,7 @@
 
 namespace {
 
-TEST(OpeningScene, StartsInvisibleAndFlashesTheLogoInOnTheFirstTick)
+TEST(OpeningScene, StartsInvisibleFlashesTheLogoTakesTheTitleAndZooms)
 {
     OpeningView start = openingViewAt(0.0f);
     EXPECT_EQ(start.fade, 0.0f);
@@ -28,10 +27,6 @@ TEST(OpeningScene, StartsInvisibleAndFlashesTheLogoInOnTheFirstTick)
 
     EXPECT_FLOAT_EQ(openingViewAt(2.0f).blobRadius, 3.5f);
     EXPECT_FLOAT_EQ(openingViewAt(0.5f).fade, 1.0f);
-}
-
-TEST(OpeningScene, TitleTakesOverAtThreeAndTheLastHalfPatternZooms)
-{
     EXPECT_FALSE(openingViewAt(2.999f).title);
     OpeningView three = openingViewAt(3.0f);
     EXPECT_TRUE(three.title);
@@ -107,7 +102,9 @@ TEST(NestedZoom, ThreeOfTheEightBlobsCarve)
     EXPECT_EQ(blobs[7].radius, 5.0f);
 }
 
-TEST_F(RealAssetFrames, OpeningIsBlackAtTheStartAndLitOnceItHasFadedIn)
+// The logo lies in the lower left of the letterbox on the first tick and nowhere before it:
+// frames drawn with the real logo and with a transparent one differ only there.
+TEST_F(RealAssetFrames, OpeningFadesInAndFlashesTheLogoInTheLowerLeftOnTheFirstTick)
 {
     drawScene1(0.0f);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
@@ -118,22 +115,6 @@ TEST_F(RealAssetFrames, OpeningIsBlackAtTheStartAndLitOnceItHasFadedIn)
     EXPECT_GT(letterboxMean(), 30.0);
     drawScene1(5.99f);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
-}
-
-TEST_F(RealAssetFrames, NestedZoomDrawsAtEveryCutAndKeepsTheCloudsWithinTheSortLimit)
-{
-    for (float a : {0.0f, 0.49f, 0.5f, 1.0f, 2.75f, 3.999f}) {
-        drawScene11(a, 34.5f + a);
-        EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR) << a;
-        EXPECT_LT(surfaceVertexCount, PARTICLE_MAX) << a;
-        EXPECT_GT(letterboxMean(), 10.0) << a;
-    }
-}
-
-// The logo lies in the lower left of the letterbox on the first tick and nowhere before it:
-// frames drawn with the real logo and with a transparent one differ only there.
-TEST_F(RealAssetFrames, OpeningFlashesTheLogoInTheLowerLeftOnTheFirstTick)
-{
     Texture* logo = assets.logoTexture;
     Texture* clear = solidTexture(0, 0, 0, 0);
     for (float t : {0.74f, 0.75f}) {
@@ -162,8 +143,14 @@ TEST_F(RealAssetFrames, OpeningFlashesTheLogoInTheLowerLeftOnTheFirstTick)
     assets.logoTexture = logo;
 }
 
-TEST_F(RealAssetFrames, NestedZoomOpensUnderScene10sLastPicture)
+TEST_F(RealAssetFrames, NestedZoomDrawsAtEveryCutAndOpensUnderScene10sLastPicture)
 {
+    for (float a : {0.0f, 0.49f, 0.5f, 1.0f, 2.75f, 3.999f}) {
+        drawScene11(a, 34.5f + a);
+        EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR) << a;
+        EXPECT_LT(surfaceVertexCount, PARTICLE_MAX) << a;
+        EXPECT_GT(letterboxMean(), 10.0) << a;
+    }
     // Scene 10's snapshot filled with pure magenta: at a = 0 it covers the frame whole (screen
     // blending at alpha 1 takes red and blue to full), from a = 0.5 it is gone.
     std::vector<uint8_t> magenta;

@@ -1,5 +1,4 @@
-// The two fractal scenes: Scene 7's fade, zoom and orbit jumps, Scene 8's endless zoom, glow and
-// ticks, and frames of both drawn from the real assets.
+// The fractal scenes 7 and 8: views, and frames drawn from the real assets.
 #include "scene_support.h"
 #include "show/scenes/fractal_scenes.h"
 #include "show/show_local.h"
@@ -60,17 +59,13 @@ TEST(FractalZoom, GlowOpensBlurredClearsAndBlursOutWhileTheTicksWidenTheView)
     EXPECT_NEAR(std::hypot(tick.eye.position.x, tick.eye.position.z), 64.0f, 1e-3f);
 }
 
-TEST_F(RealAssetFrames, AnimatedFractalDrawsThroughItsWindow)
+TEST_F(RealAssetFrames, AnimatedFractalDrawsThroughItsWindowUnderSceneSixsPictureAtFirst)
 {
     for (float L : {0.0f, 0.5f, 1.0f, 1.999f}) {
         drawScene7(L, 20.0f + L);
         EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR) << L;
         EXPECT_GT(letterboxMean(), 20.0) << L;
     }
-}
-
-TEST_F(RealAssetFrames, SceneSixPictureCoversTheOpeningAndIsGoneAfterTheFirstHalfPattern)
-{
     Texture* snapshot = assets.captureTexture6;
     assets.captureTexture6 = solidTexture(255, 0, 255);
     drawScene7(0.0f, 20.0f);
@@ -90,7 +85,7 @@ TEST_F(RealAssetFrames, SceneSixPictureCoversTheOpeningAndIsGoneAfterTheFirstHal
     assets.captureTexture6 = snapshot;
 }
 
-TEST_F(RealAssetFrames, ZoomOpensOnTheCreditsOverBlackAndThenShowsTheFractal)
+TEST_F(RealAssetFrames, ZoomOpensOnTheCreditsOverBlackShowsTheFractalAndBlursOut)
 {
     // At L = 0 the glow chain draws nothing: only the shade-multiplied black, the credits and
     // the flash remain, far darker than a frame a pattern later.
@@ -101,10 +96,6 @@ TEST_F(RealAssetFrames, ZoomOpensOnTheCreditsOverBlackAndThenShowsTheFractal)
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
     double later = letterboxMean();
     EXPECT_GT(later, opening + 10.0);
-}
-
-TEST_F(RealAssetFrames, ZoomBlursOutTowardsItsEnd)
-{
     drawScene8(4.0f, 26.0f);
     double middle = sharpness(readLetterbox());
     drawScene8(6.24f, 28.24f);

@@ -1,7 +1,4 @@
-// The growth scenes read back from the frame. Scene 5 opens at full brightness, its sun shows
-// only from the far side of the structure, and its capture frame keeps to the corner with no
-// overlays. Scene 9 opens with a zoom from a closed field of view, its orbit cuts on every half
-// pattern, and its capture frame has nothing but the two particle passes in the corner.
+// The growth scenes 5 and 9: their views, and their show and capture frames read back.
 #include "scene_support.h"
 #include "show/scenes/growth.h"
 #include "show/show_local.h"
@@ -10,8 +7,7 @@
 
 namespace {
 
-// A suite that puts stand-ins into the asset slots: the slots and the random state go back as
-// they were for the suites that follow.
+// Stand-ins in the asset slots; the slots and the random state go back after the suite.
 class GrowthSceneTest : public testing::Test {
 protected:
     static inline AssetTable savedAssets;

@@ -1,5 +1,4 @@
-// The ray-burst scenes: Scene 3's glowing swarm, the Scene 4 interlude with the rotations and
-// burst poses it shares with Scene 6, and Scene 6's opening and capture frame.
+// The ray-burst scenes 3, 4 and 6: swarm, interlude, bursts and their frames.
 #include "scene_support.h"
 #include "precalc/precalc_local.h"
 #include "show/scenes/rays.h"
@@ -11,9 +10,8 @@
 
 namespace {
 
-// The real swarm and rays beside plain colours: white where a layer multiplies; red, blue and
-// magenta where a test looks for a layer. Made once, put back into the slots at every call,
-// since other tests fill the same slots.
+// The real swarm and rays beside plain colours (white where a layer multiplies), put back into
+// the slots at every call since other tests fill them.
 void setUpRaySceneAssets()
 {
     ensureGLContext(640, 480);
@@ -77,18 +75,13 @@ std::vector<uint8_t> scene6Frame(float local, int32_t capture = 0)
 
 }   // namespace
 
-TEST(Scene3, FadesInFromAndOutToBlack)
+TEST(Scene3, FadesInAndOutAndIsBlurredAtEverySecondPattern)
 {
     setUpRaySceneAssets();
     EXPECT_EQ(brightestValue(scene3Frame(0.0f)), 0);
     EXPECT_LE(brightestValue(scene3Frame(4.2499f)), 2);
     EXPECT_GT(channelMean(scene3Frame(2.0f), 1), 10.0);
     EXPECT_GT(channelMean(scene3Frame(4.0f), 1), 2.0);   // half way out
-}
-
-TEST(Scene3, IsBlurredAtEverySecondPatternAndSharpensWithin)
-{
-    setUpRaySceneAssets();
     // t = 10 and t = 12 open a glow pattern; a pattern later the blur is gone. Each pair shares
     // its beat phase, so the flashes and the camera kick are the same.
     EXPECT_LT(sharpness(scene3Frame(0.5f)), 0.8 * sharpness(scene3Frame(1.5f)));
@@ -106,8 +99,7 @@ TEST(Rotations, TurnRightHandedAboutEachAxis)
     EXPECT_NEAR(distance(v, {0, 0, -1}), 0, 1e-4);
 }
 
-// Each ring moves rigidly: the rays share their inner end and the points of a ring keep their
-// distances. The pose snaps on every half pattern and moves little within one.
+// Rigid rings whose pose snaps on every half pattern.
 TEST(RayBursts, TurnRingsRigidlyAndSnapOnTheHalfPatterns)
 {
     std::vector<Vec3> rays(RAY_POINT_COUNT), a(RAY_POINT_COUNT), b(RAY_POINT_COUNT);
@@ -139,7 +131,7 @@ TEST(RayBursts, TurnRingsRigidlyAndSnapOnTheHalfPatterns)
     }
 }
 
-TEST(Scene4, LastWindowRunsAtAQuarterSpeed)
+TEST(Scene4, PulsesAddsTheLayerOfItsWindowAndEndsAtAQuarterSpeed)
 {
     setUpRaySceneAssets();
     std::vector<uint8_t> direct = scene4Frame(38.625f);
@@ -149,11 +141,6 @@ TEST(Scene4, LastWindowRunsAtAQuarterSpeed)
     drawShowFrame(39.0f);
     assets.grainTexture = grain;
     EXPECT_TRUE(readLetterbox() == direct);
-}
-
-TEST(Scene4, PulsesFourTimesAPatternAndAddsTheLayerOfItsWindow)
-{
-    setUpRaySceneAssets();
     // Dark at every quarter pattern, brightest two beats later.
     for (float start : {13.75f, 32.25f})
         EXPECT_LT(channelMean(scene4Frame(start), 1) + 20,
@@ -169,7 +156,7 @@ TEST(Scene4, PulsesFourTimesAPatternAndAddsTheLayerOfItsWindow)
     EXPECT_GT(first, redOverBlue(38.625f) + 20);
 }
 
-TEST(Scene6, OpensUnderScene5sLastPictureForAQuarterPattern)
+TEST(Scene6, OpensUnderScene5sPictureWhichItsCaptureLeavesOut)
 {
     setUpRaySceneAssets();
     EXPECT_GT(magenta(scene6Frame(0.0f)), 150);
@@ -178,13 +165,7 @@ TEST(Scene6, OpensUnderScene5sLastPictureForAQuarterPattern)
     EXPECT_LT(half, 150);
     EXPECT_LE(magenta(scene6Frame(0.25f)), 0);
     EXPECT_GT(channelMean(scene6Frame(1.0f), 1), 10);
-}
-
-TEST(Scene6, CaptureDrawsOnlyTheBurstAndItsLayersIntoTheCorner)
-{
-    setUpRaySceneAssets();
-    // At local time 0 a show frame is covered by Scene 5's picture; the capture has none of it,
-    // and outside the corner the letterbox stays cleared.
+    // The capture has none of it, and outside the corner the letterbox stays cleared.
     std::vector<uint8_t> corner = scene6Frame(0.0f, 1);
     EXPECT_LE(magenta(corner), 0);
     EXPECT_GT(channelMean(corner, 1), 10);

@@ -1,5 +1,4 @@
-// The sprite trail, Scene 2's flight out along it and back, Scene 10's flight on, and frames of
-// both drawn on the real trail with plain textures.
+// The sprite trail, Scenes 2 and 10 flying along it, and their frames with plain textures.
 #include "scene_support.h"
 #include "precalc/precalc_local.h"
 #include "show/scenes/trail.h"
@@ -100,7 +99,7 @@ TEST(TrailDrift, SidePointsDriftAndShiverWithAFixedNumberOfDraws)
     EXPECT_EQ(randomSeed, 99u);
 }
 
-TEST(Scene2Travel, OutForTwoPatternsThenACutBack)
+TEST(Scene2Travel, OutForTwoPatternsThenACutBackDrawingInsideTheCopy)
 {
     Scene2Frame start = scene2Frame(0.0f);
     EXPECT_FLOAT_EQ(start.travel, 0.25f);
@@ -111,10 +110,6 @@ TEST(Scene2Travel, OutForTwoPatternsThenACutBack)
     EXPECT_EQ(peak.first, 507);
     EXPECT_NEAR(scene2Frame(2.0f).travel, 3.45f, 1e-5);
     EXPECT_FLOAT_EQ(scene2Frame(3.25f).fade, 0.5f);
-}
-
-TEST(TrailWindow, DrawnSpritesStayInsideTheCopy)
-{
     for (float local = 0.0f; local < 3.5f; local += 1.0f / 256) {
         ASSERT_EQ(trailDrawCount(scene2Frame(local).first, 200), 200) << "L = " << local;
         if (local < 2.0f) {

