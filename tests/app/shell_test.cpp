@@ -15,7 +15,8 @@
 #include <cmath>
 #include <thread>
 
-TEST(NextPowerOfTwo, RoundsUpWithinTheTable)
+// Powers of two within the table, extensions as whole words, the clamp mode from the version.
+TEST(Capabilities, PowersOfTwoExtensionsAndClampMode)
 {
     EXPECT_EQ(nextPowerOfTwo(1), 0);
     EXPECT_EQ(nextPowerOfTwo(2), 2);
@@ -24,10 +25,7 @@ TEST(NextPowerOfTwo, RoundsUpWithinTheTable)
     EXPECT_EQ(nextPowerOfTwo(512), 512);
     EXPECT_EQ(nextPowerOfTwo(65536), 65536);
     EXPECT_EQ(nextPowerOfTwo(70000), 0);
-}
 
-TEST(HasExtension, MatchesWholeWordsOnly)
-{
     const char* list = "GL_ARB_multitexture GL_ARB_texture_env_combine GL_EXT_last";
     EXPECT_EQ(hasExtensionIn(list, "GL_ARB_multitexture"), 1);
     EXPECT_EQ(hasExtensionIn(list, "GL_ARB_texture_env"), 0);   // a prefix is not a match
@@ -38,10 +36,7 @@ TEST(HasExtension, MatchesWholeWordsOnly)
     EXPECT_EQ(hasExtensionIn(list, nullptr), 0);
     EXPECT_EQ(hasExtensionIn("", "GL_EXT_last"), 0);
     EXPECT_EQ(hasExtensionIn("A  B ", "B"), 1);
-}
 
-TEST(ClampMode, FollowsTheGLVersion)
-{
     EXPECT_EQ(clampModeForVersion("1.1.0 Vendor"), (uint32_t)GL_CLAMP);
     EXPECT_EQ(clampModeForVersion("1.2.1"), (uint32_t)GL_CLAMP_TO_EDGE);
     EXPECT_EQ(clampModeForVersion("2.0"), (uint32_t)GL_CLAMP_TO_EDGE);
@@ -111,15 +106,6 @@ TEST(CommandLine, UsageErrorsExitWithStatus2AndNameTheValue)
         EXPECT_NE(r.err.find(c.named), std::string::npos) << r.err;
         EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line: " << r.err;
     }
-}
-
-TEST(CommandLine, MissingDataEndsWithStatus1AndNamesTheFile)
-{
-    ProcessResult r =
-        runOrvanti({"--no-setup", "--windowed", "--mute", "--data", "/nonexistent"}, 60);
-    EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_NE(r.err.find("/nonexistent/"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("not found"), std::string::npos) << r.err;
 }
 
 TEST(CommandLine, WithoutADisplayForTheDialogTheShowGoesOn)
