@@ -333,11 +333,6 @@ struct Container {
     const char* mode;
 };
 
-void PrintTo(const Container& c, std::ostream* out)
-{
-    *out << c.extension;
-}
-
 class CaptureVideo : public ::testing::TestWithParam<Container> {};
 
 TEST_P(CaptureVideo, HoldsItsFramesAndTheSoundOfTheirRange)

@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 // After the test framework: the X headers define None, Bool and Status as macros.
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -36,41 +35,19 @@ int ignoreXError(Display*, XErrorEvent*)
     return 0;
 }
 
-pid_t parentOf(long pid)
-{
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("PPid:", 0) == 0)
-            return (pid_t)std::stol(line.substr(5));
-    return -1;
-}
-
-long windowPid(Display* display, Window window)
-{
-    Atom atom = XInternAtom(display, "_NET_WM_PID", True);
-    Atom type;
-    int format;
-    unsigned long count, after;
-    unsigned char* data = nullptr;
-    if (atom == None || XGetWindowProperty(display, window, atom, 0, 1, False, XA_CARDINAL, &type,
-                                           &format, &count, &after, &data) != Success)
-        return -1;
-    long pid = data && count ? *(long*)data : -1;
-    if (data)
-        XFree(data);
-    return pid;
-}
-
 // The show's window of our own child (another run may share the display), or 0.
-Window findShowWindow(Display* display, Clock::time_point deadline)
+Window findShowWindow(Clock::time_point deadline)
 {
     std::string name = std::string("^") + SHOW_CAPTION + "$";
     while (Clock::now() < deadline) {
         std::istringstream ids(runProcess({XDOTOOL, "search", "--name", name}, 10).out);
-        unsigned long id;
-        while (ids >> id)
-            if (parentOf(windowPid(display, (Window)id)) == getpid())
-                return (Window)id;
+        for (std::string id; ids >> id;) {
+            std::string pid = runProcess({XDOTOOL, "getwindowpid", id}, 10).out;
+            std::ifstream status("/proc/" + std::to_string(std::atol(pid.c_str())) + "/status");
+            for (std::string line; std::getline(status, line);)
+                if (line.rfind("PPid:", 0) == 0 && std::stol(line.substr(5)) == getpid())
+                    return (Window)std::stoul(id);
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
     return 0;
@@ -130,7 +107,7 @@ ProcessResult playOn(const std::string& displayName, std::vector<std::string> ar
         result = runOrvanti(
             args, 240, {"SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy", "DISPLAY=" + displayName});
     });
-    Window window = findShowWindow(display, Clock::now() + std::chrono::seconds(120));
+    Window window = findShowWindow(Clock::now() + std::chrono::seconds(120));
     EXPECT_NE(window, 0u) << "no window named " << SHOW_CAPTION;
     if (window) {
         look(display, window);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include <jpeglib.h>
@@ -222,22 +223,14 @@ TEST(Images, ReadmeTableListsExactlyTheDataFiles)
     for (std::string line; std::getline(readme, line);) {
         if (line.rfind("## ", 0) == 0)
             inSection = line == "## Data files";
-        if (!inSection || line.rfind("| `", 0) != 0)
+        // | file | mask | asset | size | use |; a mask in parentheses is borrowed, not the file's.
+        static const std::regex row(
+            R"(\| *(`[^|]*`) *\| *([^|]*?) *\| *([^|]*?) *\| *([^|]*?) *\|.*)");
+        std::smatch m;
+        if (!inSection || !std::regex_match(line, m, row))
             continue;
-        // | file | mask | asset | size | use |; a mask in parentheses is borrowed, not the file's
-        // own.
-        std::vector<std::string> cells;
-        std::istringstream row(line.substr(1));
-        for (std::string cell; std::getline(row, cell, '|');) {
-            size_t first = cell.find_first_not_of(' ');
-            cells.push_back(first == std::string::npos
-                                ? ""
-                                : cell.substr(first, cell.find_last_not_of(' ') - first + 1));
-        }
-        ASSERT_GE(cells.size(), 4u) << line;
-        if (cells[1].rfind("`", 0) != 0)
-            cells[1] = "-";
-        listed += cells[0] + " | " + cells[1] + " | " + cells[2] + " | " + cells[3] + "\n";
+        std::string mask = m[2].str().rfind("`", 0) == 0 ? m[2].str() : "-";
+        listed += m[1].str() + " | " + mask + " | " + m[3].str() + " | " + m[4].str() + "\n";
     }
     std::string expected;   // one row a line, so that a failure shows the difference
     for (size_t i = 0; i < DATA_IMAGE_COUNT; ++i) {
