@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -44,7 +45,7 @@ const std::regex PROGRESS(R"(frame (\d+)/(\d+)  \d+\.\d fps  \d+ s left)");
 
 }   // namespace
 
-TEST(CaptureClock, FramesFallOnExactShowTimes)
+TEST(CaptureUnits, FrameTimesTargetsThumbnailsPercentilesAndPngFiles)
 {
     // 125 beats a minute: 7.68 frames of 1/fps seconds make a pattern at 1 fps.
     EXPECT_DOUBLE_EQ(captureFrameTime(10.0, 60.0, 125.0, 0), 10.0);
@@ -55,17 +56,13 @@ TEST(CaptureClock, FramesFallOnExactShowTimes)
     EXPECT_EQ(captureFrameCount(5.0, 4.0, 60.0, 125.0), 0);
     for (int64_t n : {0, 1, 500, 18000})
         EXPECT_LT(captureFrameTime(0.0, 60.0, 125.0, n), captureFrameTime(0.0, 60.0, 125.0, n + 1));
-}
 
-TEST(CaptureTargets, VideoPathsAndFrameNames)
-{
     for (const char* video : {"a.mp4", "dir/b.mkv", "c.webm", "d.mov"})
         EXPECT_TRUE(isVideoPath(video)) << video;
     for (const char* folder : {"frames", "a.png", "mp4", ".mp4x", "x.mp4/"})
         EXPECT_FALSE(isVideoPath(folder)) << folder;
     EXPECT_EQ(frameFileName(0), "000000.png");
     EXPECT_EQ(frameFileName(1234567), "1234567.png");
-
     std::string dir = makeTempDir("holds_frames");
     EXPECT_FALSE(folderHoldsFrames(dir));
     std::ofstream(dir + "/notes.png") << "x";
@@ -73,50 +70,32 @@ TEST(CaptureTargets, VideoPathsAndFrameNames)
     EXPECT_FALSE(folderHoldsFrames(dir));
     std::ofstream(dir + "/000003.png") << "x";
     EXPECT_TRUE(folderHoldsFrames(dir));
-}
 
-TEST(Thumbnails, AreaAverageKeepsFlatAreasAndMeans)
-{
-    // A flat image stays flat at any ratio, including 2.5 to 1.
+    // Area average: a flat image stays flat at 2.5 to 1; 5 pixels to 2 share the middle one.
     std::vector<uint8_t> flat(640 * 480 * 3, 77), small(256 * 192 * 3, 0);
     resizeAreaRGB(flat.data(), 640, 480, small.data(), 256, 192);
-    for (uint8_t v : small)
-        ASSERT_EQ(v, 77);
-    // Stripes of 0 and 255 one pixel wide average to the middle when halved.
-    std::vector<uint8_t> stripes(4 * 2 * 3);
-    for (int x = 0; x < 4; x++)
-        for (int y = 0; y < 2; y++)
-            for (int c = 0; c < 3; c++)
-                stripes[(y * 4 + x) * 3 + c] = (x % 2) ? 255 : 0;
-    std::vector<uint8_t> half(2 * 1 * 3);
-    resizeAreaRGB(stripes.data(), 4, 2, half.data(), 2, 1);
-    for (uint8_t v : half)
-        EXPECT_EQ(v, 128);
-    // 5 pixels to 2: the middle one is shared half and half.
+    EXPECT_EQ(std::count(small.begin(), small.end(), 77), (long)small.size());
+    uint8_t stripes[12] = {0, 0, 0, 255, 255, 255, 0, 0, 0, 255, 255, 255}, half[6];
+    resizeAreaRGB(stripes, 4, 1, half, 2, 1);
+    EXPECT_EQ(half[3], 128);   // 127.5 rounds up
     uint8_t row[15] = {0, 0, 0, 0, 0, 0, 250, 250, 250, 100, 100, 100, 100, 100, 100};
     uint8_t two[6];
     resizeAreaRGB(row, 5, 1, two, 2, 1);
     EXPECT_EQ(two[0], 50);    // (0 + 0 + 0.5 x 250) / 2.5
     EXPECT_EQ(two[3], 130);   // (0.5 x 250 + 100 + 100) / 2.5
-}
 
-TEST(BenchmarkStatistics, NearestRankPercentiles)
-{
+    // Nearest-rank percentiles of the benchmark.
     EXPECT_EQ(percentileOf({}, 0.5), 0.0);
     EXPECT_EQ(percentileOf({4, 1, 3, 2}, 0.5), 2.0);
     EXPECT_EQ(percentileOf({4, 1, 3, 2}, 0.95), 4.0);
     EXPECT_EQ(percentileOf({7}, 0.95), 7.0);
-}
 
-TEST(PngFrames, WrittenWholeOrNotAtAll)
-{
-    std::string dir = makeTempDir("png_write");
+    // PNG frames are written whole (through a temporary file) or not at all.
     uint8_t rgb[2 * 2 * 3] = {255, 0, 0, 0, 255, 0, 0, 0, 255, 9, 9, 9};
     std::string error;
     ASSERT_TRUE(writePngRGB(dir + "/a.png", rgb, 2, 2, &error)) << error;
     PngImage back = readPng(dir + "/a.png");
-    ASSERT_TRUE(back.ok);
-    EXPECT_EQ(std::vector<uint8_t>(rgb, rgb + 12), back.pixels);
+    EXPECT_TRUE(back.ok && std::vector<uint8_t>(rgb, rgb + 12) == back.pixels);
     EXPECT_FALSE(exists(dir + "/a.png.tmp"));
     EXPECT_FALSE(writePngRGB(dir + "/missing/b.png", rgb, 2, 2, &error));
     EXPECT_NE(error.find(dir + "/missing/b.png"), std::string::npos) << error;
@@ -185,61 +164,46 @@ TEST(CaptureProgram, SameArgumentsGiveSameFramesOfTheRightSize)
 
 TEST(CaptureProgram, TargetsThatCannotBeWrittenFailBeforeRendering)
 {
-    // Places the system refuses, a video already there, and a plain file where the frames'
-    // folder, or the folder above a video, would have to be.
+    // Places the system refuses, a video already there, a plain file where the frames' folder or
+    // the folder above a video would have to be, a supersampled frame larger than the driver can
+    // draw, and a video without ffmpeg on the PATH (nothing may be left of it).
     std::string dir = makeTempDir("unwritable");
     std::string file = dir + "/plain", video = dir + "/show.mp4";
     std::ofstream(file) << "keep me";
     std::ofstream(video) << "not a video";
+    std::string noPath = "PATH=" + dir + "/nothing";
     struct Case {
-        std::string target, named, option = "--capture";
+        std::vector<std::string> args;
+        std::string named, problem = "", env = "";
     } cases[] = {
-        {"/proc/orvanti_frames", "/proc"},
-        {"/proc/orvanti.mp4", "/proc"},
-        {video, video},
-        {file, file},
-        {file + "/frames", file},
-        {file + "/show.mp4", file},
-        {"/proc/orvanti_sheet.png", "/proc", "--contact-sheet"},
-        {file, file, "--contact-sheet"},
+        {{"--capture", "/proc/orvanti_frames"}, "/proc"},
+        {{"--capture", "/proc/orvanti.mp4"}, "/proc"},
+        {{"--capture", video}, video},
+        {{"--capture", file}, file},
+        {{"--capture", file + "/frames"}, file},
+        {{"--capture", file + "/show.mp4"}, file},
+        {{"--contact-sheet", "/proc/orvanti_sheet.png"}, "/proc"},
+        {{"--contact-sheet", file}, file},
+        {{"--capture", dir + "/big", "--mode", "16384x16384", "--supersample", "2"},
+         "--supersample 2: a 16384x16384 mode"},
+        {{"--capture", dir + "/a.mp4"}, dir + "/a.mp4: ", "ffmpeg", noPath},
+        {{"--capture", dir + "/a.webm"}, dir + "/a.webm: ", "PATH", noPath},
     };
     for (const Case& c : cases) {
-        ProcessResult r = runOrvanti({c.option, c.target, "--to", "0.01"}, 60);
-        EXPECT_FALSE(r.timedOut) << c.target;
-        EXPECT_EQ(r.status, 1) << c.target;
-        EXPECT_NE(r.err.find("error: " + c.named), std::string::npos) << r.err;
+        ProcessResult r =
+            runOrvanti(plus(c.args, {"--to", "0.01"}), 60,
+                       c.env.empty() ? std::vector<std::string>{} : std::vector{c.env});
+        EXPECT_FALSE(r.timedOut) << c.named;
+        EXPECT_EQ(r.status, 1) << c.named;
+        size_t at = r.err.find("error: " + c.named);
+        ASSERT_NE(at, std::string::npos) << r.err;
+        EXPECT_NE(r.err.substr(at, r.err.find('\n', at) - at).find(c.problem), std::string::npos)
+            << r.err;
         EXPECT_EQ(r.err.find("precalc in"), std::string::npos) << "rendered anyway: " << r.err;
     }
     EXPECT_EQ(readFile(file), "keep me");
     EXPECT_EQ(readFile(video), "not a video");
-
-    // So is a supersampled frame larger than the driver can draw.
-    ProcessResult big = runOrvanti(
-        {"--capture", dir + "/big", "--mode", "16384x16384", "--supersample", "2", "--to", "0.01"},
-        60);
-    EXPECT_EQ(big.status, 1);
-    EXPECT_NE(big.err.find("error: --supersample 2: a 16384x16384 mode"), std::string::npos)
-        << big.err;
-    EXPECT_EQ(big.err.find("precalc in"), std::string::npos) << "rendered anyway: " << big.err;
-}
-
-TEST(CaptureProgram, VideoWithoutFfmpegIsRefusedBeforeRendering)
-{
-    std::string dir = makeTempDir("no_ffmpeg");
-    for (const char* name : {"a.mp4", "a.webm"}) {
-        std::string path = dir + "/" + name;
-        ProcessResult r =
-            runOrvanti({"--capture", path, "--to", "0.01"}, 60, {"PATH=" + dir + "/nothing"});
-        EXPECT_FALSE(r.timedOut) << name;
-        EXPECT_EQ(r.status, 1) << name;
-        size_t at = r.err.find("error: " + path + ": ");
-        ASSERT_NE(at, std::string::npos) << r.err;
-        std::string message = r.err.substr(at, r.err.find('\n', at) - at);
-        EXPECT_NE(message.find("ffmpeg"), std::string::npos) << message;
-        EXPECT_NE(message.find("PATH"), std::string::npos) << message;
-        EXPECT_EQ(r.err.find("precalc in"), std::string::npos) << "rendered anyway: " << r.err;
-        EXPECT_FALSE(exists(path)) << "left " << path;
-    }
+    EXPECT_FALSE(exists(dir + "/a.mp4") || exists(dir + "/a.webm"));
 }
 
 TEST(CaptureProgram, AFailedWriteEndsTheCaptureAndKeepsTheFramesBefore)
@@ -303,6 +267,10 @@ TEST(CaptureProgram, ProgressLineOnTheStandardOutput)
     EXPECT_EQ(piped.out.find('\r'), std::string::npos) << piped.out;
     expectUpdates(linesOf(piped.out), piped.out);
     EXPECT_EQ(piped.err.find("frame 3/3"), std::string::npos) << "progress on stderr";
+    // The whole precalculation runs first, its timed sections logged in order.
+    size_t noise = piped.err.find("precalc_noise in "), ifs = piped.err.find("\nprecalc_ifs in ");
+    size_t whole = piped.err.find("\nprecalc in ");
+    EXPECT_TRUE(noise < ifs && ifs < whole && whole != std::string::npos) << piped.err;
 
     // On a terminal: one line rewritten in place, ended once the capture is done.
     ProcessResult tty = runOrvantiOnTerminal(plus(args, {makeTempDir("progress_tty")}), 120);
@@ -364,11 +332,6 @@ struct Container {
     const char* audio;
     const char* mode;
 };
-
-void PrintTo(const Container& c, std::ostream* out)
-{
-    *out << c.extension;
-}
 
 class CaptureVideo : public ::testing::TestWithParam<Container> {};
 

@@ -13,17 +13,13 @@
 
 #include <cstdlib>
 #include <thread>
+#include <vector>
 
 namespace {
 
 #define REQUIRE_DISPLAY()                                                                          \
     if (!openDialogDisplay())                                                                      \
     GTEST_SKIP() << "no X display"
-
-DisplaySettings startSettings()
-{
-    return DisplaySettings{640, 480, 1, 0, 0};
-}
 
 }   // namespace
 
@@ -50,71 +46,49 @@ TEST(SetupDialog, OpensWithFullscreen640AndVSyncChecked)
     destroySetupDialog(d);
 }
 
-TEST(SetupDialog, RunWritesTheChosenModeAndOptions)
+// Run writes the checked mode and boxes; with the size given on the command line (720 x 400, no
+// mode of the dialog) none is checked and Run keeps it, VSync at its default. Exit, Escape and
+// the close box change nothing.
+TEST(SetupDialog, RunWritesTheChoiceAndExitChangesNothing)
 {
     REQUIRE_DISPLAY();
     struct Case {
-        int which;
-        int width, height;
-    } cases[] = {{0, 640, 480}, {1, 800, 600}, {2, 1024, 768}};
+        int mode;   // the radio button checked; -1: the size given
+        char how;   // 'r' Run, 'e' Exit, 'w' the window's own callback (Escape, the close box)
+        DisplaySettings after;
+    } cases[] = {
+        {0, 'r', {640, 480, 0, 1, 0}},  {1, 'r', {800, 600, 0, 1, 0}},
+        {2, 'r', {1024, 768, 0, 1, 0}}, {-1, 'r', {720, 400, 0, 1, 1}},
+        {2, 'e', {640, 480, 1, 0, 0}},  {2, 'w', {640, 480, 1, 0, 0}},
+    };
     for (const Case& c : cases) {
         SetupDialogWindow* d = createSetupDialog();
-        Fl_Round_Button* modes[] = {d->mode640, d->mode800, d->mode1024};
-        modes[c.which]->setonly();
-        d->fullscreen->value(0);
-        d->loop->value(1);
-        d->vsync->value(0);
-        d->run->do_callback();
-        DisplaySettings s = startSettings();
-        EXPECT_EQ(applySetupDialog(d, &s), 1);
-        EXPECT_EQ(s.width, c.width);
-        EXPECT_EQ(s.height, c.height);
-        EXPECT_EQ(s.fullscreen, 0);
-        EXPECT_EQ(s.loop, 1);
-        EXPECT_EQ(s.vsync, 0);
-        destroySetupDialog(d);
-    }
-}
-
-TEST(SetupDialog, RunWithNoModeCheckedKeepsTheSizeGiven)
-{
-    REQUIRE_DISPLAY();
-    SetupDialogWindow* d = createSetupDialog();
-    ProgramOptions given;
-    given.modeGiven = true;
-    given.width = 720;
-    given.height = 400;
-    given.fullscreen = 0;
-    given.loop = 1;
-    presetSetupDialog(d, given);
-    EXPECT_EQ(d->vsync->value(), 1);   // not given: stays at its default
-    EXPECT_EQ(d->mode640->value() + d->mode800->value() + d->mode1024->value(), 0);
-    EXPECT_EQ(d->fullscreen->value(), 0);
-    EXPECT_EQ(d->loop->value(), 1);
-    d->run->do_callback();
-    DisplaySettings s{720, 400, 1, 0, 0};
-    EXPECT_EQ(applySetupDialog(d, &s), 1);
-    EXPECT_EQ(s.width, 720);
-    EXPECT_EQ(s.height, 400);
-    EXPECT_EQ(s.fullscreen, 0);
-    EXPECT_EQ(s.loop, 1);
-    destroySetupDialog(d);
-}
-
-TEST(SetupDialog, ExitAndTheCloseBoxChangeNothing)
-{
-    REQUIRE_DISPLAY();
-    for (int viaWindow = 0; viaWindow < 2; viaWindow++) {
-        SetupDialogWindow* d = createSetupDialog();
-        d->mode1024->setonly();
-        if (viaWindow)
-            d->window->do_callback();   // Escape and the close box
-        else
-            d->exit->do_callback();
-        DisplaySettings s = startSettings();
-        EXPECT_EQ(applySetupDialog(d, &s), 0);
-        EXPECT_EQ(s.width, 640);
-        EXPECT_EQ(s.fullscreen, 1);
+        DisplaySettings s{640, 480, 1, 0, 0};
+        if (c.mode < 0) {
+            ProgramOptions given;
+            given.modeGiven = true;
+            given.width = s.width = 720;
+            given.height = s.height = 400;
+            given.fullscreen = 0;
+            given.loop = 1;
+            presetSetupDialog(d, given);
+            EXPECT_EQ(d->mode640->value() + d->mode800->value() + d->mode1024->value(), 0);
+        } else {
+            Fl_Round_Button* modes[] = {d->mode640, d->mode800, d->mode1024};
+            modes[c.mode]->setonly();
+            d->fullscreen->value(0);
+            d->loop->value(1);
+            d->vsync->value(0);
+        }
+        (c.how == 'r'   ? (Fl_Widget*)d->run
+         : c.how == 'e' ? (Fl_Widget*)d->exit
+                        : d->window)
+            ->do_callback();
+        EXPECT_EQ(applySetupDialog(d, &s), c.how == 'r') << c.mode << c.how;
+        EXPECT_EQ(std::vector({s.width, s.height, s.fullscreen, s.loop, s.vsync}),
+                  std::vector({c.after.width, c.after.height, c.after.fullscreen, c.after.loop,
+                               c.after.vsync}))
+            << c.mode << c.how;
         destroySetupDialog(d);
     }
 }

@@ -2,15 +2,13 @@
 // show into it frame after frame, Tab shows the study overlay, the show follows the window to a
 // new size, and Escape ends it with status 0; full screen on a 1920 x 1080 display without a
 // 640 x 480 mode fills the screen. Needs an X display, Xvfb, xdotool and the data set (the test
-// script runs the suite under Xvfb); skips
-// without them.
+// script runs the suite under Xvfb); skips without them.
 #include "app/app_local.h"
 #include "common/test_support.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 // After the test framework: the X headers define None, Bool and Status as macros.
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -21,6 +19,7 @@
 #include <sys/wait.h>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -36,41 +35,19 @@ int ignoreXError(Display*, XErrorEvent*)
     return 0;
 }
 
-pid_t parentOf(long pid)
-{
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("PPid:", 0) == 0)
-            return (pid_t)std::stol(line.substr(5));
-    return -1;
-}
-
-long windowPid(Display* display, Window window)
-{
-    Atom atom = XInternAtom(display, "_NET_WM_PID", True);
-    Atom type;
-    int format;
-    unsigned long count, after;
-    unsigned char* data = nullptr;
-    if (atom == None || XGetWindowProperty(display, window, atom, 0, 1, False, XA_CARDINAL, &type,
-                                           &format, &count, &after, &data) != Success)
-        return -1;
-    long pid = data && count ? *(long*)data : -1;
-    if (data)
-        XFree(data);
-    return pid;
-}
-
 // The show's window of our own child (another run may share the display), or 0.
-Window findShowWindow(Display* display, Clock::time_point deadline)
+Window findShowWindow(Clock::time_point deadline)
 {
     std::string name = std::string("^") + SHOW_CAPTION + "$";
     while (Clock::now() < deadline) {
         std::istringstream ids(runProcess({XDOTOOL, "search", "--name", name}, 10).out);
-        unsigned long id;
-        while (ids >> id)
-            if (parentOf(windowPid(display, (Window)id)) == getpid())
-                return (Window)id;
+        for (std::string id; ids >> id;) {
+            std::string pid = runProcess({XDOTOOL, "getwindowpid", id}, 10).out;
+            std::ifstream status("/proc/" + std::to_string(std::atol(pid.c_str())) + "/status");
+            for (std::string line; std::getline(status, line);)
+                if (line.rfind("PPid:", 0) == 0 && std::stol(line.substr(5)) == getpid())
+                    return (Window)std::stoul(id);
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
     return 0;
@@ -92,25 +69,9 @@ std::vector<uint8_t> greyOf(Display* display, Window window, int x0, int y0, int
     return grey;
 }
 
-// The letterbox of a 640 x 480 window, left of where a dialog centred on a 1280-wide screen
-// could lie.
-std::vector<uint8_t> letterbox(Display* display, Window window)
-{
-    return greyOf(display, window, 0, 60, 560, 360);
-}
-
-// The top left corner of the bar above the letterbox, where the study overlay goes.
-std::vector<uint8_t> overlayCorner(Display* display, Window window)
-{
-    return greyOf(display, window, 0, 0, 320, 56);
-}
-
 int brightPixels(const std::vector<uint8_t>& values)
 {
-    int n = 0;
-    for (uint8_t v : values)
-        n += v > 128;
-    return n;
+    return (int)std::count_if(values.begin(), values.end(), [](uint8_t v) { return v > 128; });
 }
 
 double mean(const std::vector<uint8_t>& values)
@@ -119,6 +80,46 @@ double mean(const std::vector<uint8_t>& values)
     for (uint8_t v : values)
         sum += v;
     return values.empty() ? 0.0 : sum / (double)values.size();
+}
+
+// Polls every quarter second until done() holds or the seconds are up.
+template <typename Done>
+void waitFor(int seconds, Done done)
+{
+    auto until = Clock::now() + std::chrono::seconds(seconds);
+    while (Clock::now() < until && !done())
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+}
+
+// Plays the show on the display, looping from the middle of the first scene so that the first
+// frames are a picture and only Escape ends it; look() sees its window, then Escape is pressed.
+ProcessResult playOn(const std::string& displayName, std::vector<std::string> args,
+                     const std::function<void(Display*, Window)>& look)
+{
+    Display* display = XOpenDisplay(displayName.c_str());
+    EXPECT_TRUE(display) << displayName;
+    if (!display)
+        return {};
+    XErrorHandler previousHandler = XSetErrorHandler(ignoreXError);
+    ProcessResult result;
+    args.insert(args.end(), {"--mute", "--loop", "--start", "3"});
+    std::thread show([&] {
+        result = runOrvanti(
+            args, 240, {"SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy", "DISPLAY=" + displayName});
+    });
+    Window window = findShowWindow(Clock::now() + std::chrono::seconds(120));
+    EXPECT_NE(window, 0u) << "no window named " << SHOW_CAPTION;
+    if (window) {
+        look(display, window);
+        runProcess({XDOTOOL, "key", "--window", std::to_string(window), "Escape"}, 10);
+    }
+    show.join();   // without a window to press Escape in, the run's time limit ends it
+    XSetErrorHandler(previousHandler);
+    XCloseDisplay(display);
+    EXPECT_FALSE(result.timedOut) << "still running after Escape";
+    size_t tail = result.err.size() > 2000 ? result.err.size() - 2000 : 0;
+    EXPECT_EQ(result.status, 0) << result.err.substr(tail);
+    return result;
 }
 
 TEST(LiveWindow, WindowedShowDrawsUntilEscapeAndEndsWithStatus0)
@@ -130,68 +131,35 @@ TEST(LiveWindow, WindowedShowDrawsUntilEscapeAndEndsWithStatus0)
         GTEST_SKIP() << "xdotool missing";
     if (!haveDataSet())
         GTEST_SKIP() << "no data set built";
-    Display* display = XOpenDisplay(nullptr);
-    if (!display)
-        GTEST_SKIP() << "cannot open the X display " << displayName;
-    XErrorHandler previousHandler = XSetErrorHandler(ignoreXError);
-
-    // From the middle of the first scene, so the first frames are a picture, not black; looping,
-    // so that only Escape ends it.
-    ProcessResult result;
-    std::thread show([&result] {
-        result = runOrvanti({"--no-setup", "--windowed", "--mute", "--loop", "--start", "3"}, 240,
-                            {"SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy"});
-    });
-
-    auto deadline = Clock::now() + std::chrono::seconds(120);
-    Window window = findShowWindow(display, deadline);
-    EXPECT_NE(window, 0u) << "no window named " << SHOW_CAPTION;
-    if (window) {
+    playOn(displayName, {"--no-setup", "--windowed"}, [](Display* display, Window window) {
         XWindowAttributes attributes{};
         EXPECT_TRUE(XGetWindowAttributes(display, window, &attributes));
         EXPECT_EQ(attributes.width, 640);
         EXPECT_EQ(attributes.height, 480);
 
-        // The loading screen's bars are far too small to pass for a picture; then, rendering
-        // on, the frames keep changing.
+        // The loading screen's bars are far too small to pass for a picture; then, rendering on,
+        // the frames keep changing. The letterbox is read left of where a dialog centred on a
+        // 1280-wide screen could lie.
         std::vector<uint8_t> first, later;
-        while (Clock::now() < deadline && mean(first = letterbox(display, window)) <= 12.0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        waitFor(120, [&] { return mean(first = greyOf(display, window, 0, 60, 560, 360)) > 12.0; });
         EXPECT_GT(mean(first), 12.0) << "the window shows no picture";
-        auto changeDeadline = Clock::now() + std::chrono::seconds(20);
-        while (Clock::now() < changeDeadline && (later = letterbox(display, window)) == first)
-            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        waitFor(20, [&] { return (later = greyOf(display, window, 0, 60, 560, 360)) != first; });
         EXPECT_TRUE(later != first) << "the picture stands still";
 
-        // Tab shows the study overlay in the bar's top left corner, black until then.
-        std::vector<uint8_t> corner = overlayCorner(display, window);
-        EXPECT_LT(brightPixels(corner), 10) << "the corner shows something before Tab";
+        // Tab shows the study overlay in the top left corner of the bar, black until then.
+        auto corner = [&] { return brightPixels(greyOf(display, window, 0, 0, 320, 56)); };
+        EXPECT_LT(corner(), 10) << "the corner shows something before Tab";
         runProcess({XDOTOOL, "key", "--window", std::to_string(window), "Tab"}, 10);
-        auto overlayDeadline = Clock::now() + std::chrono::seconds(20);
-        while (Clock::now() < overlayDeadline &&
-               brightPixels(corner = overlayCorner(display, window)) < 300)
-            std::this_thread::sleep_for(std::chrono::milliseconds(250));
-        EXPECT_GE(brightPixels(corner), 300) << "no overlay in the corner after Tab";
+        waitFor(20, [&] { return corner() >= 300; });
+        EXPECT_GE(corner(), 300) << "no overlay in the corner after Tab";
 
         // Made larger, the window gets the show at its new size: the letterbox of 800 x 600
         // reaches to the right edge, where the 640-wide picture never drew.
-        std::string id = std::to_string(window);
-        runProcess({XDOTOOL, "windowsize", id, "800", "600"}, 10);
-        std::vector<uint8_t> grown;
-        auto growDeadline = Clock::now() + std::chrono::seconds(20);
-        while (Clock::now() < growDeadline &&
-               mean(grown = greyOf(display, window, 660, 90, 140, 420)) <= 12.0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(250));
-        EXPECT_GT(mean(grown), 12.0) << "the show does not follow the window's new size";
-
-        runProcess({XDOTOOL, "key", "--window", std::to_string(window), "Escape"}, 10);
-    }
-    show.join();   // without a window to press Escape in, the run's time limit ends it
-    XSetErrorHandler(previousHandler);
-    XCloseDisplay(display);
-    EXPECT_FALSE(result.timedOut) << "still running after Escape";
-    size_t tail = result.err.size() > 2000 ? result.err.size() - 2000 : 0;
-    EXPECT_EQ(result.status, 0) << result.err.substr(tail);
+        runProcess({XDOTOOL, "windowsize", std::to_string(window), "800", "600"}, 10);
+        auto right = [&] { return mean(greyOf(display, window, 660, 90, 140, 420)); };
+        waitFor(20, [&] { return right() > 12.0; });
+        EXPECT_GT(right(), 12.0) << "the show does not follow the window's new size";
+    });
 }
 
 // Its own 1920 x 1080 screen: Xvfb offers that one mode only, so 640 x 480 is not among them.
@@ -252,40 +220,21 @@ TEST(LiveWindow, FullScreenWithoutTheModeFillsTheDisplayScaled)
     PrivateDisplay screen;
     ASSERT_FALSE(screen.name.empty()) << "Xvfb did not start";
     setenv("DISPLAY", screen.name.c_str(), 1);   // for xdotool too
-    Display* display = XOpenDisplay(screen.name.c_str());
-    ASSERT_TRUE(display) << screen.name;
-    XErrorHandler previousHandler = XSetErrorHandler(ignoreXError);
-
-    ProcessResult result;
-    std::thread show([&result, &screen] {
-        result = runOrvanti(
-            {"--no-setup", "--fullscreen", "--mode", "640x480", "--mute", "--loop", "--start", "3"},
-            240, {"SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy", "DISPLAY=" + screen.name});
-    });
-    auto deadline = Clock::now() + std::chrono::seconds(120);
-    Window window = findShowWindow(display, deadline);
-    EXPECT_NE(window, 0u) << "no window named " << SHOW_CAPTION;
-    if (window) {
-        XWindowAttributes attributes{};
-        EXPECT_TRUE(XGetWindowAttributes(display, window, &attributes));
-        EXPECT_EQ(attributes.x, 0);
-        EXPECT_EQ(attributes.y, 0);
-        EXPECT_EQ(attributes.width, 1920);
-        EXPECT_EQ(attributes.height, 1080);
-        std::vector<uint8_t> grey;
-        while (Clock::now() < deadline &&
-               mean(grey = greyOf(display, window, 0, 0, 1920, 1080)) <= 12.0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(250));
-        EXPECT_GT(mean(grey), 12.0) << "the screen shows no picture";
-        for (int edge = 0; edge < 4 && mean(grey) > 12.0; edge++)
-            EXPECT_LE(blackBand(grey, 1920, 1080, edge), 4) << "black band at edge " << edge;
-        runProcess({XDOTOOL, "key", "--window", std::to_string(window), "Escape"}, 10);
-    }
-    show.join();
-    XSetErrorHandler(previousHandler);
-    XCloseDisplay(display);
-    EXPECT_FALSE(result.timedOut) << "still running after Escape";
-    EXPECT_EQ(result.status, 0) << result.err.substr(0, 400);
+    ProcessResult result = playOn(
+        screen.name, {"--no-setup", "--fullscreen", "--mode", "640x480"},
+        [](Display* display, Window window) {
+            XWindowAttributes attributes{};
+            EXPECT_TRUE(XGetWindowAttributes(display, window, &attributes));
+            EXPECT_EQ(
+                std::vector({attributes.x, attributes.y, attributes.width, attributes.height}),
+                std::vector({0, 0, 1920, 1080}));
+            std::vector<uint8_t> grey;
+            waitFor(120,
+                    [&] { return mean(grey = greyOf(display, window, 0, 0, 1920, 1080)) > 12.0; });
+            EXPECT_GT(mean(grey), 12.0) << "the screen shows no picture";
+            for (int edge = 0; edge < 4 && mean(grey) > 12.0; edge++)
+                EXPECT_LE(blackBand(grey, 1920, 1080, edge), 4) << "black band at edge " << edge;
+        });
     EXPECT_NE(result.err.find("warning: the display has no 640x480 mode"), std::string::npos);
 }
 

@@ -91,10 +91,6 @@ std::vector<uint8_t> readTexels(unsigned name, int level, int* width, int* heigh
     return px;
 }
 
-std::string orvantiBinary()
-{
-    return ORVANTI_BINARY;
-}
 std::string buildDir()
 {
     return ORVANTI_BUILD_DIR;
@@ -307,7 +303,7 @@ ProcessResult runProcess(const std::vector<std::string>& argv, double timeoutSec
 ProcessResult runOrvanti(const std::vector<std::string>& args, double timeoutSeconds,
                          const std::vector<std::string>& extraEnv, const std::string& workDir)
 {
-    std::vector<std::string> argv = {orvantiBinary()};
+    std::vector<std::string> argv = {ORVANTI_BINARY};
     argv.insert(argv.end(), args.begin(), args.end());
     return runProcess(argv, timeoutSeconds, extraEnv, workDir);
 }
@@ -326,7 +322,7 @@ ProcessResult runOrvantiOnTerminal(const std::vector<std::string>& args, double 
             tcsetattr(1, TCSANOW, &mode);
         }
         dup2(open("/dev/null", O_WRONLY), 2);
-        std::vector<std::string> argv = {orvantiBinary()};
+        std::vector<std::string> argv = {ORVANTI_BINARY};
         argv.insert(argv.end(), args.begin(), args.end());
         execHeadless(argv, {}, "");
     }

@@ -78,6 +78,5 @@ std::vector<uint8_t> readTexels(unsigned name, int level = 0, int* width = nullp
                                 int* height = nullptr);
 
 // Paths of the build.
-std::string orvantiBinary();
 std::string buildDir();
 std::string sourceDir();

@@ -3,11 +3,12 @@
 // (transparent or black borders where quads would show, seamless tiling where images scroll).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include <jpeglib.h>
@@ -33,55 +34,39 @@ struct Decoded {
     }
 };
 
-struct ErrorManager {
-    jpeg_error_mgr base;
-    char message[JMSG_LENGTH_MAX];
-};
-
+// A broken file ends the test process through libjpeg's own error exit, with its message.
 Decoded decode(const std::string& name)
 {
     Decoded d;
-    std::string path = buildDir() + "/data/" + name;
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        d.error = path + " missing";
+    std::string bytes = readFile(buildDir() + "/data/" + name);
+    if (bytes.empty()) {
+        d.error = name + " missing";
         return d;
     }
     jpeg_decompress_struct cinfo;
-    ErrorManager err;
-    cinfo.err = jpeg_std_error(&err.base);
-    err.base.error_exit = [](j_common_ptr c) {
-        // Keep the message and give up on this file: the test reports it.
-        (*c->err->format_message)(c, reinterpret_cast<ErrorManager*>(c->err)->message);
-        throw std::runtime_error(reinterpret_cast<ErrorManager*>(c->err)->message);
-    };
-    try {
-        jpeg_create_decompress(&cinfo);
-        jpeg_stdio_src(&cinfo, file);
-        jpeg_read_header(&cinfo, TRUE);
-        d.components = cinfo.num_components;
-        d.progressive = cinfo.progressive_mode;
-        d.arithmetic = cinfo.arith_code;
-        if (cinfo.quant_tbl_ptrs[0])
-            for (int i = 0; i < DCTSIZE2; ++i)
-                d.largestLumaQuant =
-                    std::max(d.largestLumaQuant, int(cinfo.quant_tbl_ptrs[0]->quantval[i]));
-        cinfo.out_color_space = JCS_RGB;
-        jpeg_start_decompress(&cinfo);
-        d.width = int(cinfo.output_width);
-        d.height = int(cinfo.output_height);
-        d.rgb.resize(size_t(d.width) * size_t(d.height) * 3);
-        while (cinfo.output_scanline < cinfo.output_height) {
-            JSAMPROW row = &d.rgb[size_t(cinfo.output_scanline) * size_t(d.width) * 3];
-            jpeg_read_scanlines(&cinfo, &row, 1);
-        }
-        jpeg_finish_decompress(&cinfo);
-        d.ok = true;
-    } catch (const std::exception& e) {
-        d.error = path + ": " + e.what();
+    jpeg_error_mgr err;
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, (const unsigned char*)bytes.data(), bytes.size());
+    jpeg_read_header(&cinfo, TRUE);
+    d.components = cinfo.num_components;
+    d.progressive = cinfo.progressive_mode;
+    d.arithmetic = cinfo.arith_code;
+    for (int i = 0; i < DCTSIZE2 && cinfo.quant_tbl_ptrs[0]; ++i)
+        d.largestLumaQuant =
+            std::max(d.largestLumaQuant, int(cinfo.quant_tbl_ptrs[0]->quantval[i]));
+    cinfo.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&cinfo);
+    d.width = int(cinfo.output_width);
+    d.height = int(cinfo.output_height);
+    d.rgb.resize(size_t(d.width) * size_t(d.height) * 3);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW row = &d.rgb[size_t(cinfo.output_scanline) * size_t(d.width) * 3];
+        jpeg_read_scanlines(&cinfo, &row, 1);
     }
+    jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
-    std::fclose(file);
+    d.ok = true;
     return d;
 }
 
@@ -116,30 +101,25 @@ double wrapSeam(const Decoded& d, bool horizontal)
     return (seam / m) / std::max(1e-6, inside / (double(m) * (n - 1)));
 }
 
-TEST(Images, EveryFileIsBaselineThreeComponentJpegOfHighQuality)
+// Every image and mask a baseline three-component JPEG of high quality and power-of-two sides;
+// the sprites equal squares; each mask its image's size, grey, opaque somewhere, clear at the
+// edges.
+TEST(Images, BaselineJpegsOfPowerOfTwoSizesWithEqualSpritesAndMatchingMasks)
 {
-    for (const DataImage& e : DATA_IMAGES)
-        for (const char* name : {e.name, e.mask}) {
-            if (!name)
-                continue;
-            Decoded d = decode(name);
-            ASSERT_TRUE(d.ok) << d.error;
-            EXPECT_EQ(d.components, 3) << name;
-            EXPECT_FALSE(d.progressive) << name;
-            EXPECT_FALSE(d.arithmetic) << name;
-            // Quality 90 scales the standard luminance table (largest entry 121) to 24.
-            EXPECT_LE(d.largestLumaQuant, 24) << name;
-            EXPECT_TRUE(powerOfTwo(d.width) && powerOfTwo(d.height))
-                << name << " " << d.width << "x" << d.height;
-        }
-}
-
-TEST(Images, SpritesAreEqualSquaresAndMasksMatchTheirImages)
-{
+    auto expectBaseline = [](const Decoded& d, const char* name) {
+        EXPECT_EQ(d.components, 3) << name;
+        EXPECT_FALSE(d.progressive) << name;
+        EXPECT_FALSE(d.arithmetic) << name;
+        // Quality 90 scales the standard luminance table (largest entry 121) to 24.
+        EXPECT_LE(d.largestLumaQuant, 24) << name;
+        EXPECT_TRUE(powerOfTwo(d.width) && powerOfTwo(d.height))
+            << name << " " << d.width << "x" << d.height;
+    };
     int spriteSize = 0;
     for (const DataImage& e : DATA_IMAGES) {
         Decoded c = decode(e.name);
         ASSERT_TRUE(c.ok) << c.error;
+        expectBaseline(c, e.name);
         if (e.kind == DATA_SPRITE) {
             EXPECT_EQ(c.width, c.height) << e.name;
             if (!spriteSize)
@@ -150,15 +130,14 @@ TEST(Images, SpritesAreEqualSquaresAndMasksMatchTheirImages)
             continue;
         Decoded m = decode(e.mask);
         ASSERT_TRUE(m.ok) << m.error;
+        expectBaseline(m, e.mask);
         EXPECT_EQ(m.width, c.width) << e.mask;
         EXPECT_EQ(m.height, c.height) << e.mask;
-        // The mask is grey and uses its whole range: opaque somewhere, clear at the edges.
         int lo = 255, hi = 0;
-        for (int y = 0; y < m.height; ++y)
-            for (int x = 0; x < m.width; ++x) {
-                lo = std::min(lo, m.r(x, y));
-                hi = std::max(hi, m.r(x, y));
-            }
+        for (size_t i = 0; i < m.rgb.size(); i += 3) {
+            lo = std::min<int>(lo, m.rgb[i]);
+            hi = std::max<int>(hi, m.rgb[i]);
+        }
         EXPECT_LE(lo, 3) << e.mask;
         EXPECT_GE(hi, 240) << e.mask;
         EXPECT_LE(borderMax(m, [&](int x, int y) { return m.r(x, y); }), 4) << e.mask;
@@ -244,22 +223,14 @@ TEST(Images, ReadmeTableListsExactlyTheDataFiles)
     for (std::string line; std::getline(readme, line);) {
         if (line.rfind("## ", 0) == 0)
             inSection = line == "## Data files";
-        if (!inSection || line.rfind("| `", 0) != 0)
+        // | file | mask | asset | size | use |; a mask in parentheses is borrowed, not the file's.
+        static const std::regex row(
+            R"(\| *(`[^|]*`) *\| *([^|]*?) *\| *([^|]*?) *\| *([^|]*?) *\|.*)");
+        std::smatch m;
+        if (!inSection || !std::regex_match(line, m, row))
             continue;
-        // | file | mask | asset | size | use |; a mask in parentheses is borrowed, not the file's
-        // own.
-        std::vector<std::string> cells;
-        std::istringstream row(line.substr(1));
-        for (std::string cell; std::getline(row, cell, '|');) {
-            size_t first = cell.find_first_not_of(' ');
-            cells.push_back(first == std::string::npos
-                                ? ""
-                                : cell.substr(first, cell.find_last_not_of(' ') - first + 1));
-        }
-        ASSERT_GE(cells.size(), 4u) << line;
-        if (cells[1].rfind("`", 0) != 0)
-            cells[1] = "-";
-        listed += cells[0] + " | " + cells[1] + " | " + cells[2] + " | " + cells[3] + "\n";
+        std::string mask = m[2].str().rfind("`", 0) == 0 ? m[2].str() : "-";
+        listed += m[1].str() + " | " + mask + " | " + m[3].str() + " | " + m[4].str() + "\n";
     }
     std::string expected;   // one row a line, so that a failure shows the difference
     for (size_t i = 0; i < DATA_IMAGE_COUNT; ++i) {

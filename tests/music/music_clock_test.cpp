@@ -47,11 +47,10 @@ struct OpenMusic {
     }
 };
 
-TEST(ShowClock, PatternsFollowTheStreamPositionAndSeeksTruncate)
+TEST(ShowClock, PatternsFollowTheStreamSeeksTruncateAndPageKeysStepPatterns)
 {
     OpenMusic music;
     EXPECT_GE(musicChannel, 0);
-
     FSOUND_Stream_SetTime(musicStream, 7680);
     EXPECT_FLOAT_EQ(showTime(), 1.0f);
     FSOUND_Stream_SetTime(musicStream, 46080);
@@ -65,11 +64,7 @@ TEST(ShowClock, PatternsFollowTheStreamPositionAndSeeksTruncate)
     EXPECT_EQ(FSOUND_Stream_GetTime(musicStream), 0);
     seekShowTime(-2.0f);   // Page Up at the start: the stream stays at its start
     EXPECT_EQ(FSOUND_Stream_GetTime(musicStream), 0);
-}
 
-TEST(ShowClock, PageKeysStepWholePatternsAndHomeRestarts)
-{
-    OpenMusic music;
     seekShowTime(3.7f);
     handleKeyDown(34);   // Page Down: to the start of the next pattern
     EXPECT_FLOAT_EQ(showTime(), 4.0f);
@@ -80,18 +75,28 @@ TEST(ShowClock, PageKeysStepWholePatternsAndHomeRestarts)
     EXPECT_FLOAT_EQ(showTime(), 0.0f);
 }
 
+// At the very start Pause holds nothing; later it holds the time, each read a short sleep, and
+// releases where it stood.
 TEST(ShowClock, PauseHoldsTheTimeWithShortSleepsAndReleasesWhereItStood)
 {
     OpenMusic music;
+    auto msOfShowTime = [] {
+        auto before = Clock::now();
+        showTime();
+        return std::chrono::duration<double, std::milli>(Clock::now() - before).count();
+    };
+    handleKeyDown(PAUSE_KEY);
+    EXPECT_EQ(heldTime, 0.0f);
+    EXPECT_LT(msOfShowTime(), 1.0);
+
     FSOUND_SetPaused(musicChannel, false);
     seekShowTime(10.3f);
     handleKeyDown(PAUSE_KEY);
     float held = heldTime;
     EXPECT_NEAR(held, 10.3f, 0.01f);
     for (int i = 0; i < 6; ++i) {
-        auto before = Clock::now();
+        double ms = msOfShowTime();
         EXPECT_EQ(showTime(), held);
-        double ms = std::chrono::duration<double, std::milli>(Clock::now() - before).count();
         EXPECT_GE(ms, 1.0);
         EXPECT_LE(ms, 240.0);   // at most 201 ms of sleep, with room for a loaded machine
     }
@@ -103,27 +108,22 @@ TEST(ShowClock, PauseHoldsTheTimeWithShortSleepsAndReleasesWhereItStood)
     EXPECT_LT(after, held + 0.1f);
 }
 
-TEST(ShowClock, PauseAtTheVeryStartHoldsNothing)
-{
-    OpenMusic music;
-    FSOUND_Stream_SetTime(musicStream, 0);
-    handleKeyDown(PAUSE_KEY);
-    EXPECT_EQ(heldTime, 0.0f);
-    auto before = Clock::now();
-    showTime();
-    double ms = std::chrono::duration<double, std::milli>(Clock::now() - before).count();
-    EXPECT_LT(ms, 1.0);
-}
-
-TEST(ShowClock, OnlyTheEndOfTheStreamAsksToQuit)
+// Only the end of the stream asks to quit, not a sync point; the error texts of the table, and
+// past its end.
+TEST(ShowClock, OnlyTheEndOfTheStreamAsksToQuitAndErrorTextsComeFromTheTable)
 {
     int before = quitRequests;
     char sample = 0;
-    EXPECT_TRUE(musicCallback(nullptr, &sample, 1, nullptr));   // a sync point
+    EXPECT_TRUE(musicCallback(nullptr, &sample, 1, nullptr));
     EXPECT_EQ(quitRequests, before);
     EXPECT_TRUE(musicCallback(nullptr, nullptr, 0, nullptr));
     EXPECT_EQ(quitRequests, before + 1);
     quitRequests = before;
+
+    EXPECT_STREQ(soundErrorText(0), "No errors");
+    EXPECT_STREQ(soundErrorText(18), "Required Mediaplayer codec is not installed");
+    EXPECT_STREQ(soundErrorText(19), "Unknown error");
+    EXPECT_STREQ(soundErrorText(0xffffffffu), "Unknown error");
 }
 
 TEST(ShowClock, NonLoopingMusicEndsOnceAndLoopingMusicStartsOver)
@@ -144,15 +144,6 @@ TEST(ShowClock, NonLoopingMusicEndsOnceAndLoopingMusicStartsOver)
     EXPECT_LT(showTime(), 1000.0f / 7680.0f);   // back near the start
     closeMusic();
     quitRequests = before;
-}
-
-TEST(ShowClock, ErrorTextsComeFromTheTable)
-{
-    // The first and last entries, and past the end.
-    EXPECT_STREQ(soundErrorText(0), "No errors");
-    EXPECT_STREQ(soundErrorText(18), "Required Mediaplayer codec is not installed");
-    EXPECT_STREQ(soundErrorText(19), "Unknown error");
-    EXPECT_STREQ(soundErrorText(0xffffffffu), "Unknown error");
 }
 
 // One Ogg page holding a single packet that is not Vorbis.
@@ -186,7 +177,7 @@ protected:
     }
 };
 
-TEST_F(ShowClockDeathTest, MusicThatCannotPlayEndsTheProgramNamingTheFile)
+TEST_F(ShowClockDeathTest, MusicThatCannotPlayEndsTheProgramNamingTheFileOrTheLibrary)
 {
     musicMuted = true;
     std::string dir = makeTempDir("badmusic");
@@ -230,24 +221,15 @@ TEST_F(ShowClockDeathTest, MusicThatCannotPlayEndsTheProgramNamingTheFile)
         EXPECT_EXIT(openMusic(path.c_str(), 125.0f, 0), ::testing::ExitedWithCode(1), message)
             << name;
     }
-}
-
-// Without a sound device the library's own text ends the program, before the file is looked at.
-TEST_F(ShowClockDeathTest, NoSoundDeviceEndsTheProgramWithTheLibrarysText)
-{
-    std::string missing = makeTempDir("nodevice") + "/missing.ogg";
+    // Without a sound device the library's own text ends the program, before the file is looked
+    // at; an old sound library is refused before any sound.
     EXPECT_EXIT(
         {
             setenv("SDL_AUDIODRIVER", "no_such_driver", 1);
             musicMuted = false;
-            openMusic(missing.c_str(), 125.0f, 0);
+            openMusic((dir + "/missing.ogg").c_str(), 125.0f, 0);
         },
         ::testing::ExitedWithCode(1), "Error initializing output device\\.");
-}
-
-TEST_F(ShowClockDeathTest, AnOldSoundLibraryIsRefusedBeforeAnySound)
-{
-    musicMuted = true;
     EXPECT_EXIT(
         {
             soundReportVersionForTesting(3.70f);

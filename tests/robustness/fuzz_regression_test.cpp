@@ -26,21 +26,6 @@ std::vector<std::string> inputsOf(const std::string& target)
     return paths;
 }
 
-// A block of exactly the file's size, so that a read past its end is caught.
-std::vector<uint8_t> readInput(const std::string& path)
-{
-    std::string bytes = readFile(path);
-    return {bytes.begin(), bytes.end()};
-}
-
-int endCalls = 0;
-
-signed char countEnd(FSOUND_STREAM*, void*, int, void*)
-{
-    endCalls++;
-    return true;
-}
-
 }   // namespace
 
 TEST(FuzzInputs, SeedsAndFindingsOfBothTargetsRunClean)
@@ -54,7 +39,8 @@ TEST(FuzzInputs, SeedsAndFindingsOfBothTargetsRunClean)
         ASSERT_FALSE(inputs.empty()) << t.name;
         int accepted = 0;
         for (const std::string& path : inputs) {
-            std::vector<uint8_t> bytes = readInput(path);
+            std::string text = readFile(path);
+            std::vector<uint8_t> bytes(text.begin(), text.end());   // a read past its end is caught
             SCOPED_TRACE(path);
             accepted += t.run(bytes.data(), bytes.size());
         }
@@ -75,8 +61,10 @@ TEST(FuzzInputs, TheMusicMixedToItsEndLastsItsLength)
     FSOUND_STREAM* stream =
         FSOUND_Stream_Open(music.data(), FSOUND_NORMAL | FSOUND_LOADMEMORY, 0, (int)music.size());
     ASSERT_NE(stream, nullptr);
-    endCalls = 0;
-    FSOUND_Stream_SetEndCallback(stream, countEnd, nullptr);
+    static int endCalls = 0;
+    FSOUND_Stream_SetEndCallback(
+        stream, [](FSOUND_STREAM*, void*, int, void*) -> signed char { return (bool)++endCalls; },
+        nullptr);
     FSOUND_SetPaused(FSOUND_Stream_PlayEx(FSOUND_FREE, stream, nullptr, true), false);
     const int frames = 1024;
     std::vector<int16_t> out(frames * 2);

@@ -31,35 +31,31 @@ TEST(RandomGenerator, UnitDividesBy4292967296AndCanExceedOne)
 
 static Splinept ring[4] = {{0, 0, 0, 0}, {0, 1, 0, 0}, {0, 1, 1, 0}, {0, 0, 1, 5}};
 
-TEST(SplinePoint, PassesThroughTheControlPointsOfTheRing)
+TEST(SplinePoint, PassesThroughTheControlPointsAndWrapsNegativeParameters)
 {
-    Vec3 p;
-    splinePoint(&p, 0.0f, ring, 4);   // u = 0 stands on the last point
-    EXPECT_FLOAT_EQ(p.x, 0);
-    EXPECT_FLOAT_EQ(p.y, 1);
-    EXPECT_FLOAT_EQ(p.z, 5);
-    splinePoint(&p, 1.0f, ring, 4);
-    EXPECT_FLOAT_EQ(p.z, 5);
-    splinePoint(&p, 0.25f, ring, 4);   // u = (j + 1) / n gives point j
-    EXPECT_FLOAT_EQ(p.x, 0);
-    EXPECT_FLOAT_EQ(p.y, 0);
-    splinePoint(&p, 0.5f, ring, 2);   // n = 2, u = 0.5: point 0
-    EXPECT_FLOAT_EQ(p.x, 0);
-    EXPECT_FLOAT_EQ(p.y, 0);
-}
-
-TEST(SplinePoint, NegativeParameterStaysOnTheRing)
-{
-    Vec3 a, b;
-    splinePoint(&a, -0.25f, ring, 4);   // one full turn before u = 0.75
-    splinePoint(&b, 0.75f, ring, 4);
-    EXPECT_NEAR(a.x, b.x, 1e-6);
-    EXPECT_NEAR(a.y, b.y, 1e-6);
-    EXPECT_NEAR(a.z, b.z, 1e-6);
-    splinePoint(&a, -0.6f, ring, 4);
-    splinePoint(&b, 0.4f, ring, 4);
-    EXPECT_NEAR(a.x, b.x, 1e-5);
-    EXPECT_NEAR(a.z, b.z, 1e-5);
+    // u = (j + 1) / n gives point j; u = 0 and 1 stand on the last point.
+    struct Case {
+        float u;
+        int n;
+        Vec3 at;
+    } cases[] = {
+        {0.0f, 4, {0, 1, 5}}, {1.0f, 4, {0, 1, 5}}, {0.25f, 4, {0, 0, 0}}, {0.5f, 2, {0, 0, 0}}};
+    for (const Case& c : cases) {
+        Vec3 p;
+        splinePoint(&p, c.u, ring, c.n);
+        EXPECT_FLOAT_EQ(p.x, c.at.x) << c.u;
+        EXPECT_FLOAT_EQ(p.y, c.at.y) << c.u;
+        EXPECT_FLOAT_EQ(p.z, c.at.z) << c.u;
+    }
+    // A negative parameter stays on the ring: whole turns before the same point.
+    for (float u : {-0.25f, -0.6f}) {
+        Vec3 a, b;
+        splinePoint(&a, u, ring, 4);
+        splinePoint(&b, u + 1.0f, ring, 4);
+        EXPECT_NEAR(a.x, b.x, 1e-5) << u;
+        EXPECT_NEAR(a.y, b.y, 1e-5) << u;
+        EXPECT_NEAR(a.z, b.z, 1e-5) << u;
+    }
 }
 
 TEST(MathHelpers, ClampsWrapAndNormals)
@@ -85,31 +81,21 @@ TEST(MathHelpers, ClampsWrapAndNormals)
     EXPECT_FLOAT_EQ(v.z, 0.8f);
 }
 
-TEST(ScratchPool, AlignsEveryBlockTo16Bytes)
+TEST(ScratchPool, AlignsTo16BytesReleasesLaterBlocksAndGivesExactlyItsSize)
 {
     void* mark = tempmalloc(0);
-    char* a = (char*)tempmalloc(10);
+    char* a = (char*)tempmalloc(20);
     char* b = (char*)tempmalloc(10);
     EXPECT_EQ((uintptr_t)a % 16, 0u);
-    EXPECT_EQ(b - a, 16);
+    EXPECT_EQ(b - a, 32);
     EXPECT_EQ(tempmalloc(0), b + 16);   // a zero request returns the aligned top, takes nothing
+    tempmalloc(200);
+    tmpfree(a);   // releases b and the 200 bytes too
+    EXPECT_EQ(tempmalloc(50), a);
+    tmpfree(a);
+    tmpfree(a);   // twice is accepted
     tmpfree(mark);
     EXPECT_EQ(scratchUsed(), 0u);
-}
-
-TEST(ScratchPool, ReleasingABlockReleasesLaterOnesToo)
-{
-    void* first = tempmalloc(100);
-    tempmalloc(200);
-    tmpfree(first);
-    EXPECT_EQ(tempmalloc(50), first);
-    tmpfree(first);
-    tmpfree(first);   // twice is accepted
-    EXPECT_EQ(scratchUsed(), 0u);
-}
-
-TEST(ScratchPool, ExactlyTheRemainingBytesSucceed)
-{
     void* all = tempmalloc(SCRATCH_POOL_SIZE);
     EXPECT_EQ(scratchUsed(), SCRATCH_POOL_SIZE);
     tmpfree(all);
