@@ -99,6 +99,16 @@ TEST(CaptureUnits, FrameTimesTargetsThumbnailsPercentilesAndPngFiles)
     EXPECT_FALSE(exists(dir + "/a.png.tmp"));
     EXPECT_FALSE(writePngRGB(dir + "/missing/b.png", rgb, 2, 2, &error));
     EXPECT_NE(error.find(dir + "/missing/b.png"), std::string::npos) << error;
+
+    // Video frames: 3 x 3 BGRA read back bottom row first, white over red over black; studio
+    // range, the odd column and row in chroma samples of their own.
+    std::vector<uint8_t> bgra;
+    for (uint32_t pixel : {0xff000000u, 0xffff0000u, 0xffffffffu})
+        for (int i = 0; i < 12; i++)
+            bgra.push_back((uint8_t)(pixel >> (i % 4 * 8)));
+    EXPECT_EQ(toYuv420({&bgra[24], -12, 4, 2, 1, 0}, 3, 3),
+              (std::vector<uint8_t>{235, 235, 235, 82, 82, 82, 16, 16, 16, 109, 109, 128, 128, 184,
+                                    184, 128, 128}));
 }
 
 // The real program. These render the show from its precalculation on, so they are few.
@@ -160,6 +170,20 @@ TEST(CaptureProgram, SameArgumentsGiveSameFramesOfTheRightSize)
         }
         EXPECT_LT(hardEdges(smooth), hardEdges(plain)) << "frame " << n;
     }
+    // A video of the same range holds the same pictures, upright and in their colours, but for
+    // what the encoder loses.
+    if (!haveProgram("ffmpeg"))
+        return;
+    std::string video = a + "/same.mp4";
+    ASSERT_EQ(runOrvanti({"--from", "29", "--to", "29.0125", "--capture", video}, 240).status, 0);
+    ProcessResult decoded = runProcess({"/usr/bin/ffmpeg", "-v", "error", "-i", video, "-frames:v",
+                                        "1", "-f", "rawvideo", "-pix_fmt", "rgb24", "-"},
+                                       60);
+    ASSERT_EQ(decoded.out.size(), frames[0].pixels.size()) << decoded.err;
+    double difference = 0;
+    for (size_t i = 0; i < decoded.out.size(); i++)
+        difference += std::abs((uint8_t)decoded.out[i] - frames[0].pixels[i]);
+    EXPECT_LT(difference / decoded.out.size(), 6.0) << difference / decoded.out.size();
 }
 
 TEST(CaptureProgram, TargetsThatCannotBeWrittenFailBeforeRendering)
