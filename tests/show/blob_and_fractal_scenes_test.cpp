@@ -7,15 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 TEST(OpeningScene, StartsInvisibleFlashesTheLogoTakesTheTitleAndZooms)
 {
     OpeningView start = openingViewAt(0.0f);
-    EXPECT_EQ(start.fade, 0.0f);
-    EXPECT_EQ(start.blobRadius, 0.0f);
-    EXPECT_EQ(start.captionAlpha, 0.0f);
-    EXPECT_EQ(start.ticks, 0);
+    EXPECT_EQ(std::tuple(start.fade, start.blobRadius, start.captionAlpha, start.ticks),
+              std::tuple(0.0f, 0.0f, 0.0f, 0));
 
     OpeningView tick = openingViewAt(0.75f);   // row 48
     EXPECT_EQ(tick.ticks, 1);
@@ -117,7 +117,6 @@ TEST_F(RealAssetFrames, OpeningFadesInAndFlashesTheLogoInTheLowerLeftOnTheFirstT
     EXPECT_GT(letterboxMean(), 30.0);
     drawScene1(5.99f);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
-    // The pixels the logo changes at t, and how many of them lie outside the lower left.
     Texture* logo = assets.logoTexture;
     auto logoPixels = [logo](float t) {
         drawScene1(t);
@@ -192,8 +191,7 @@ TEST(FractalZoom, CopiesFadeInAndOutAndTheZoomRepeatsEveryTwoPatterns)
     float part = std::fmod(v.zoomPosition, 1.0f);
     EXPECT_NEAR(v.copyAlpha[0], 1.0f - part, 1e-6f);
     EXPECT_NEAR(v.copyAlpha[3], part, 1e-6f);
-    EXPECT_EQ(v.copyAlpha[1], 1.0f);
-    EXPECT_EQ(v.copyAlpha[2], 1.0f);
+    EXPECT_EQ(std::pair(v.copyAlpha[1], v.copyAlpha[2]), std::pair(1.0f, 1.0f));
     EXPECT_GE(v.zoomPosition, 0.0f);
     EXPECT_LT(v.zoomPosition, 8.0f);
     // Two patterns on, the same zoom position.
