@@ -1,6 +1,5 @@
-// Shared by the scene tests: read-back of the window and the letterbox (640 x 360 from row 60 of
-// the 640 x 480 window), plain stand-in textures, and the fixture of frames drawn from the real
-// data set.
+// Read-back of the window and its letterbox (640 x 360 from row 60), stand-in textures, and the
+// fixture of frames drawn from the real data set.
 #pragma once
 
 #include "app/app.h"
