@@ -1,11 +1,11 @@
-// The offline modes: frame timing and naming, the thumbnail filter, and the real program writing
-// PNG frames, videos, a contact sheet and the benchmark table, and failing cleanly when it cannot.
+// The offline modes: frame timing, names and conversions, and the real program capturing.
 #include "app/offline.h"
 #include "common/test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -124,9 +124,7 @@ TEST(CaptureProgram, SameArgumentsGiveSameFramesOfTheRightSize)
     std::vector<PngImage> frames;
     for (int n = 0; n < 6; n++) {
         frames.push_back(readPng(a + "/" + frameFileName(n)));
-        ASSERT_TRUE(frames[n].ok);
-        EXPECT_EQ(frames[n].width, 640);
-        EXPECT_EQ(frames[n].height, 480);
+        ASSERT_TRUE(frames[n].ok && frames[n].width == 640 && frames[n].height == 480);
     }
 
     // The frames are there now: a second capture into the same folder is refused ...
@@ -144,31 +142,21 @@ TEST(CaptureProgram, SameArgumentsGiveSameFramesOfTheRightSize)
     // neighbours more than 64 levels apart.
     ProcessResult rs = runOrvanti(plus(args, {"--overwrite", "--supersample", "2"}), 240);
     ASSERT_EQ(rs.status, 0) << rs.err;
-    auto hardEdges = [](const PngImage& image) {
-        int count = 0;
-        for (int y = 0; y + 1 < image.height; y++)
-            for (int x = 0; x + 1 < image.width; x++)
-                for (int c = 0; c < 3; c++) {
-                    int here = image.pixels[((size_t)y * image.width + x) * 3 + c];
-                    int right = image.pixels[((size_t)y * image.width + x + 1) * 3 + c];
-                    int below = image.pixels[((size_t)(y + 1) * image.width + x) * 3 + c];
-                    count += std::abs(here - right) > 64 || std::abs(here - below) > 64;
-                }
-        return count;
+    auto measure = [](const PngImage& image) {
+        std::array<double, 4> m{};
+        const std::vector<uint8_t>& p = image.pixels;
+        for (size_t i = 0, w = 3 * (size_t)image.width; i + w + 3 < p.size(); i++) {
+            m[i % 3] += p[i];
+            m[3] += std::abs(p[i] - p[i + 3]) > 64 || std::abs(p[i] - p[i + w]) > 64;
+        }
+        return m;
     };
     for (int n : {0, 5}) {
-        const PngImage& plain = frames[n];
-        PngImage smooth = readPng(a + "/" + frameFileName(n));
-        ASSERT_TRUE(plain.ok && smooth.ok && smooth.pixels.size() == plain.pixels.size());
-        for (int c = 0; c < 3; c++) {
-            double sumPlain = 0, sumSmooth = 0;
-            for (size_t i = c; i < plain.pixels.size(); i += 3) {
-                sumPlain += plain.pixels[i];
-                sumSmooth += smooth.pixels[i];
-            }
-            EXPECT_NEAR(sumSmooth / (640 * 480), sumPlain / (640 * 480), 2.0) << "channel " << c;
-        }
-        EXPECT_LT(hardEdges(smooth), hardEdges(plain)) << "frame " << n;
+        std::array<double, 4> plain = measure(frames[n]),
+                              smooth = measure(readPng(a + "/" + frameFileName(n)));
+        for (int c = 0; c < 3; c++)
+            EXPECT_NEAR(smooth[c] / (640 * 480), plain[c] / (640 * 480), 2.0) << "channel " << c;
+        EXPECT_LT(smooth[3], plain[3]) << "frame " << n;
     }
     // A video of the same range holds the same pictures, upright and in their colours, but for
     // what the encoder loses.
@@ -217,7 +205,6 @@ TEST(CaptureProgram, TargetsThatCannotBeWrittenFailBeforeRendering)
         ProcessResult r =
             runOrvanti(plus(c.args, {"--to", "0.01"}), 60,
                        c.env.empty() ? std::vector<std::string>{} : std::vector{c.env});
-        EXPECT_FALSE(r.timedOut) << c.named;
         EXPECT_EQ(r.status, 1) << c.named;
         size_t at = r.err.find("error: " + c.named);
         ASSERT_NE(at, std::string::npos) << r.err;
@@ -237,7 +224,6 @@ TEST(CaptureProgram, AFailedWriteEndsTheCaptureAndKeepsTheFramesBefore)
     ASSERT_EQ(symlink("/dev/full", (dir + "/000003.png.tmp").c_str()), 0);
     ProcessResult r =
         runOrvanti({"--capture", dir, "--from", "10", "--to", "10.0125", "--mode", "512x256"}, 120);
-    EXPECT_FALSE(r.timedOut);
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_NE(r.err.find("error: " + dir + "/000003.png: No space left on device"),
               std::string::npos)
@@ -261,7 +247,6 @@ TEST(CaptureProgram, AFailedWriteEndsTheCaptureAndKeepsTheFramesBefore)
     r = runOrvanti(
         {"--capture", video, "--overwrite", "--from", "10", "--to", "10.0125", "--mode", "512x256"},
         120);
-    EXPECT_FALSE(r.timedOut);
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_NE(r.err.find("error: " + video + ": ffmpeg"), std::string::npos) << r.err;
 }
@@ -298,7 +283,6 @@ TEST(CaptureProgram, ProgressLineOnTheStandardOutput)
 
     // On a terminal: one line rewritten in place, ended once the capture is done.
     ProcessResult tty = runOrvantiOnTerminal(plus(args, {makeTempDir("progress_tty")}), 120);
-    ASSERT_FALSE(tty.timedOut);
     ASSERT_EQ(tty.status, 0);
     ASSERT_FALSE(tty.out.empty());
     EXPECT_EQ(tty.out.find('\n'), tty.out.size() - 1) << tty.out;
@@ -317,8 +301,7 @@ TEST(CaptureProgram, ProgressLineOnTheStandardOutput)
 
 TEST(CaptureProgram, MusicThatCannotPlayFailsAsInALiveRun)
 {
-    if (!haveDataSet())
-        GTEST_SKIP() << "no data set built";
+    SKIP_WITHOUT_DATA_SET();
     bool ffmpeg = haveProgram("ffmpeg");
     struct Case {
         const char* label;
@@ -338,7 +321,6 @@ TEST(CaptureProgram, MusicThatCannotPlayFailsAsInALiveRun)
             std::ofstream(data + "/music.ogg") << "words, not a sound\n";
         std::string target = makeTempDir("no_music") + "/" + c.target;
         ProcessResult r = runOrvanti({"--capture", target, "--to", "0.01", "--data", data}, 120);
-        EXPECT_FALSE(r.timedOut) << c.label;
         EXPECT_EQ(r.status, 1) << c.label << "\n" << r.err;
         EXPECT_NE(r.err.find("error: " + data + "/music.ogg" + c.problem), std::string::npos)
             << c.label << "\n"

@@ -11,6 +11,8 @@
 #include <FL/Fl_Window.H>
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <cstdlib>
 #include <thread>
 #include <vector>
@@ -28,12 +30,10 @@ TEST(SetupDialog, OpensWithFullscreen640AndVSyncChecked)
     REQUIRE_DISPLAY();
     SetupDialogWindow* d = createSetupDialog();
     EXPECT_STREQ(d->window->label(), "MOXI");
-    EXPECT_EQ(d->fullscreen->value(), 1);
-    EXPECT_EQ(d->mode640->value(), 1);
-    EXPECT_EQ(d->mode800->value(), 0);
-    EXPECT_EQ(d->mode1024->value(), 0);
-    EXPECT_EQ(d->vsync->value(), 1);
-    EXPECT_EQ(d->loop->value(), 0);
+    // Fullscreen, 640, 800, 1024, vsync, loop.
+    EXPECT_EQ(std::tuple(d->fullscreen->value(), d->mode640->value(), d->mode800->value(),
+                         d->mode1024->value(), d->vsync->value(), d->loop->value()),
+              std::tuple(1, 1, 0, 0, 1, 0));
     // Buttons and check boxes take the keyboard focus; the radio buttons do not.
     EXPECT_TRUE(d->run->visible_focus());
     EXPECT_TRUE(d->loop->visible_focus());

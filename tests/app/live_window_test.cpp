@@ -1,8 +1,5 @@
-// The live show in a real X window: `--no-setup --windowed` opens a 640 x 480 window, draws the
-// show into it frame after frame, Tab shows the study overlay, the show follows the window to a
-// new size, and Escape ends it with status 0; full screen on a 1920 x 1080 display without a
-// 640 x 480 mode fills the screen. Needs an X display, Xvfb, xdotool and the data set (the test
-// script runs the suite under Xvfb); skips without them.
+// The live show in a real X window, windowed and resized, with the study overlay, and full screen
+// on a display without the mode. Skips without X, Xvfb, xdotool or the data set.
 #include "app/app_local.h"
 #include "common/test_support.h"
 
@@ -15,9 +12,9 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <cstring>
 #include <sys/wait.h>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -129,8 +126,7 @@ TEST(LiveWindow, WindowedShowDrawsUntilEscapeAndEndsWithStatus0)
         GTEST_SKIP() << "no X display";
     if (access(XDOTOOL, X_OK) != 0)
         GTEST_SKIP() << "xdotool missing";
-    if (!haveDataSet())
-        GTEST_SKIP() << "no data set built";
+    SKIP_WITHOUT_DATA_SET();
     playOn(displayName, {"--no-setup", "--windowed"}, [](Display* display, Window window) {
         XWindowAttributes attributes{};
         EXPECT_TRUE(XGetWindowAttributes(display, window, &attributes));
@@ -215,8 +211,7 @@ TEST(LiveWindow, FullScreenWithoutTheModeFillsTheDisplayScaled)
 {
     if (access(XDOTOOL, X_OK) != 0 || !haveProgram("Xvfb"))
         GTEST_SKIP() << "xdotool or Xvfb missing";
-    if (!haveDataSet())
-        GTEST_SKIP() << "no data set built";
+    SKIP_WITHOUT_DATA_SET();
     PrivateDisplay screen;
     ASSERT_FALSE(screen.name.empty()) << "Xvfb did not start";
     setenv("DISPLAY", screen.name.c_str(), 1);   // for xdotool too

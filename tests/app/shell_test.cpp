@@ -1,5 +1,4 @@
-// The shell: power-of-two sizes, extension matching, the clamp-mode choice, the names of OpenGL
-// errors, the command line of the real program and study mode (overlay, stepping, scene repeat).
+// The shell: capabilities, OpenGL error names, the command line and study mode.
 #include "app/app_local.h"
 #include "render/gl.h"
 #include "music/music.h"
@@ -11,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -19,30 +20,26 @@
 // Powers of two within the table, extensions as whole words, the clamp mode from the version.
 TEST(Capabilities, PowersOfTwoExtensionsAndClampMode)
 {
-    EXPECT_EQ(nextPowerOfTwo(1), 0);
-    EXPECT_EQ(nextPowerOfTwo(2), 2);
-    EXPECT_EQ(nextPowerOfTwo(256), 256);
-    EXPECT_EQ(nextPowerOfTwo(300), 512);
-    EXPECT_EQ(nextPowerOfTwo(512), 512);
-    EXPECT_EQ(nextPowerOfTwo(65536), 65536);
-    EXPECT_EQ(nextPowerOfTwo(70000), 0);
+    for (auto [n, power] :
+         {std::pair{1, 0}, {2, 2}, {256, 256}, {300, 512}, {512, 512}, {65536, 65536}, {70000, 0}})
+        EXPECT_EQ(nextPowerOfTwo(n), power) << n;
 
     const char* list = "GL_ARB_multitexture GL_ARB_texture_env_combine GL_EXT_last";
-    EXPECT_EQ(hasExtensionIn(list, "GL_ARB_multitexture"), 1);
-    EXPECT_EQ(hasExtensionIn(list, "GL_ARB_texture_env"), 0);   // a prefix is not a match
-    EXPECT_EQ(hasExtensionIn(list, "GL_EXT_last"), 1);          // no trailing space
-    EXPECT_EQ(hasExtensionIn(list, "GL_EXT_las"), 0);
-    EXPECT_EQ(hasExtensionIn(list, "multitexture"), 0);
-    EXPECT_EQ(hasExtensionIn(nullptr, "GL_EXT_last"), 0);
-    EXPECT_EQ(hasExtensionIn(list, nullptr), 0);
-    EXPECT_EQ(hasExtensionIn("", "GL_EXT_last"), 0);
-    EXPECT_EQ(hasExtensionIn("A  B ", "B"), 1);
+    // Whole words only, the last one with no space after it; a prefix is no match.
+    EXPECT_EQ(std::tuple(hasExtensionIn(list, "GL_ARB_multitexture"),
+                         hasExtensionIn(list, "GL_ARB_texture_env"),
+                         hasExtensionIn(list, "GL_EXT_last"), hasExtensionIn(list, "GL_EXT_las"),
+                         hasExtensionIn(list, "multitexture"), hasExtensionIn("A  B ", "B")),
+              std::tuple(1, 0, 1, 0, 0, 1));
+    EXPECT_FALSE(hasExtensionIn(nullptr, "GL_EXT_last") || hasExtensionIn(list, nullptr) ||
+                 hasExtensionIn("", "GL_EXT_last"));
 
-    EXPECT_EQ(clampModeForVersion("1.1.0 Vendor"), (uint32_t)GL_CLAMP);
-    EXPECT_EQ(clampModeForVersion("1.2.1"), (uint32_t)GL_CLAMP_TO_EDGE);
-    EXPECT_EQ(clampModeForVersion("2.0"), (uint32_t)GL_CLAMP_TO_EDGE);
-    EXPECT_EQ(clampModeForVersion("garbage"), (uint32_t)GL_CLAMP);
-    EXPECT_EQ(clampModeForVersion(nullptr), (uint32_t)GL_CLAMP);
+    for (auto [version, mode] : {std::pair<const char*, int>{"1.1.0 Vendor", GL_CLAMP},
+                                 {"1.2.1", GL_CLAMP_TO_EDGE},
+                                 {"2.0", GL_CLAMP_TO_EDGE},
+                                 {"garbage", GL_CLAMP},
+                                 {nullptr, GL_CLAMP}})
+        EXPECT_EQ(clampModeForVersion(version), (uint32_t)mode) << (version ? version : "null");
 }
 
 TEST(CommandLine, HelpListsEveryOptionAndVersionIsOneLine)
@@ -204,8 +201,7 @@ TEST(FrameStepping, WhileHeldStepsFramesAndRowsAndReturnsExactly)
 
 TEST(SceneRepeat, SceneNineWithLoopStartsAt28_25AndGoesBackThereAtItsEnd)
 {
-    if (!haveDataSet())
-        GTEST_SKIP() << "no data set built";
+    SKIP_WITHOUT_DATA_SET();
     programOptions = ProgramOptions{};
     programOptions.scene = 9;
     displaySettings.loop = 1;
@@ -235,8 +231,7 @@ TEST(SceneRepeat, SceneNineWithLoopStartsAt28_25AndGoesBackThereAtItsEnd)
 
 TEST(StudyOverlay, OnlyTheLiveWindowShowsItInItsCornerAndTheNextFrameIsUntouched)
 {
-    if (!haveDataSet())
-        GTEST_SKIP() << "no data set built";
+    SKIP_WITHOUT_DATA_SET();
     ensureGLContext(640, 480);
     programOptions = ProgramOptions{};
     programOptions.dataDir = buildDir() + "/data/";
@@ -280,4 +275,20 @@ TEST(StudyOverlay, OnlyTheLiveWindowShowsItInItsCornerAndTheNextFrameIsUntouched
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
     study = StudyState{};
     assets.grainTexture = nullptr;
+}
+
+// The live show, looping, plays on past the end of the music. (Every window's picture is
+// checked by the scene tests, every frame's OpenGL errors by the benchmark run.)
+TEST(WholeShow, LiveShowLoopingPlaysOnPastTheEndOfTheMusic)
+{
+    SKIP_WITHOUT_DATA_SET();
+    // From 40.5 half a pattern (3.84 s) of music is left: with the loop the show is still
+    // playing well after that, from its start again.
+    auto start = std::chrono::steady_clock::now();
+    ProcessResult loops = runOrvanti(
+        {"--no-setup", "--windowed", "--mute", "--mode", "640x480", "--start", "40.5", "--loop"},
+        12);
+    std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    EXPECT_TRUE(loops.timedOut) << "status " << loops.status << ": " << loops.err;
+    EXPECT_GE(took.count(), 11.0);
 }

@@ -42,6 +42,9 @@ std::string makeTempDir(const std::string& tag);
 
 // Whether the data set has been generated into build/data.
 bool haveDataSet();
+#define SKIP_WITHOUT_DATA_SET()                                                                    \
+    if (!haveDataSet())                                                                            \
+    GTEST_SKIP() << "no data set built"
 
 // A fresh directory of links to every file of the built data set, for breaking some of them.
 std::string linkedDataSet();

@@ -1,6 +1,5 @@
-// The generated images: what the loaders rely on (baseline three-component JPEG, powers of two,
-// equal sprite sizes, masks of their colour image's size) and what the scenes rely on
-// (transparent or black borders where quads would show, seamless tiling where images scroll).
+// The generated images: what the loaders rely on (JPEG kind, sizes, masks) and what the scenes
+// rely on (invisible borders where quads show, seamless tiling where images scroll).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -101,9 +100,8 @@ double wrapSeam(const Decoded& d, bool horizontal)
     return (seam / m) / std::max(1e-6, inside / (double(m) * (n - 1)));
 }
 
-// Every image and mask a baseline three-component JPEG of high quality and power-of-two sides;
-// the sprites equal squares; each mask its image's size, grey, opaque somewhere, clear at the
-// edges.
+// Baseline three-component JPEGs of high quality and power-of-two sides; sprites equal squares;
+// each mask its image's size, grey, opaque somewhere, clear at the edges.
 TEST(Images, BaselineJpegsOfPowerOfTwoSizesWithEqualSpritesAndMatchingMasks)
 {
     auto expectBaseline = [](const Decoded& d, const char* name) {
@@ -187,9 +185,8 @@ TEST(Images, ScrollingLayersTileSeamlessly)
     }
 }
 
-// The generator's output pinned by value, file by file in the list's order: a change to how any
-// image or the music is made, or a run that differs from the last, shows here. Nothing else is in
-// the data folder.
+// The generator's output pinned by value, file by file: a change to how any image or the music
+// is made, or a run that differs from the last, shows here. Nothing else is in the data folder.
 TEST(Images, TheDataSetIsTheSameBytesAsEver)
 {
     uint64_t digest = 14695981039346656037ull;

@@ -1,5 +1,4 @@
-// The generated music: format and length, the kick on the beat grid, accents on the ticks,
-// the fade at the end.
+// The generated music: format, length, the kick on the beat grid, tick accents, the fade.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,6 +1,5 @@
-// The text images as the show's own loaders and screen passes put them on screen: every caption,
-// the logo, the title and the credits must read upright and unstretched in the 16:9 letterbox.
-// The rendered coverage is compared with the image laid out upright and laid out mirrored.
+// Every caption, the logo, the title and the credits, as the show draws them, read upright and
+// unstretched in the letterbox: the coverage against the image laid out upright and mirrored.
 #include <gtest/gtest.h>
 
 #include <cmath>

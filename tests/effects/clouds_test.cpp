@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -16,9 +18,8 @@ TEST(IfsMatrix, AppliesAColumnMajorAffineMapWithoutTheFourthRow)
 {
     float m[16] = {1, 2, 3, 99, 4, 5, 6, 99, 7, 8, 9, 99, 10, 11, 12, 99};
     Vec3 p = applyIfsMatrix({1.0f, -1.0f, 2.0f}, m);
-    EXPECT_FLOAT_EQ(p.x, 1 - 4 + 14 + 10);
-    EXPECT_FLOAT_EQ(p.y, 2 - 5 + 16 + 11);
-    EXPECT_FLOAT_EQ(p.z, 3 - 6 + 18 + 12);
+    EXPECT_EQ(std::tuple(p.x, p.y, p.z),
+              std::tuple(1 - 4 + 14 + 10.0f, 2 - 5 + 16 + 11.0f, 3 - 6 + 18 + 12.0f));
 }
 
 // The points themselves are pinned by value with the rest of the precalculation.

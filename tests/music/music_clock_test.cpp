@@ -1,5 +1,4 @@
-// The show clock on the music stream: patterns from milliseconds, seeking by pattern, the Pause
-// hold, the end of the music, and the fatal messages for music files that cannot play.
+// The show clock on the music stream: patterns, seeks, Pause, the end, and fatal music files.
 #include "app/app_local.h"
 #include "common/test_support.h"
 #include "music/music_local.h"
@@ -12,7 +11,6 @@
 #include <sys/stat.h>
 
 #include <chrono>
-#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <random>

@@ -1,5 +1,4 @@
-// The sound library: opening streams, the play position on both outputs, seeking, pausing and
-// the end of a stream.
+// The sound library: streams, the play position on both outputs, seeking, pausing, the end.
 #include "music/sound.h"
 #include "ogg_maker.h"
 

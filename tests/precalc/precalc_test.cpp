@@ -1,5 +1,4 @@
-// The precalculation: the grown aggregates against the plain scan, and one whole run over the real
-// data set whose results are pinned.
+// The precalculation: grown aggregates against the plain scan, and one pinned whole run.
 #include "common/test_support.h"
 #include "app/app.h"
 #include "render/gl.h"
@@ -48,8 +47,7 @@ TEST(GrownAggregates, FastSearchGrowsTheSameAggregateAsThePlainScan)
 // One whole precalculation with the real data set: every slot filled, and what it builds pinned.
 TEST(Precalculation, FillsEverySlotFromTheDataSet)
 {
-    if (!haveDataSet())
-        GTEST_SKIP() << "no data set built";
+    SKIP_WITHOUT_DATA_SET();
     ensureGLContext(640, 480);
     programOptions.dataDir = buildDir() + "/data/";
     randomSeed = 0;

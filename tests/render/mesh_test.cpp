@@ -1,5 +1,4 @@
-// Meshes: normals, centroid and radius, generated coordinates, the generators, the fatal inputs,
-// and what the compiled display lists send to OpenGL (read back through feedback mode).
+// Meshes: normals, bounds, generators, fatal inputs, and what the display lists send.
 #include "app/app.h"
 #include "render/gl.h"
 #include "common/test_support.h"

@@ -57,10 +57,9 @@ void scrambleState()
         glBindTexture(GL_TEXTURE_2D, black);
         glEnable(GL_TEXTURE_2D);
     }
-    for (GLenum cap : LEFT_ON)
-        glEnable(cap);
-    for (GLenum cap : UNSEEN_ON)
-        glEnable(cap);
+    for (const std::vector<GLenum>* caps : {&LEFT_ON, &UNSEEN_ON})
+        for (GLenum cap : *caps)
+            glEnable(cap);
     for (GLenum cap : {GL_CULL_FACE, GL_DEPTH_TEST, GL_ALPHA_TEST, GL_NORMALIZE})
         glDisable(cap);
     glBlendFunc(GL_ZERO, GL_ZERO);

@@ -1,5 +1,4 @@
-// The blob surface generator: lattice sampling, the extracted surface's shape and topology,
-// repeatability across generations, and the full-array stop.
+// The blob surface generator: sampling, shape and topology, repeatability, the full stop.
 #include "render/render_local.h"
 
 #include <gtest/gtest.h>

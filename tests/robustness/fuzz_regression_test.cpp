@@ -1,5 +1,4 @@
-// The fuzzers' seeds and every input that once made a fuzzer fail, replayed through the same
-// code as the fuzz targets; and a whole stream mixed buffer by buffer, as the music fuzzer does.
+// The fuzzers' seeds and past failing inputs, replayed; and a whole stream mixed to its end.
 #include "common/test_support.h"
 #include "music/sound.h"
 #include "fuzz/fuzz_inputs.h"

@@ -1,5 +1,4 @@
-// The blob-surface scenes 1 and 11 and the fractal scenes 7 and 8: views, blobs, and frames drawn
-// from the real assets.
+// The blob-surface scenes 1 and 11 and the fractal scenes 7 and 8.
 #include "scene_support.h"
 #include "show/scenes/blob_scenes.h"
 #include "show/scenes/fractal_scenes.h"

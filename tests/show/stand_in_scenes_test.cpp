@@ -1,5 +1,4 @@
-// The scenes drawn from stand-in assets: the trail (2, 10), the ray bursts (3, 4, 6) and the
-// growth (5, 9), their views and frames.
+// Scenes from stand-in assets: the trail (2, 10), ray bursts (3, 4, 6) and growth (5, 9).
 #include "scene_support.h"
 #include "precalc/precalc_local.h"
 #include "show/scenes/growth.h"

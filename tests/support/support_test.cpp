@@ -3,17 +3,15 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
+#include <tuple>
 
 TEST(RandomGenerator, FollowsTheSequenceFromStateZeroInBothWidths)
 {
     randomSeed = 0;
-    EXPECT_EQ(randomInt15(), 0);
-    EXPECT_EQ(randomSeed, 1u);
-    EXPECT_EQ(randomInt15(), 0);
-    EXPECT_EQ(randomSeed, 69070u);
-    EXPECT_EQ(randomInt15(), 3628);
-    EXPECT_EQ(randomSeed, 475628535u);
+    for (auto [value, seed] : {std::pair{0, 1u}, {0, 69070u}, {3628, 475628535u}}) {
+        EXPECT_EQ(randomInt15(), value);
+        EXPECT_EQ(randomSeed, seed);
+    }
     EXPECT_EQ(randomByte(), 195);   // the top eight bits of 3277404108
 }
 
@@ -60,21 +58,15 @@ TEST(SplinePoint, PassesThroughTheControlPointsAndWrapsNegativeParameters)
 
 TEST(MathHelpers, ClampsWrapAndNormals)
 {
-    EXPECT_EQ(clamp01(1.5f), 1.0f);
-    EXPECT_EQ(clamp01(-0.2f), 0.0f);
-    EXPECT_EQ(clamp01(0.25f), 0.25f);
-    EXPECT_EQ(clamp01(std::numeric_limits<float>::quiet_NaN()), 0.0f);
-    EXPECT_EQ(clampByte(300), 255);
-    EXPECT_EQ(clampByte(-3), 0);
-    EXPECT_EQ(clampByte(17), 17);
-    EXPECT_EQ(wrapIndex(-1, 5), 4);
-    EXPECT_EQ(wrapIndex(7, 5), 2);
+    EXPECT_EQ(std::tuple(clamp01(1.5f), clamp01(-0.2f), clamp01(0.25f),
+                         clamp01(std::numeric_limits<float>::quiet_NaN())),
+              std::tuple(1.0f, 0.0f, 0.25f, 0.0f));
+    EXPECT_EQ(std::tuple(clampByte(300), clampByte(-3), clampByte(17)), std::tuple(255, 0, 17));
+    EXPECT_EQ(std::pair(wrapIndex(-1, 5), wrapIndex(7, 5)), std::pair(4, 2));
 
     Vec3 a = {0, 0, 0}, b = {1, 0, 0}, c = {0, 1, 0}, n;
     triangleNormal(&a, &b, &c, &n);
-    EXPECT_FLOAT_EQ(n.x, 0);
-    EXPECT_FLOAT_EQ(n.y, 0);
-    EXPECT_FLOAT_EQ(n.z, 1);
+    EXPECT_EQ(std::tuple(n.x, n.y, n.z), std::tuple(0.0f, 0.0f, 1.0f));
     Vec3 v = {3, 0, 4};
     normalize3(&v);
     EXPECT_FLOAT_EQ(v.x, 0.6f);

@@ -1,5 +1,4 @@
-// Texture binding, coordinate generation, the crossfade combiner and the screen copy, read back
-// from the OpenGL state, the texture images and the frame buffer.
+// Texture binding, coordinate generation, the crossfade combiner and the screen copy.
 #include "texture/texture_local.h"
 
 #include "app/app.h"

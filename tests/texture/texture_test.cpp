@@ -1,5 +1,4 @@
-// Textures: the downsampling filter and its levels, JPEG loading with alpha sources, blur
-// atlases, generated textures, the lattice noise and the smoke, and the loaders' bad-file cases.
+// Textures: filtered levels, JPEG loading, blur atlases, generated textures, noise, bad files.
 #include "app/app.h"
 #include "render/gl.h"
 #include "common/test_support.h"
@@ -10,11 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 #include <vector>
 
 // A driver whose largest texture is smaller than Mesa's: while fakeMaxTextureSize is set, this
@@ -158,11 +156,8 @@ TEST_F(TextureTest, LoadTexturePadsToPowersOfTwoWithOpaqueWhite)
 
     Texture* t = loadTexture((dir + "/c.jpg").c_str(), (dir + "/m.jpg").c_str(), nullptr,
                              Vec3{2, -1, 3}, TEX_NO_MIPMAP | TEX_CLAMP);
-    EXPECT_EQ(t->width, 256);
-    EXPECT_EQ(t->height, 128);
-    EXPECT_FLOAT_EQ(t->scaleS, 0.78125f * 2);
-    EXPECT_FLOAT_EQ(t->scaleT, -0.78125f);
-    EXPECT_FLOAT_EQ(t->scaleR, 3);
+    EXPECT_EQ(std::tuple(t->width, t->height, t->scaleS, t->scaleT, t->scaleR),
+              std::tuple(256, 128, 0.78125f * 2, -0.78125f, 3.0f));
     EXPECT_EQ(t->flags, (uint32_t)TEX_NO_MIPMAP);   // the clamp bit is not kept
     EXPECT_EQ(levelCount(t->name), 1);
     std::vector<uint8_t> px = readTexels(t->name, 0);
@@ -191,8 +186,7 @@ TEST_F(TextureTest, JpegVariantsDecodeAsRGB)
     writeJpeg(dir + "/prog.jpg", 16, 8, flatRGB(16, 8, 10, 200, 30), 3, true);
     int32_t w, h;
     uint8_t* grey = loadJpeg((dir + "/grey.jpg").c_str(), &w, &h);
-    EXPECT_EQ(w, 16);
-    EXPECT_EQ(h, 8);
+    EXPECT_EQ(std::pair(w, h), std::pair(16, 8));
     EXPECT_NEAR(grey[0], 90, 2);
     EXPECT_NEAR(grey[2], 90, 2);
     std::free(grey);
@@ -215,10 +209,8 @@ TEST_F(TextureTest, BlurAtlasLevelsAndPairs)
     writeJpeg(dir + "/half.jpg", 64, 32, flatRGB(64, 32, 9, 9, 9));
 
     Texture* atlas = loadBlurAtlas((dir + "/dot.jpg").c_str(), nullptr, alphaMean, TEX_NO_MIPMAP);
-    EXPECT_EQ(atlas->width, 128);
-    EXPECT_EQ(atlas->height, 128);
-    EXPECT_FLOAT_EQ(atlas->scaleS, 0.5f);
-    EXPECT_EQ(atlas->spriteCount, 1);
+    EXPECT_EQ(std::tuple(atlas->width, atlas->height, atlas->scaleS, atlas->spriteCount),
+              std::tuple(128, 128, 0.5f, 1));
     std::vector<uint8_t> px = readTexels(atlas->name, 0);
     int32_t w, h;
     uint8_t* src = loadJpeg((dir + "/dot.jpg").c_str(), &w, &h);
@@ -242,10 +234,8 @@ TEST_F(TextureTest, BlurAtlasLevelsAndPairs)
     Texture* pair =
         loadBlurAtlasPair((dir + "/dot.jpg").c_str(), nullptr, nullptr, (dir + "/dot.jpg").c_str(),
                           nullptr, alphaDoubleSum, TEX_NO_MIPMAP);
-    EXPECT_EQ(pair->width, 256);
-    EXPECT_EQ(pair->height, 128);
-    EXPECT_EQ(pair->spriteCount, 2);
-    EXPECT_FLOAT_EQ(pair->scaleS, 0.25f);
+    EXPECT_EQ(std::tuple(pair->width, pair->height, pair->scaleS, pair->spriteCount),
+              std::tuple(256, 128, 0.25f, 2));
     std::vector<uint8_t> pp = readTexels(pair->name, 0);
     EXPECT_EQ(pp[((size_t)30 * 256 + 30) * 4 + 3], 0);           // sprite 1: no alpha source
     EXPECT_EQ(pp[((size_t)30 * 256 + 128 + 30) * 4 + 3], 255);   // sprite 2: doubled sum
@@ -358,8 +348,7 @@ TEST_F(TextureTest, GeneratedTexturesAndTheChain)
     EXPECT_EQ(levelCount(target->name), 1);
     ScreenChain chain = makeScreenCopyChain();
     ASSERT_EQ(chain.count, 8);
-    EXPECT_EQ(chain.textures[7].width, 4);
-    EXPECT_EQ(chain.textures[7].height, 2);
+    EXPECT_EQ(std::pair(chain.textures[7].width, chain.textures[7].height), std::pair(4, 2));
     for (int k = 0; k < chain.count; k++) {
         EXPECT_EQ(levelCount(chain.textures[k].name), 1);
         EXPECT_EQ(chain.textures[k].flags, (uint32_t)TEX_NO_MIPMAP);
