@@ -44,6 +44,7 @@ struct FrameSink {
     std::mutex lock;
     std::condition_variable changed;
     std::deque<std::pair<int64_t, std::vector<uint8_t>>> queue;   // BGRA, rows bottom first
+    std::vector<std::vector<uint8_t>> spare;   // written frames' buffers, for the next reads
     bool closing = false;
     std::string failure;   // the error of the lowest failed frame, which ends the capture
     int64_t failedFrame = INT64_MAX;
@@ -232,8 +233,25 @@ void runWorker()
         }
         std::lock_guard<std::mutex> guard(sink.lock);
         sink.written++;
+        sink.spare.push_back(std::move(job.second));
         sink.changed.notify_all();
     }
+}
+
+// A buffer for the next read-back: a written frame's if there is one, which spares the renderer
+// the allocation and the zeroing of a megabyte or more every frame.
+std::vector<uint8_t> frameBuffer(size_t size)
+{
+    std::vector<uint8_t> buffer;
+    {
+        std::lock_guard<std::mutex> guard(sink.lock);
+        if (!sink.spare.empty()) {
+            buffer = std::move(sink.spare.back());
+            sink.spare.pop_back();
+        }
+    }
+    buffer.resize(size);
+    return buffer;
 }
 
 void startEncoder(double from, double to, double fps)
@@ -259,7 +277,7 @@ void startEncoder(double from, double to, double fps)
             args.push_back(a);
     } else {
         for (const char* a : {"-c:v", "libx264", "-preset", "ultrafast", "-crf", "18", "-pix_fmt",
-                              "yuv420p", "-c:a", "aac", "-b:a", "192k"})
+                              "yuv420p", "-c:a", "aac", "-aac_coder", "fast", "-b:a", "192k"})
             args.push_back(a);
     }
     args.push_back(sink.path);
@@ -290,6 +308,10 @@ void startEncoder(double from, double to, double fps)
     // The encoder takes the time the renderer leaves; the bounded queue stops the renderer when
     // the encoder falls behind. ffmpeg starts its threads after this, and they inherit it.
     setpriority(PRIO_PROCESS, (id_t)pid, BACKGROUND_NICE);
+#ifdef F_SETPIPE_SZ
+    // Room for two frames, so that ffmpeg wakes once a frame instead of once every 64 KB.
+    fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
+#endif
     sink.encoder = pid;
     sink.pipe = fds[1];
 }
@@ -338,6 +360,7 @@ void closeSink()
     for (std::thread& worker : sink.workers)
         worker.join();
     sink.workers.clear();
+    sink.spare.clear();
     if (sink.video) {
         close(sink.pipe);
         int status = 0;
@@ -368,7 +391,7 @@ namespace {
 
 void takeReadBack(int slot)
 {
-    std::vector<uint8_t> bgra((size_t)readBack.width * readBack.height * 4);
+    std::vector<uint8_t> bgra = frameBuffer((size_t)readBack.width * readBack.height * 4);
     glext.glBindBuffer(GL_PIXEL_PACK_BUFFER, readBack.buffers[slot]);
     const void* pixels = glext.glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
     if (!pixels)
@@ -393,7 +416,7 @@ void readBackFrame(int64_t index, int width, int height)
     size_t size = (size_t)width * height * 4;
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     if (!glext.glGenBuffers || !glext.glMapBuffer) {
-        std::vector<uint8_t> bgra(size);
+        std::vector<uint8_t> bgra = frameBuffer(size);
         readPixelsBGRA(width, height, bgra.data());
         submitFrame(index, std::move(bgra));
         return;

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # How much a capture costs over rendering alone: the benchmark mode, a PNG capture and an MP4
 # capture of the same range (show time 10 to 11 at 640x480 and 60 fps, 461 frames), for one build
-# or several, run in turns (each round runs every mode of every build once) so that a busy machine
-# weighs on all of them alike. Prints, per build, the median rate of each mode over the rounds and
-# the capture rates as ratios of the benchmark's.
+# or several. Each round runs the three modes of every build in turn, a build's three one after
+# another. Prints, per build, the median rate of each mode over the rounds and the median over the
+# rounds of each capture's rate against the benchmark's of the same round: this machine's speed
+# drifts by a tenth within minutes, and runs close together share the drift.
 #   tools/capture_ratio.sh ROUNDS BUILD_DIR [BUILD_DIR...]
 # Rates are frames over the wall time of the frame loop, start-up and precalculation left out.
 set -euo pipefail
@@ -27,19 +28,22 @@ run() {   # build mode
   esac 2>/dev/null | rate
 }
 for round in $(seq "$rounds"); do
-  for mode in benchmark png mp4; do
-    for i in "${!builds[@]}"; do
+  for i in "${!builds[@]}"; do
+    for mode in benchmark png mp4; do
       r=$(run "${builds[$i]}" $mode)
-      echo "$i $mode $r" >>"$work/rates"
+      echo "$i $mode $r $round" >>"$work/rates"
       echo "round $round: ${builds[$i]} $mode $r fps" >&2
     done
   done
 done
+middle() { sort -g | awk '{v[NR] = $1} END {print NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 for i in "${!builds[@]}"; do
-  median() { awk -v i="$i" -v m="$1" '$1 == i && $2 == m {print $3}' "$work/rates" | sort -g |
-    awk '{v[NR] = $1} END {print NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+  median() { awk -v i="$i" -v m="$1" '$1 == i && $2 == m {print $3}' "$work/rates" | middle; }
+  ratio() { awk -v i="$i" -v m="$1" '$1 == i && $2 == "benchmark" {b[$4] = $3}
+    $1 == i && $2 == m {r[$4] = $3} END {for (k in r) print r[k] / b[k]}' "$work/rates" | middle; }
   b=$(median benchmark) p=$(median png) m=$(median mp4)
-  awk -v name="${builds[$i]}" -v b="$b" -v p="$p" -v m="$m" 'BEGIN {
+  awk -v name="${builds[$i]}" -v b="$b" -v p="$p" -v m="$m" -v pr="$(ratio png)" \
+      -v mr="$(ratio mp4)" 'BEGIN {
     printf "%s\n  benchmark %.1f fps\n  png       %.1f fps  ratio %.2f\n  mp4       %.1f fps  ratio %.2f\n",
-           name, b, p, p / b, m, m / b }'
+           name, b, p, pr, m, mr }'
 done

@@ -168,20 +168,25 @@ TEST_P(MixedStreams, PlayWholeAtTheirPitchOnTheirSides)
     std::vector<int16_t> out((size_t)buffers * buffer * 2);
     long endAt = -1, wraps = 0;
     int previousMs = 0;
+    double lastMixMs = 0.0;   // from the start of the last mix to the clock's reading after it
     for (long b = 0; b < buffers; b++) {
+        Clock::time_point mixed = Clock::now();
         soundMixForTesting(&out[(size_t)b * buffer * 2], buffer);
         if (endCalls > 0 && endAt < 0)
             endAt = b * buffer;
         int ms = FSOUND_Stream_GetTime(s);
+        lastMixMs = std::chrono::duration<double, std::milli>(Clock::now() - mixed).count();
         wraps += ms < previousMs;
         previousMs = ms;
     }
     if (c.loop) {
         EXPECT_EQ(endCalls.load(), 0);
         EXPECT_EQ(wraps, (long)(buffers * buffer / expected));
-        // The clock reads the start of the last buffer mixed.
+        // The clock reads the start of the last buffer mixed, advanced by the wall time since
+        // then, which a busy machine makes more than a few microseconds.
         double heard = std::fmod((double)(buffers - 1) * buffer, expected) * 1000.0 / 44100.0;
-        EXPECT_NEAR(previousMs, heard, 1.0);
+        EXPECT_GE(previousMs, heard - 1.0);
+        EXPECT_LE(previousMs, heard + lastMixMs + 1.0);
     } else {
         SoundStreamCounts counts = soundStreamCountsForTesting(s);
         EXPECT_EQ(counts.decodedFrames, total);
@@ -324,7 +329,9 @@ TEST_P(BothOutputs, TimeAdvancesSmoothlyWithTheWallClock)
         }
         double wall = std::chrono::duration<double, std::milli>(previousAt - start).count();
         EXPECT_EQ(backwards, 0) << rate;
-        EXPECT_EQ(jumps, 0) << rate << " Hz, worst step beyond the wall clock " << worst << " ms";
+        // A clock that moves by whole buffers jumps at every one of them (about 90 here); a
+        // mixer thread the scheduler held back may make one or two on a busy machine.
+        EXPECT_LE(jumps, 2) << rate << " Hz, worst step beyond the wall clock " << worst << " ms";
         EXPECT_NEAR(previous - first, wall, wall * 0.05) << rate;
     }
 }
