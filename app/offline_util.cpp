@@ -95,42 +95,74 @@ void resizeAreaRGB(const uint8_t* src, int srcWidth, int srcHeight, uint8_t* dst
     }
 }
 
+namespace {
+
+// The layouts frames come in, known to the compiler so that the loops below vectorise, and any
+// other one given at run time.
+struct BgraLayout {
+    static constexpr int pixelBytes = 4, red = 2, green = 1, blue = 0;
+};
+struct RgbLayout {
+    static constexpr int pixelBytes = 3, red = 0, green = 1, blue = 2;
+};
+
+// The luma of every pixel, then each chroma sample from the sums of the 2 x 2 pixels it covers
+// (the mean's conversion, rounded, with the same weights); an odd last row or column counts
+// twice in its block.
+template <typename Layout>
+void convertToYuv420(const Layout& f, const PixelLayout& pixels, int width, int height,
+                     uint8_t* luma, uint8_t* u, uint8_t* v)
+{
+    const int step = f.pixelBytes, red = f.red, green = f.green, blue = f.blue;
+    for (int y = 0; y < height; y++) {
+        const uint8_t* p = pixels.top + y * pixels.rowStep;
+        uint8_t* out = luma + (size_t)y * width;
+        for (int x = 0; x < width; x++) {
+            const uint8_t* q = p + x * step;
+            out[x] = (uint8_t)(((66 * q[red] + 129 * q[green] + 25 * q[blue] + 128) >> 8) + 16);
+        }
+    }
+    const int chromaWidth = (width + 1) / 2, chromaHeight = (height + 1) / 2;
+    for (int cy = 0; cy < chromaHeight; cy++) {
+        const uint8_t* row0 = pixels.top + 2 * cy * pixels.rowStep;
+        const uint8_t* row1 = 2 * cy + 1 < height ? row0 + pixels.rowStep : row0;
+        uint8_t* uRow = u + (size_t)cy * chromaWidth;
+        uint8_t* vRow = v + (size_t)cy * chromaWidth;
+        const int pairs = width / 2;
+        auto block = [&](int cx, int x0, int x1) {
+            int r = row0[x0 + red] + row0[x1 + red] + row1[x0 + red] + row1[x1 + red];
+            int g = row0[x0 + green] + row0[x1 + green] + row1[x0 + green] + row1[x1 + green];
+            int b = row0[x0 + blue] + row0[x1 + blue] + row1[x0 + blue] + row1[x1 + blue];
+            uRow[cx] = (uint8_t)(((-38 * r - 74 * g + 112 * b + 512) >> 10) + 128);
+            vRow[cx] = (uint8_t)(((112 * r - 94 * g - 18 * b + 512) >> 10) + 128);
+        };
+        for (int cx = 0; cx < pairs; cx++)
+            block(cx, 2 * cx * step, (2 * cx + 1) * step);
+        if (pairs < chromaWidth)
+            block(pairs, (width - 1) * step, (width - 1) * step);
+    }
+}
+
+}   // namespace
+
 std::vector<uint8_t> toYuv420(const PixelLayout& pixels, int width, int height)
 {
-    int chromaWidth = (width + 1) / 2, chromaHeight = (height + 1) / 2;
-    size_t lumaSize = (size_t)width * height, chromaSize = (size_t)chromaWidth * chromaHeight;
+    size_t lumaSize = (size_t)width * height;
+    size_t chromaSize = (size_t)((width + 1) / 2) * ((height + 1) / 2);
     std::vector<uint8_t> yuv(lumaSize + 2 * chromaSize);
     uint8_t* luma = yuv.data();
     uint8_t* u = luma + lumaSize;
     uint8_t* v = u + chromaSize;
-    const int step = pixels.pixelBytes;
-    for (int y = 0; y < height; y++) {
-        const uint8_t* p = pixels.top + y * pixels.rowStep;
-        uint8_t* out = luma + (size_t)y * width;
-        for (int x = 0; x < width; x++, p += step)
-            out[x] = (uint8_t)(((66 * p[pixels.red] + 129 * p[pixels.green] + 25 * p[pixels.blue] +
-                                 128) >>
-                                8) +
-                               16);
-    }
-    for (int cy = 0; cy < chromaHeight; cy++) {
-        const uint8_t* rows[2] = {pixels.top + 2 * cy * pixels.rowStep,
-                                  pixels.top + std::min(2 * cy + 1, height - 1) * pixels.rowStep};
-        for (int cx = 0; cx < chromaWidth; cx++) {
-            int x0 = 2 * cx * step, x1 = std::min(2 * cx + 1, width - 1) * step;
-            int r = 0, g = 0, b = 0;
-            for (const uint8_t* row : rows)
-                for (int x : {x0, x1}) {
-                    r += row[x + pixels.red];
-                    g += row[x + pixels.green];
-                    b += row[x + pixels.blue];
-                }
-            // The sums are of four pixels: the mean's conversion, rounded, with the same weights.
-            size_t at = (size_t)cy * chromaWidth + cx;
-            u[at] = (uint8_t)(((-38 * r - 74 * g + 112 * b + 512) >> 10) + 128);
-            v[at] = (uint8_t)(((112 * r - 94 * g - 18 * b + 512) >> 10) + 128);
-        }
-    }
+    auto is = [&](auto f) {
+        return pixels.pixelBytes == f.pixelBytes && pixels.red == f.red &&
+               pixels.green == f.green && pixels.blue == f.blue;
+    };
+    if (is(BgraLayout{}))
+        convertToYuv420(BgraLayout{}, pixels, width, height, luma, u, v);
+    else if (is(RgbLayout{}))
+        convertToYuv420(RgbLayout{}, pixels, width, height, luma, u, v);
+    else
+        convertToYuv420(pixels, pixels, width, height, luma, u, v);
     return yuv;
 }
 

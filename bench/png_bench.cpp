@@ -2,7 +2,7 @@
 // the capture's own (libdeflate at level 1, "up" filter), libpng at its defaults (level 6,
 // adaptive filters), libpng at a low zlib level with one cheap filter, and libspng (when the build
 // found it) with the same settings. Each row reports the bytes written as a counter, so speed can
-// be weighed against size.
+// be weighed against size. Also the conversion of a frame for the video encoder.
 #include "app/offline.h"
 
 #include <benchmark/benchmark.h>
@@ -82,6 +82,18 @@ void BM_Capture(benchmark::State& state)
     state.counters["bytes"] = (double)bytes;
 }
 BENCHMARK(BM_Capture)->Unit(benchmark::kMillisecond);
+
+// A video frame's conversion, from the read-back's layout (BGRA, rows bottom first).
+void BM_Yuv420FromReadBack(benchmark::State& state)
+{
+    std::vector<uint8_t> bgra((size_t)WIDTH * HEIGHT * 4);
+    for (size_t i = 0; i < (size_t)WIDTH * HEIGHT; i++)
+        std::copy_n(&frame()[i * 3], 3, &bgra[i * 4]);
+    PixelLayout layout = {&bgra[(size_t)(HEIGHT - 1) * WIDTH * 4], -(ptrdiff_t)WIDTH * 4, 4, 2, 1, 0};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(toYuv420(layout, WIDTH, HEIGHT).data());
+}
+BENCHMARK(BM_Yuv420FromReadBack)->Unit(benchmark::kMicrosecond);
 
 void BM_LibpngDefault(benchmark::State& state)
 {

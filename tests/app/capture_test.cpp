@@ -109,6 +109,19 @@ TEST(CaptureUnits, FrameTimesTargetsThumbnailsPercentilesAndPngFiles)
     EXPECT_EQ(toYuv420({&bgra[24], -12, 4, 2, 1, 0}, 3, 3),
               (std::vector<uint8_t>{235, 235, 235, 82, 82, 82, 16, 16, 16, 109, 109, 128, 128, 184,
                                     184, 128, 128}));
+    // The same turned on its side, top row first, as RGB and as RGBX, a layout of no fast path.
+    std::vector<uint8_t> rgbSide, rgbxSide;
+    for (int i = 0; i < 9; i++)
+        for (int c = 0; c < 4; c++) {
+            uint8_t level = i % 3 == 2 || (i % 3 == 1 && c > 0) ? 0 : 255;
+            rgbxSide.push_back(level);
+            if (c < 3)
+                rgbSide.push_back(level);
+        }
+    const std::vector<uint8_t> side = {235, 82, 16, 235, 82, 16, 235, 82, 16,
+                                       109, 128, 109, 128, 184, 128, 184, 128};
+    EXPECT_EQ(toYuv420({rgbSide.data(), 9, 3, 0, 1, 2}, 3, 3), side);
+    EXPECT_EQ(toYuv420({rgbxSide.data(), 12, 4, 0, 1, 2}, 3, 3), side);
 }
 
 // The real program. These render the show from its precalculation on, so they are few.
