@@ -89,7 +89,8 @@ void BM_Yuv420FromReadBack(benchmark::State& state)
     std::vector<uint8_t> bgra((size_t)WIDTH * HEIGHT * 4);
     for (size_t i = 0; i < (size_t)WIDTH * HEIGHT; i++)
         std::copy_n(&frame()[i * 3], 3, &bgra[i * 4]);
-    PixelLayout layout = {&bgra[(size_t)(HEIGHT - 1) * WIDTH * 4], -(ptrdiff_t)WIDTH * 4, 4, 2, 1, 0};
+    PixelLayout layout = {
+        &bgra[(size_t)(HEIGHT - 1) * WIDTH * 4], -(ptrdiff_t)WIDTH * 4, 4, 2, 1, 0};
     for (auto _ : state)
         benchmark::DoNotOptimize(toYuv420(layout, WIDTH, HEIGHT).data());
 }

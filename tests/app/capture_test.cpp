@@ -118,7 +118,7 @@ TEST(CaptureUnits, FrameTimesTargetsThumbnailsPercentilesAndPngFiles)
             if (c < 3)
                 rgbSide.push_back(level);
         }
-    const std::vector<uint8_t> side = {235, 82, 16, 235, 82, 16, 235, 82, 16,
+    const std::vector<uint8_t> side = {235, 82,  16,  235, 82,  16,  235, 82, 16,
                                        109, 128, 109, 128, 184, 128, 184, 128};
     EXPECT_EQ(toYuv420({rgbSide.data(), 9, 3, 0, 1, 2}, 3, 3), side);
     EXPECT_EQ(toYuv420({rgbxSide.data(), 12, 4, 0, 1, 2}, 3, 3), side);
