@@ -309,7 +309,8 @@ void startEncoder(double from, double to, double fps)
     // the encoder falls behind. ffmpeg starts its threads after this, and they inherit it.
     setpriority(PRIO_PROCESS, (id_t)pid, BACKGROUND_NICE);
 #ifdef F_SETPIPE_SZ
-    // Room for two frames, so that ffmpeg wakes once a frame instead of once every 64 KB.
+    // Room for a whole frame up to 1024x680 (two at 640x480), so that ffmpeg wakes about once a
+    // frame instead of once every 64 KB.
     fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
 #endif
     sink.encoder = pid;
