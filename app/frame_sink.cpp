@@ -32,10 +32,10 @@ constexpr size_t QUEUE_LIMIT = 8;     // frames waiting for a worker
 constexpr int BACKGROUND_NICE = 19;   // workers and encoder yield to the renderer
 
 // Where the system has an idle class (Linux), the workers and the encoder run in it: they are
-// scheduled only when the renderer leaves a core free, and never take one from it. The lowest
-// priority alone still lets them take a slice from the renderer at every wake-up; an MP4 capture
-// ran about 3 % faster in the idle class. The bounded queue keeps them from falling behind for
-// good: when it is full the renderer waits, and the cores are theirs.
+// scheduled when the renderer leaves a core free, and their share against it is a fraction of a
+// per cent. The lowest priority alone still lets them take a slice from the renderer at every
+// wake-up; an MP4 capture ran about 3 % faster in the idle class. The bounded queue keeps them from
+// falling behind for good: when it is full the renderer waits, and the cores are theirs.
 void runInBackground(pid_t process)
 {
     setpriority(PRIO_PROCESS, (id_t)process, BACKGROUND_NICE);
