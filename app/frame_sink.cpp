@@ -31,17 +31,30 @@ namespace {
 constexpr size_t QUEUE_LIMIT = 8;     // frames waiting for a worker
 constexpr int BACKGROUND_NICE = 19;   // workers and encoder yield to the renderer
 
-// Where the system has an idle class (Linux), the workers and the encoder run in it: they are
-// scheduled when the renderer leaves a core free, and their share against it is a fraction of a
-// per cent. The lowest priority alone still lets them take a slice from the renderer at every
-// wake-up; an MP4 capture ran about 3 % faster in the idle class. The bounded queue keeps them from
-// falling behind for good: when it is full the renderer waits, and the cores are theirs.
+// Where the system has an idle class (Linux) and the machine has cores to spare when the capture
+// starts, the workers and the encoder run in that class: they are scheduled when the renderer
+// leaves a core free, and their share against it is a fraction of a per cent. The lowest priority
+// alone still lets them take a slice from the renderer at every wake-up; an MP4 capture ran about
+// 3 % faster in the idle class. But the class yields to every other program too, and a thread
+// without privileges cannot leave it again, so on a machine that is busy already they stay at the
+// lowest priority: with two rebuilds beside it, a capture took up to three times as long in the
+// idle class. The bounded queue keeps them from falling behind for good: when it is full the
+// renderer waits, and the cores are theirs.
+bool idleClassFits()
+{
+    double load = 0;
+    unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    return getloadavg(&load, 1) == 1 && load < 1.25 * cores;
+}
+
 void runInBackground(pid_t process)
 {
     setpriority(PRIO_PROCESS, (id_t)process, BACKGROUND_NICE);
 #ifdef SCHED_IDLE
-    sched_param idle{};
-    sched_setscheduler(process, SCHED_IDLE, &idle);
+    static const bool idleClass = idleClassFits();
+    sched_param none{};
+    if (idleClass)
+        sched_setscheduler(process, SCHED_IDLE, &none);
 #endif
 }
 
