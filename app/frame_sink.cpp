@@ -47,14 +47,15 @@ bool idleClassFits()
     return getloadavg(&load, 1) == 1 && load < 1.25 * cores;
 }
 
-void runInBackground(pid_t process)
+void runInBackground(pid_t process, bool idleClass)
 {
     setpriority(PRIO_PROCESS, (id_t)process, BACKGROUND_NICE);
 #ifdef SCHED_IDLE
-    static const bool idleClass = idleClassFits();
     sched_param none{};
     if (idleClass)
         sched_setscheduler(process, SCHED_IDLE, &none);
+#else
+    (void)idleClass;
 #endif
 }
 
@@ -67,7 +68,8 @@ struct FrameSink {
     pid_t encoder = -1;
     int pipe = -1;
 
-    int factor = 1;   // frames arrive this many times larger and are reduced by the workers
+    bool idleClass = false;   // decided once, as the capture starts
+    int factor = 1;           // frames arrive this many times larger and are reduced by the workers
 
     std::mutex lock;
     std::condition_variable changed;
@@ -201,7 +203,7 @@ void runWorker()
 {
 #ifdef __linux__
     // On Linux this names the calling thread alone; elsewhere it would slow the renderer too.
-    runInBackground(0);
+    runInBackground(0, sink.idleClass);
 #endif
     for (;;) {
         std::pair<int64_t, std::vector<uint8_t>> job;
@@ -334,7 +336,7 @@ void startEncoder(double from, double to, double fps)
     if (error != 0)
         fatalErrorText(sink.path + ": cannot start ffmpeg: " + std::strerror(error));
     // ffmpeg starts its threads after this, and they inherit it.
-    runInBackground(pid);
+    runInBackground(pid, sink.idleClass);
 #ifdef F_SETPIPE_SZ
     // Room for a whole frame up to 1024x680 (two at 640x480), so that ffmpeg wakes about once a
     // frame instead of once every 64 KB.
@@ -350,6 +352,7 @@ void openSink(const std::string& path, int width, int height, double from, doubl
               int factor)
 {
     sink.factor = factor;
+    sink.idleClass = idleClassFits();
     sink.path = path;
     sink.video = isVideoPath(path);
     sink.width = width;
