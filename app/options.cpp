@@ -2,8 +2,11 @@
 #include "app/app_local.h"
 #include "show/show.h"   // SCENE_COUNT
 
+#include <cxxopts.hpp>
+
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -19,7 +22,8 @@ std::string usageText()
            "Plays the show from the start of the music. Without options the setup dialog asks\n"
            "for the display mode, full screen, loop and vertical sync.\n"
            "\n"
-           "Options:\n"
+           "Options (a value follows its option or an equals sign: --mode 800x600 or\n"
+           "--mode=800x600):\n"
            "  --help               show this text and exit\n"
            "  --version            show the version and exit\n"
            "  --no-setup           skip the setup dialog and use the settings as given\n"
@@ -53,7 +57,9 @@ std::string usageText()
            "and Left step one display frame on or back, with Shift one row.\n";
 }
 
-static int usageError(const char* text, const char* value)
+namespace {
+
+int usageError(const char* text, const char* value)
 {
     if (value)
         std::fprintf(stderr, "orvanti: %s: %s (see --help)\n", text, value);
@@ -62,7 +68,7 @@ static int usageError(const char* text, const char* value)
     return 2;
 }
 
-static bool parseNumber(const char* text, double* out)
+bool parseNumber(const char* text, double* out)
 {
     if (!text || !*text)
         return false;
@@ -79,12 +85,12 @@ static bool parseNumber(const char* text, double* out)
 // patterns (21 hours) those counts would overflow, and no show or capture comes near it.
 constexpr double SHOW_TIME_LIMIT = 10000.0;
 
-static bool parseShowTime(const char* text, double* out)
+bool parseShowTime(const char* text, double* out)
 {
     return parseNumber(text, out) && std::fabs(*out) <= SHOW_TIME_LIMIT;
 }
 
-static bool parseMode(const char* text, int32_t* width, int32_t* height)
+bool parseMode(const char* text, int32_t* width, int32_t* height)
 {
     if (!text)
         return false;
@@ -107,7 +113,7 @@ static bool parseMode(const char* text, int32_t* width, int32_t* height)
     return true;
 }
 
-static std::string executableDirectory()
+std::string executableDirectory()
 {
     char path[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
@@ -121,125 +127,140 @@ static std::string executableDirectory()
     return path;
 }
 
+// What a bare flag reads as: no argument can hold a NUL byte, so "--loop=1" and "--loop=" are
+// told apart from "--loop" and refused.
+const std::string BARE_FLAG(1, '\0');
+
+// The options without a value, and those with one (names without their leading "--").
+const char* const FLAG_OPTIONS[] = {"help",       "version",   "no-setup", "windowed",
+                                    "fullscreen", "loop",      "vsync",    "no-vsync",
+                                    "mute",       "benchmark", "overwrite"};
+const char* const VALUE_OPTIONS[] = {"mode",          "data",        "start", "scene", "capture",
+                                     "contact-sheet", "supersample", "fps",   "from",  "to"};
+
+// Applies one option; returns -1 to go on, or an exit status.
+int applyOption(ProgramOptions& o, const std::string& name, const std::string& value)
+{
+    const char* v = value.c_str();
+    std::string option = "--" + name;
+    auto showTime = [&](double* out) {
+        if (parseShowTime(v, out))
+            return true;
+        usageError((option + " wants a show time of -10000 to 10000 patterns, not").c_str(), v);
+        return false;
+    };
+    double number = 0.0;
+    if (name == "help") {
+        std::fputs(usageText().c_str(), stdout);
+        return 0;
+    } else if (name == "version") {
+        std::printf("orvanti %s\n", ORVANTI_VERSION);
+        return 0;
+    } else if (name == "no-setup") {
+        o.noSetup = true;
+    } else if (name == "mode") {
+        if (!parseMode(v, &o.width, &o.height))
+            return usageError("--mode wants WxH of at least 512x256 or desktop, not", v);
+        o.modeGiven = true;
+    } else if (name == "windowed") {
+        o.fullscreen = 0;
+    } else if (name == "fullscreen") {
+        o.fullscreen = 1;
+    } else if (name == "loop") {
+        o.loop = 1;
+    } else if (name == "vsync") {
+        o.vsync = 1;
+    } else if (name == "no-vsync") {
+        o.vsync = 0;
+    } else if (name == "data") {
+        if (value.empty())
+            return usageError("--data wants a directory", nullptr);
+        o.dataDir = value;
+        if (o.dataDir.back() != '/')
+            o.dataDir += '/';
+    } else if (name == "start") {
+        if (!showTime(&number))
+            return 2;
+        o.startGiven = true;
+        o.start = (float)number;
+    } else if (name == "scene") {
+        char* end = nullptr;
+        long scene = std::strtol(v, &end, 10);
+        if (end == v || *end != '\0' || scene < 1 || scene > SCENE_COUNT)
+            return usageError("--scene wants a scene number from 1 to 11, not", v);
+        o.scene = (int32_t)scene;
+    } else if (name == "mute") {
+        o.mute = true;
+    } else if (name == "capture") {
+        if (value.empty())
+            return usageError("--capture wants a path", nullptr);
+        o.capturePath = value;
+    } else if (name == "contact-sheet") {
+        if (value.empty())
+            return usageError("--contact-sheet wants a file name", nullptr);
+        o.contactSheetPath = value;
+    } else if (name == "benchmark") {
+        o.benchmark = true;
+    } else if (name == "supersample") {
+        if (!parseNumber(v, &number) || number != std::floor(number) || number < 1 || number > 4)
+            return usageError("--supersample wants a factor of 1 to 4, not", v);
+        o.supersample = (int)number;
+    } else if (name == "overwrite") {
+        o.overwrite = true;
+    } else if (name == "fps") {
+        if (!parseNumber(v, &number) || number <= 0.0 || number > 1000.0)
+            return usageError("--fps wants a number of frames per second, not", v);
+        o.fpsGiven = true;
+        o.fps = number;
+    } else if (name == "from") {
+        if (!showTime(&o.from))
+            return 2;
+        o.fromGiven = true;
+    } else if (name == "to") {
+        if (!showTime(&o.to))
+            return 2;
+        o.toGiven = true;
+    } else {
+        return usageError("unknown option", option.c_str());
+    }
+    return -1;
+}
+
+}   // namespace
+
+// The parser splits the arguments (GNU's "--mode 800x600" and "--mode=800x600" alike) and hands
+// them back in their order, so that the last of --windowed and --fullscreen wins and the first
+// bad value is the one named; the values are checked here.
 int parseCommandLine(int argc, char** argv)
 {
+    cxxopts::Options parser("orvanti");
+    parser.allow_unrecognised_options();   // named by our own message below
+    cxxopts::OptionAdder add = parser.add_options();
+    for (const char* name : FLAG_OPTIONS)
+        add(name, "", cxxopts::value<std::string>()->implicit_value(BARE_FLAG));
+    for (const char* name : VALUE_OPTIONS)
+        add(name, "", cxxopts::value<std::string>());
+    cxxopts::ParseResult parsed;
+    try {
+        parsed = parser.parse(argc, argv);
+    } catch (const cxxopts::exceptions::missing_argument&) {
+        // Only the last argument can be without its value.
+        return usageError("missing value for", argv[argc - 1]);
+    } catch (const cxxopts::exceptions::exception& e) {
+        return usageError(e.what(), nullptr);
+    }
+    if (!parsed.unmatched().empty())
+        return usageError("unknown option", parsed.unmatched().front().c_str());
     ProgramOptions& o = programOptions;
-    for (int i = 1; i < argc; i++) {
-        const char* arg = argv[i];
-        auto value = [&](const char* name) -> const char* {
-            if (i + 1 >= argc) {
-                usageError("missing value for", name);
-                return nullptr;
-            }
-            return argv[++i];
-        };
-        double number = 0.0;
-        if (!std::strcmp(arg, "--help")) {
-            std::fputs(usageText().c_str(), stdout);
-            return 0;
-        } else if (!std::strcmp(arg, "--version")) {
-            std::printf("orvanti %s\n", ORVANTI_VERSION);
-            return 0;
-        } else if (!std::strcmp(arg, "--no-setup")) {
-            o.noSetup = true;
-        } else if (!std::strcmp(arg, "--mode")) {
-            const char* v = value(arg);
-            if (!v)
-                return 2;
-            if (!parseMode(v, &o.width, &o.height))
-                return usageError("--mode wants WxH of at least 512x256 or desktop, not", v);
-            o.modeGiven = true;
-        } else if (!std::strcmp(arg, "--windowed")) {
-            o.fullscreen = 0;
-        } else if (!std::strcmp(arg, "--fullscreen")) {
-            o.fullscreen = 1;
-        } else if (!std::strcmp(arg, "--loop")) {
-            o.loop = 1;
-        } else if (!std::strcmp(arg, "--vsync")) {
-            o.vsync = 1;
-        } else if (!std::strcmp(arg, "--no-vsync")) {
-            o.vsync = 0;
-        } else if (!std::strcmp(arg, "--data")) {
-            const char* v = value(arg);
-            if (!v)
-                return 2;
-            if (!*v)
-                return usageError("--data wants a directory", nullptr);
-            o.dataDir = v;
-            if (o.dataDir.back() != '/')
-                o.dataDir += '/';
-        } else if (!std::strcmp(arg, "--start")) {
-            const char* v = value(arg);
-            if (!v)
-                return 2;
-            if (!parseShowTime(v, &number))
-                return usageError("--start wants a show time of -10000 to 10000 patterns, not", v);
-            o.startGiven = true;
-            o.start = (float)number;
-        } else if (!std::strcmp(arg, "--scene")) {
-            const char* v = value(arg);
-            if (!v)
-                return 2;
-            char* end = nullptr;
-            long scene = std::strtol(v, &end, 10);
-            if (end == v || *end != '\0' || scene < 1 || scene > SCENE_COUNT)
-                return usageError("--scene wants a scene number from 1 to 11, not", v);
-            o.scene = (int32_t)scene;
-        } else if (!std::strcmp(arg, "--mute")) {
-            o.mute = true;
-        } else if (!std::strcmp(arg, "--capture")) {
-            const char* v = value(arg);
-            if (!v)
-                return 2;
-            if (!*v)
-                return usageError("--capture wants a path", nullptr);
-            o.capturePath = v;
-        } else if (!std::strcmp(arg, "--contact-sheet")) {
-            const char* v = value(arg);
-            if (!v)
-                return 2;
-            if (!*v)
-                return usageError("--contact-sheet wants a file name", nullptr);
-            o.contactSheetPath = v;
-        } else if (!std::strcmp(arg, "--benchmark")) {
-            o.benchmark = true;
-        } else if (!std::strcmp(arg, "--supersample")) {
-            const char* v = value(arg);
-            if (!v)
-                return 2;
-            if (!parseNumber(v, &number) || number != std::floor(number) || number < 1 ||
-                number > 4)
-                return usageError("--supersample wants a factor of 1 to 4, not", v);
-            o.supersample = (int)number;
-        } else if (!std::strcmp(arg, "--overwrite")) {
-            o.overwrite = true;
-        } else if (!std::strcmp(arg, "--fps")) {
-            const char* v = value(arg);
-            if (!v)
-                return 2;
-            if (!parseNumber(v, &number) || number <= 0.0 || number > 1000.0)
-                return usageError("--fps wants a number of frames per second, not", v);
-            o.fpsGiven = true;
-            o.fps = number;
-        } else if (!std::strcmp(arg, "--from")) {
-            const char* v = value(arg);
-            if (!v)
-                return 2;
-            if (!parseShowTime(v, &number))
-                return usageError("--from wants a show time of -10000 to 10000 patterns, not", v);
-            o.fromGiven = true;
-            o.from = number;
-        } else if (!std::strcmp(arg, "--to")) {
-            const char* v = value(arg);
-            if (!v)
-                return 2;
-            if (!parseShowTime(v, &number))
-                return usageError("--to wants a show time of -10000 to 10000 patterns, not", v);
-            o.toGiven = true;
-            o.to = number;
-        } else {
-            return usageError("unknown option", arg);
-        }
+    for (const cxxopts::KeyValue& given : parsed.arguments()) {
+        bool flag = std::find(std::begin(FLAG_OPTIONS), std::end(FLAG_OPTIONS), given.key()) !=
+                    std::end(FLAG_OPTIONS);
+        if (flag && given.value() != BARE_FLAG)
+            return usageError(("--" + given.key() + " takes no value, not").c_str(),
+                              ("--" + given.key() + "=" + given.value()).c_str());
+        int status = applyOption(o, given.key(), given.value());
+        if (status >= 0)
+            return status;
     }
     bool offline = !o.capturePath.empty() || !o.contactSheetPath.empty() || o.benchmark;
     if (o.supersample > 1 && o.capturePath.empty())

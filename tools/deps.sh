@@ -9,6 +9,8 @@ PACKAGES=(
   libpng-dev
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl1 libegl-mesa0
   libfreetype-dev fonts-dejavu-core fonts-dejavu-extra
+  # The command line's parser: one header, so a cross build for Windows can use it as it is.
+  libcxxopts-dev
   # FLTK's CMake package names its form designer among its targets and fails without it.
   fluid
   libgtest-dev libgmock-dev libbenchmark-dev

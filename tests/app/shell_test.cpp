@@ -80,7 +80,7 @@ TEST(CommandLine, UsageErrorsExitWithStatus2AndNameTheValue)
         "--data",           "--scene 0",
         "--scene 12",       "--scene 9x",
         "--windowed=1",     "-h",
-        "--capture "};
+        "--capture ",       "--mode=320x200|320x200"};
     for (std::string line : cases) {
         size_t bar = std::min(line.find('|'), line.size());
         std::string named = line.substr(std::min(bar + 1, line.size()));
@@ -96,6 +96,19 @@ TEST(CommandLine, UsageErrorsExitWithStatus2AndNameTheValue)
         EXPECT_NE(r.err.find(named), std::string::npos) << r.err;
         EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line: " << r.err;
     }
+}
+
+// A value after "=" as after a space; of two contrary flags the last holds.
+TEST(CommandLine, TakesGnuFormsAndTheLastOfContraryFlags)
+{
+    const char* argv[] = {"orvanti",    "--mode=800x600", "--windowed", "--fullscreen",
+                          "--no-vsync", "--data",         "d",          "--fps=30"};
+    programOptions = ProgramOptions{};
+    EXPECT_EQ(parseCommandLine(8, (char**)argv), -1);
+    const ProgramOptions& o = programOptions;
+    EXPECT_EQ(std::tuple(o.width, o.height, o.fullscreen, o.vsync, o.dataDir, o.fps),
+              std::tuple(800, 600, 1, 0, std::string("d/"), 30.0));
+    programOptions = ProgramOptions{};
 }
 
 TEST(CommandLine, WithoutADisplayForTheDialogTheShowGoesOn)
