@@ -5,9 +5,6 @@
 #include <cmath>
 #include <limits>
 
-const int32_t ticktable[TICK_COUNT] = {48,   56,   208,  216,  400,  408,
-                                       1552, 1560, 1680, 1688, 6400, 6464};
-
 float tickEnvelope(float time, const int32_t* table, int32_t count, float decay)
 {
     float r = time * 64.0f;

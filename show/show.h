@@ -8,13 +8,11 @@
 // no OpenGL call; the frame functions need the context current.
 #pragma once
 
+#include "show/show_tables.h"   // the tempo, the scene windows, the ticks
+
 #include <cstdint>
 
 // ---- Timeline --------------------------------------------------------------------------------
-
-constexpr int32_t SCENE_COUNT = 11;
-constexpr float SHOW_END = 39.5f;      // patterns
-constexpr float SHOW_TEMPO = 125.0f;   // beats per minute of the music, which the clock follows
 
 // What one frame draws: the scene (1 ... 11, or 0 for the black frame after the show) and the
 // arguments it is called with. Scenes that take the show time only get it in local; the capture

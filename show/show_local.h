@@ -41,9 +41,7 @@ extern const SceneEntry sceneEntries[SCENE_COUNT + 1];
 // entry and falls linearly by decay per row until the next entry starts afresh; the last entry
 // falls for ever.
 
-constexpr int32_t TICK_COUNT = 12;
-extern const int32_t ticktable[TICK_COUNT];
-
+// ticktable and TICK_COUNT are in show/show_tables.h.
 float tickEnvelope(float time, const int32_t* table, int32_t count, float decay);
 int32_t ticksReached(float time, const int32_t* table, int32_t count);
 float tickFlash(float time, float decay);   // over ticktable

@@ -1,5 +1,5 @@
-// The timeline: one table of scene windows over show time, the dispatch of every frame to the
-// scene whose window holds it, and the film grain over the result.
+// The timeline: the dispatch of every frame to the scene whose window (show/show_tables.h) holds
+// it, and the film grain over the result.
 #include "support/upcalls.h"
 #include "music/music.h"
 #include "precalc/precalc.h"   // assets.grainTexture
@@ -8,26 +8,6 @@
 #include <cmath>
 
 namespace {
-
-// A window [start, end) of the table: which scene, and how its local time is derived from t:
-// local = (t - origin) x rate + offset.
-struct SceneWindow {
-    double end;
-    int32_t scene;
-    double origin;
-    double rate;
-    double offset;
-};
-
-// Scene 9 counts from 28.5 although its window opens at 28.25; Scene 4's last window runs at a
-// quarter speed from 38.5; Scenes 1, 4 and 5 take the show time itself.
-constexpr SceneWindow SCENE_WINDOWS[] = {
-    {6.0, 1, 0.0, 1.0, 0.0},     {9.5, 2, 6.0, 1.0, 0.0},    {13.75, 3, 9.5, 1.0, 0.0},
-    {14.0, 4, 0.0, 1.0, 0.0},    {18.0, 5, 0.0, 1.0, 0.0},   {20.0, 6, 18.0, 1.0, 0.0},
-    {22.0, 7, 20.0, 1.0, 0.0},   {28.25, 8, 22.0, 1.0, 0.0}, {32.25, 9, 28.5, 1.0, 0.0},
-    {32.5, 4, 0.0, 1.0, 0.0},    {34.5, 10, 32.5, 1.0, 0.0}, {38.5, 11, 34.5, 1.0, 0.0},
-    {39.5, 4, 38.5, 0.25, 38.5},
-};
 
 void drawScene(const SceneCall& call)
 {

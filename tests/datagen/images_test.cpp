@@ -13,7 +13,7 @@
 #include <jpeglib.h>
 
 #include "common/test_support.h"
-#include "show/show.h"   // SHOW_TEMPO, for the music's length
+#include "show/show_tables.h"   // SHOW_TEMPO, for the music's length
 #include "support/data_files.h"
 
 namespace {

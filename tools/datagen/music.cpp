@@ -11,6 +11,7 @@
 //   climax | 38.5-39.5 slow, half-time close | 39.5 last hit, then the tail fades out by 41.
 #include "datagen.h"
 #include "synth.h"
+#include "show/show_tables.h"   // the tempo, the scene windows and the ticks the music follows
 
 #include <algorithm>
 #include <cmath>
@@ -26,6 +27,11 @@ namespace {
 
 using namespace synth;
 
+// Samples per beat at the show's tempo, a whole number of them.
+constexpr int64_t BEAT = int64_t(RATE * 60 / SHOW_TEMPO);
+static_assert(float(BEAT) * SHOW_TEMPO == float(RATE * 60),
+              "a beat is not a whole number of samples");
+constexpr int64_t PATTERN = BEAT * 16;
 constexpr int PATTERNS = DATA_MUSIC.patterns;
 constexpr int TOTAL_BEATS = PATTERNS * 16;
 constexpr int64_t TOTAL_FRAMES = PATTERNS * PATTERN;
@@ -47,34 +53,33 @@ enum class Part {
     Tail
 };
 
+// The part each scene's windows sound, by scene number: the music follows the picture. Scene 4's
+// windows are the breaks, but the quarter-speed one that closes the show is the slow part.
+constexpr Part SCENE_PARTS[SCENE_COUNT + 1] = {
+    Part::Tail,  Part::Intro,   Part::Drift, Part::Swarm,   Part::Break,  Part::Growth,
+    Part::Burst, Part::Fractal, Part::Zoom,  Part::Cluster, Part::Return, Part::Within};
+
 struct Window {
     double start;   // in patterns
     Part part;
 };
 
-// The show's scene windows; each part's content follows the scene it sounds under.
-const Window WINDOWS[] = {
-    {0, Part::Intro},       {6, Part::Drift},     {9.5, Part::Swarm},   {13.75, Part::Break},
-    {14, Part::Growth},     {18, Part::Burst},    {20, Part::Fractal},  {22, Part::Zoom},
-    {28.25, Part::Cluster}, {32.25, Part::Break}, {32.5, Part::Return}, {34.5, Part::Within},
-    {38.5, Part::Slow},     {39.5, Part::Tail},
-};
-
-const Window& windowAt(double beat)
+// The show's window holding beat (the first also takes what lies before it); after the show, the
+// tail.
+Window windowAt(double beat)
 {
-    const Window* found = &WINDOWS[0];
-    for (const Window& w : WINDOWS)
-        if (beat / 16.0 >= w.start)
-            found = &w;
-    return *found;
+    double start = 0.0;
+    for (const SceneWindow& w : SCENE_WINDOWS) {
+        if (beat / 16.0 < w.end)
+            return {start, w.rate < 1.0 ? Part::Slow : SCENE_PARTS[w.scene]};
+        start = w.end;
+    }
+    return {start, Part::Tail};
 }
 Part partAt(double beat)
 {
     return windowAt(beat).part;
 }
-
-// The accent ticks of the show's tick table (pattern * 64 + row, rows are quarter beats).
-const int TICK_ROWS[] = {48, 56, 208, 216, 400, 408, 1552, 1560, 1680, 1688};
 
 struct Chord {
     int bass;       // bass note (octave 1)
@@ -102,7 +107,7 @@ std::vector<Chord> progression(Part part)
 // The chord of the bar holding beat; progressions restart at the start of their section.
 Chord chordAt(double beat)
 {
-    const Window& w = windowAt(beat);
+    const Window w = windowAt(beat);
     std::vector<Chord> prog = progression(w.part);
     int startBar = int(std::floor(w.start * 16.0 / 4.0 + 1e-9));
     int bar = int(std::floor(beat / 4.0)) - startBar;
@@ -378,8 +383,10 @@ std::vector<Note> composeScore()
     melody(464, 512, 1, 0, 0.15f, Voice::Lead, 2600);
     melody(560, 608, 1, 1, 0.13f, Voice::Lead, 3000);
 
-    // Accents on the ticks: big hits, with a chord in the calm section.
-    for (int row : TICK_ROWS) {
+    // Accents on the ticks (rows are quarter beats): big hits, with a chord in the calm section.
+    for (int32_t row : ticktable) {
+        if (row >= PATTERNS * 64)
+            continue;   // long after the music
         double beat = row / 4.0;
         add(Voice::Impact, beat, 0, 0, beat < 96 ? 0.85f : 0.8f, 0, 0, 0.5f);
         if (beat >= 96)

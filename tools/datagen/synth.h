@@ -11,9 +11,6 @@
 namespace datagen::synth {
 
 constexpr int RATE = 44100;
-constexpr int64_t BEAT = 21168;     // samples per beat at 125 beats per minute (0.48 s)
-constexpr int64_t ROW = BEAT / 4;   // a quarter beat
-constexpr int64_t PATTERN = BEAT * 16;
 
 struct Stereo {
     std::vector<float> l, r;
