@@ -85,9 +85,7 @@ void checkGLCapabilities()
     loadOptionalGLProcs();
 
     // Swap control is the platform's: SDL reports whether the interval could be set.
-    if (SDL_GL_SetSwapInterval(displaySettings.vsync ? 1 : 0) == 0)
-        glext.wglSwapIntervalEXT = (void*)&SDL_GL_SetSwapInterval;
-    else
+    if (SDL_GL_SetSwapInterval(displaySettings.vsync ? 1 : 0) != 0)
         warningMessage("Your shitty 3d card doesnt support WGL_EXT_swap_control, using the driver "
                        "defaults");
 }

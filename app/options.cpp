@@ -52,6 +52,9 @@ std::string usageText()
            "                       4) and averages it down, for smoother edges\n"
            "  --overwrite          let --capture and --contact-sheet replace existing files\n"
            "\n"
+           "With ORVANTI_NO_MESSAGE_BOX set in the environment (to anything), errors and warnings\n"
+           "go to the standard error stream only, never into a message box.\n"
+           "\n"
            "Keys during the show: Pause holds, Page Up goes one pattern back, Page Down one on,\n"
            "Home restarts, Escape quits, Tab shows or hides the study overlay. While held, Right\n"
            "and Left step one display frame on or back, with Shift one row.\n";

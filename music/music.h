@@ -12,9 +12,7 @@
 
 #include <cstdint>
 
-extern float musicTempo;           // beats per minute, from openMusic
-extern unsigned char* musicData;   // the whole file; the stream plays from it
-extern float heldTime;             // the Pause hold: 0 = not held, else the time that stands
+extern float heldTime;   // the Pause hold: 0 = not held, else the time that stands
 // Set by the program before openMusic (--mute): play into the null output instead of a device.
 extern bool musicMuted;
 
@@ -34,5 +32,5 @@ void closeMusic();
 // (0 until setCaptureTime; no hold, no sleep) until closeMusic.
 void openMusicForCapture(const char* fileName, float tempo);
 void setCaptureTime(double patterns);
-// Length of the open stream in patterns at musicTempo (0 when no stream is open).
+// Length of the open stream in patterns at the tempo it was opened with (0 when none is open).
 double musicLengthPatterns();

@@ -8,6 +8,8 @@
 
 struct FSOUND_STREAM;
 
+extern float musicTempo;           // beats per minute, from openMusic
+extern unsigned char* musicData;   // the whole file; the stream plays from it
 extern FSOUND_STREAM* musicStream;
 extern int32_t musicChannel;   // -1 until the stream plays
 

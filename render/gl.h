@@ -19,8 +19,6 @@ struct GLExtensions {
     PFNGLMULTITEXCOORD2FARBPROC glMultiTexCoord2fARB = nullptr;
     PFNGLACTIVETEXTUREARBPROC glActiveTextureARB = nullptr;
     PFNGLCLIENTACTIVETEXTUREARBPROC glClientActiveTextureARB = nullptr;
-    // Swap control goes through the platform layer; this records whether it was found.
-    void* wglSwapIntervalEXT = nullptr;
     // Frame buffer objects and pixel buffers, optional: null where the driver lacks them. Only a
     // scaled full screen, supersampling and the capture's read-back use them.
     PFNGLGENFRAMEBUFFERSPROC glGenFramebuffers = nullptr;
@@ -44,8 +42,9 @@ extern GLExtensions glext;
 // GL_CLAMP, or GL_CLAMP_TO_EDGE from OpenGL 1.2 on; set by the colour-depth check.
 extern uint32_t clampWrapMode;
 
-// The size of the screen-copy targets (the largest powers of two within the display mode); set at
-// start-up before the precalculation.
+// The size of the screen-copy targets and of the glow chain's first level: 512 x 256, the corner
+// the render-to-texture passes draw into, whatever the display mode. Set at start-up before the
+// precalculation.
 extern int32_t renderTargetWidth;
 extern int32_t renderTargetHeight;
 

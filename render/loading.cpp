@@ -1,7 +1,7 @@
 // The loading screen: a few grey bars and one that grows by a tenth each time an asset is ready.
 // The loaders and builders call it as they finish, until the show starts.
 #include "render/gl.h"
-#include "render/render.h"
+#include "render/render_local.h"
 #include "support/upcalls.h"   // swapFrame, showStarted, displaySettings
 
 float loadingProgress = 0.0f;

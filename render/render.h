@@ -172,7 +172,6 @@ void rotateModelViewY(float degrees);   // about the y axis
 // grows the progress bar by a tenth; the loaders, generators and mesh builders call it as each
 // asset is ready.
 void drawLoadingScreen();
-extern float loadingProgress;
 
 // ---- Fog ------------------------------------------------------------------------------------
 

@@ -1,6 +1,6 @@
-// What render/ and its tests share beyond render/render.h: the mesh model and its builder, the
-// generators' arrays, and the blob surface generator's lattice and edge cache. Not for other
-// folders.
+// What render/ and its tests share beyond render/render.h: the loading screen's progress, the mesh
+// model and its builder, the generators' arrays, and the blob surface generator's lattice and edge
+// cache. Not for other folders.
 //
 // Meshes: buildMesh takes the caller's positions and triangle indices (optionally texture
 // coordinates and colours), derives unit face normals, smooth vertex normals, the centroid and the
@@ -14,6 +14,9 @@
 #include "render/render.h"
 
 #include <cstdint>
+
+// The loading screen's bar: a tenth longer with every drawLoadingScreen.
+extern float loadingProgress;
 
 // ---- Mesh model ----------------------------------------------------------------------------
 

@@ -2,6 +2,7 @@
 #include "common/test_support.h"
 #include "app/app.h"
 #include "render/gl.h"
+#include "render/render_local.h"   // loadingProgress
 #include "effects/effects.h"
 #include "precalc/precalc_local.h"
 #include "texture/texture.h"

@@ -1,6 +1,7 @@
 // Textures: filtered levels, JPEG loading, blur atlases, generated textures, noise, bad files.
 #include "app/app.h"
 #include "render/gl.h"
+#include "render/render_local.h"   // loadingProgress
 #include "common/test_support.h"
 #include "texture/texture_local.h"
 
