@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Renders the reference set (tools/reference_capture.sh: the contact sheet, three frames at each
-# of 46 show times, 8 s of mixed music) with two builds and says whether they are byte-identical.
+# Renders the reference set (tools/reference_capture.sh: the contact sheet, 46 show times at
+# 640x480, 800x600 and 1024x768, a supersampled and a scaled full-screen frame, one video of each
+# container, 8 s of mixed music) with two builds and says whether they are byte-identical.
 #   tools/compare_frames.sh BUILD_BEFORE BUILD_AFTER [OUT_DIR]
 # A build directory is anything holding orvanti with its data/ beside it. Exit status 0 when every
 # file matches, 1 when one differs (they are listed).
