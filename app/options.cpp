@@ -4,11 +4,8 @@
 
 #include <cxxopts.hpp>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -36,8 +33,8 @@ std::string usageText()
            "  --loop               start the show again when the music ends\n"
            "  --vsync              wait for the vertical retrace (the setup dialog's default)\n"
            "  --no-vsync           do not wait for it (the default with --no-setup)\n"
-           "  --data DIR           read the data files from DIR (default: data/ beside the "
-           "program)\n"
+           "  --data DIR           read the data files from DIR (default: data/ beside the\n"
+           "                       program, else ../share/orvanti/data from it)\n"
            "  --start PATTERNS     once the music plays, seek to this show time\n"
            "  --scene N            start at scene N's first window (1 to 11); with --loop play\n"
            "                       that window again and again\n"
@@ -114,20 +111,6 @@ bool parseMode(const char* text, int32_t* width, int32_t* height)
     *width = (int32_t)w;
     *height = (int32_t)h;
     return true;
-}
-
-std::string executableDirectory()
-{
-    char path[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0)
-        return "./";
-    path[n] = '\0';
-    char* slash = std::strrchr(path, '/');
-    if (!slash)
-        return "./";
-    slash[1] = '\0';
-    return path;
 }
 
 // What a bare flag reads as: no argument can hold a NUL byte, so "--loop=1" and "--loop=" are
@@ -272,8 +255,6 @@ int parseCommandLine(int argc, char** argv)
         return usageError("--mode desktop is for the show on a display, not for", "offline modes");
     if (o.fromGiven && o.toGiven && o.from > o.to)
         return usageError("--from lies after --to", nullptr);
-    if (o.dataDir.empty())
-        o.dataDir = executableDirectory() + "data/";
     return -1;
 }
 

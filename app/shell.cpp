@@ -200,6 +200,7 @@ int runProgram(int argc, char** argv)
     int status = parseCommandLine(argc, argv);
     if (status >= 0)
         return status;
+    locateDataDirectory();
     if (!programOptions.capturePath.empty() || !programOptions.contactSheetPath.empty() ||
         programOptions.benchmark)
         return runOfflineMode();

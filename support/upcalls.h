@@ -43,5 +43,5 @@ struct DisplaySettings {
 extern DisplaySettings displaySettings;
 
 // Upcall, defined in app/options.cpp. The path of a data file: the data directory (beside the
-// program, or --data) followed by the name.
+// program or in the installed tree, or --data) followed by the name.
 std::string dataPath(const char* name);

@@ -114,11 +114,15 @@ TEST(CommandLine, TakesGnuFormsAndTheLastOfContraryFlags)
 TEST(CommandLine, WithoutADisplayForTheDialogTheShowGoesOn)
 {
     // No dialog can open, so start-up carries on with the defaults as far as the first data
-    // file, rather than ending as Exit would.
-    ProcessResult r = runOrvanti({"--mute", "--data", "/nonexistent"}, 60, {"DISPLAY="});
-    EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_NE(r.err.find("/nonexistent/"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("not found"), std::string::npos) << r.err;
+    // file, rather than ending as Exit would. A --data directory that is not there ends it
+    // before any of that.
+    std::string empty = makeTempDir("no-data-files");
+    for (const std::string& data : {empty, std::string("/nonexistent")}) {
+        ProcessResult r = runOrvanti({"--mute", "--data", data}, 60, {"DISPLAY="});
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find(data + "/"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("not found"), std::string::npos) << r.err;
+    }
 }
 
 TEST(CheckGLError, NamesThePendingErrorAndEndsWithStatus1)
