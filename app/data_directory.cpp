@@ -50,6 +50,6 @@ void locateDataDirectory()
         }
         looked += (looked.empty() ? "" : ", ") + place;
     }
-    fatalError(("data directory not found; looked in " + looked +
-                " (--data DIR names another)").c_str());
+    fatalError(
+        ("data directory not found; looked in " + looked + " (--data DIR names another)").c_str());
 }
