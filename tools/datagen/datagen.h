@@ -16,4 +16,9 @@ bool writeImages(const std::string& dir, int threads, std::string& error);
 // Synthesises DATA_MUSIC and encodes it into dir, using up to threads workers.
 bool writeMusic(const std::string& dir, int threads, std::string& error);
 
+// The program's desktop icon, drawn from the show's own spiral sprite, as
+// dir/NxN/apps/orvanti.png at each of ICON_SIZES (the hicolor theme's layout).
+inline constexpr int ICON_SIZES[] = {16, 22, 24, 32, 48, 64, 128, 256};
+bool writeIcons(const std::string& dir, std::string& error);
+
 }   // namespace datagen

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include <jpeglib.h>
+#include <png.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -73,6 +74,21 @@ bool writeJpeg(const std::string& path, const Image& image, std::string& error)
     if (!ok)
         error = path + ": write failed";
     return ok;
+}
+
+bool writePng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgba,
+              std::string& error)
+{
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    png.width = png_uint_32(width);
+    png.height = png_uint_32(height);
+    png.format = PNG_FORMAT_RGBA;
+    if (!png_image_write_to_file(&png, path.c_str(), 0, rgba.data(), 0, nullptr)) {
+        error = path + ": " + png.message;
+        return false;
+    }
+    return true;
 }
 
 Image planeToImage(const Plane& plane)

@@ -48,6 +48,9 @@ constexpr int JPEG_QUALITY = 95;
 // Baseline three-component JPEG, no chroma subsampling. Returns false with a reason.
 bool writeJpeg(const std::string& path, const Image& image, std::string& error);
 Image planeToImage(const Plane& plane);
+// 8-bit RGBA PNG (straight alpha, top row first). Returns false with a reason.
+bool writePng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgba,
+              std::string& error);
 
 // Gaussian blur in place (separable, wrapping when tile is set, else zero outside).
 void blurPlane(Plane& plane, float sigma, bool tile);

@@ -6,9 +6,11 @@
 #include "datagen.h"
 #include "image.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -663,7 +665,56 @@ bool writeOne(const std::string& dir, const DataImage& file, const Maker& make, 
     return true;
 }
 
+// One icon: the spiral with alpha from its brightness (as the show blends it) over a disc of ink,
+// so that it reads on light panels and dark ones alike. Drawn at ICON_OVERSAMPLE times the size
+// and averaged down (premultiplied), so that the small sizes keep smooth edges.
+constexpr int ICON_OVERSAMPLE = 4;
+
+std::vector<uint8_t> iconPixels(int size)
+{
+    const int n = ICON_OVERSAMPLE;
+    Image art(size * n, size * n);
+    std::string unused;
+    makeSpiral(art, nullptr, unused);
+    std::vector<float> sum(size_t(size) * size_t(size) * 4, 0.0f);
+    forSprite(art, [&](int x, int y, float, float, float r) {
+        Colour c = art.at(x, y);
+        float a = std::max({c.r, c.g, c.b});
+        float disc = smoothstep(0.97f, 0.93f, r) * (1 - a);
+        float* out = &sum[(size_t(y / n) * size_t(size) + size_t(x / n)) * 4];
+        out[0] += c.r + INK.r * disc;
+        out[1] += c.g + INK.g * disc;
+        out[2] += c.b + INK.b * disc;
+        out[3] += a + disc;
+    });
+    std::vector<uint8_t> rgba(sum.size());
+    for (size_t i = 0; i < sum.size(); i += 4) {
+        float a = sum[i + 3] / float(n * n);
+        for (size_t k = 0; k < 3; ++k)
+            rgba[i + k] = uint8_t(std::lround(a > 0 ? clamp01(sum[i + k] / sum[i + 3]) * 255 : 0));
+        rgba[i + 3] = uint8_t(std::lround(clamp01(a) * 255));
+    }
+    return rgba;
+}
+
 }   // namespace
+
+bool writeIcons(const std::string& dir, std::string& error)
+{
+    for (int size : ICON_SIZES) {
+        std::string sized = std::to_string(size);
+        std::filesystem::path apps = std::filesystem::path(dir) / (sized + "x" + sized) / "apps";
+        std::error_code ec;
+        std::filesystem::create_directories(apps, ec);
+        if (ec) {
+            error = apps.string() + ": cannot create the directory (" + ec.message() + ")";
+            return false;
+        }
+        if (!writePng((apps / "orvanti.png").string(), size, size, iconPixels(size), error))
+            return false;
+    }
+    return true;
+}
 
 bool writeImages(const std::string& dir, int threads, std::string& error)
 {

@@ -1,4 +1,5 @@
 // orvanti_datagen DIR: writes the show's data set (images and music) into DIR.
+// orvanti_datagen --icons DIR: writes the program's desktop icons into DIR, a hicolor theme tree.
 // The images and the music are made side by side; both are fixed by their seeds.
 #include "datagen.h"
 
@@ -19,17 +20,27 @@ double secondsSince(std::chrono::steady_clock::time_point start)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2 || std::string(argv[1]).rfind("-", 0) == 0) {
-        std::fprintf(stderr, "usage: %s OUTPUT_DIRECTORY\n", argv[0]);
+    const bool icons = argc == 3 && std::string(argv[1]) == "--icons";
+    if (!(argc == 2 || icons) || std::string(argv[argc - 1]).rfind("-", 0) == 0) {
+        std::fprintf(stderr, "usage: %s OUTPUT_DIRECTORY\n       %s --icons HICOLOR_DIRECTORY\n",
+                     argv[0], argv[0]);
         return 2;
     }
-    const std::string dir = argv[1];
+    const std::string dir = argv[argc - 1];
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     if (ec || !std::filesystem::is_directory(dir)) {
         std::fprintf(stderr, "%s: cannot create the directory (%s)\n", dir.c_str(),
                      ec.message().c_str());
         return 1;
+    }
+    if (icons) {
+        std::string error;
+        if (!datagen::writeIcons(dir, error)) {
+            std::fprintf(stderr, "datagen: %s\n", error.c_str());
+            return 1;
+        }
+        return 0;
     }
     const int threads = int(std::max(2u, std::thread::hardware_concurrency()));
     const auto start = std::chrono::steady_clock::now();
