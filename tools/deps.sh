@@ -17,6 +17,9 @@ PACKAGES=(
   # Only bench/png_bench.cpp uses it, to weigh it against libpng.
   libspng-dev
   xvfb xauth xdotool ffmpeg
+  # The Debian package (dpkg-shlibdeps computes its dependencies) and the checks of the package,
+  # the manual page and the desktop entry.
+  dpkg-dev lintian man-db groff-base bsdextrautils desktop-file-utils
   clang libclang-rt-14-dev clang-format
 )
 missing=()
