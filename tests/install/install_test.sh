@@ -48,6 +48,11 @@ installed_copies() {
     echo "[  SKIPPED ] no data set built"
     return
   fi
+  # What is installed and packaged is the plain build; the sanitizer builds test the code.
+  if grep -qE '^ORVANTI_(SANITIZE|TSAN):BOOL=ON' "$build/CMakeCache.txt"; then
+    echo "[  SKIPPED ] a sanitizer build is not what gets installed"
+    return
+  fi
   render "$build/orvanti" "$work/reference" || fail "the build tree's program did not render"
 
   # Installed, then moved as a whole: the program finds its data from where it now lies.
