@@ -88,6 +88,10 @@ installed_copies() {
     [ -n "$(dpkg-deb -f "$deb" "$field")" ] || fail "the package has no $field"
   done
   [[ $(dpkg-deb -f "$deb" Recommends) == *ffmpeg* ]] || fail "ffmpeg is not recommended"
+  # Computed from the program's own links, and the OpenGL libraries SDL2 opens by name.
+  for library in libsdl2 libvorbisfile3 libgl1 libegl1; do
+    [[ $(dpkg-deb -f "$deb" Depends) == *"$library"* ]] || fail "the package does not depend on $library"
+  done
   lintian --fail-on error "$deb" >&2 || fail "lintian reports errors"
 
   # Unpacked into a root of its own, its program renders the same.
