@@ -20,17 +20,6 @@ std::string executableDirectory()
     return directory;
 }
 
-std::vector<std::string> dataDirectoryCandidates(const std::string& programDirectory)
-{
-    namespace fs = std::filesystem;
-    const fs::path base(programDirectory);
-    std::vector<std::string> places;
-    // A trailing slash on each, as dataPath wants it; ".." folded so that messages read plainly.
-    for (const char* relative : {"data/", "../share/orvanti/data/"})
-        places.push_back((base / relative).lexically_normal().generic_string());
-    return places;
-}
-
 void locateDataDirectory()
 {
     namespace fs = std::filesystem;
@@ -41,9 +30,11 @@ void locateDataDirectory()
             fatalError(("data directory not found: " + chosen + " (given with --data)").c_str());
         return;
     }
-    std::vector<std::string> places = dataDirectoryCandidates(executableDirectory());
+    const fs::path programDirectory(executableDirectory());
     std::string looked;
-    for (const std::string& place : places) {
+    for (const char* relative : {"data/", "../share/orvanti/data/"}) {
+        // With the trailing slash that dataPath wants; ".." folded so that messages read plainly.
+        std::string place = (programDirectory / relative).lexically_normal().generic_string();
         if (fs::is_directory(place, ec)) {
             chosen = place;
             return;

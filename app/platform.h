@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 struct SDL_Window;
 SDL_Window* platformWindow();
@@ -13,11 +12,8 @@ SDL_Window* platformWindow();
 // the platform cannot tell.
 std::string executableDirectory();
 
-// Where the data directory is looked for without --data, in this order: data/ beside the
-// program (the build tree), then ../share/orvanti/data/ from it (an installed tree, wherever
-// its prefix was moved). Each with a trailing slash.
-std::vector<std::string> dataDirectoryCandidates(const std::string& programDirectory);
-
-// Sets programOptions.dataDir: --data as given, else the first candidate that exists. When
-// there is none, ends through fatalError naming every place looked.
+// Sets programOptions.dataDir: --data as given, else the first of these that exists: data/
+// beside the program (the build tree), then ../share/orvanti/data/ from it (an installed tree,
+// wherever its prefix was moved). When there is none, ends through fatalError naming every place
+// looked.
 void locateDataDirectory();
