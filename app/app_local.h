@@ -21,6 +21,8 @@ void initApplication();
 void runPrecalcPhase();   // the "precalc" timed section around the precalculation
 void renderFrame();
 void shutdownShow();
+// The loop's test: true once the show is to end. The music's end does not end a held show.
+bool quitRequested();
 void checkGLError();
 // Windows virtual-key codes, below; shift: a Shift key is down.
 void handleKeyDown(int virtualKey, bool shift = false);
@@ -53,6 +55,7 @@ struct StudyState {
     float frameMs = 0.0f;
     int32_t repeatScene = 0;   // --scene with loop: the scene whose window repeats
     float repeatStart = 0.0f, repeatEnd = 0.0f;
+    bool repeatReached = false;   // the first pass, from --start, has come into the window
 };
 extern StudyState study;
 
@@ -75,8 +78,13 @@ float studyFrameTime();
 void drawStudyOverlay(float t);
 void toggleStudyOverlay();
 // While held: one display frame (or, byRow, one row) on (+1) or back (-1); the music is sent
-// to the new time. Does nothing when not held.
+// to the new time. Does nothing when not held. Steps stop at the end of the music, or wrap
+// round to its start with the loop.
 void stepHeldTime(int direction, bool byRow);
+// Pause: holds the picture where the clock stands (at 0 too), or lets it go on from there.
+void toggleHold();
+// Page Up, Page Down, Home: the music goes to that show time; while held, the hold goes with it.
+void moveShowTime(double patterns);
 
 // True when message boxes are shown (a real display); false headless, where stderr is the report.
 bool messageBoxesEnabled();
@@ -92,6 +100,11 @@ void startDisplay(bool hidden);
 bool openDisplay(int fullscreen, int width, int height, int colourBits, int depthBits,
                  const char* title, int x, int y);
 void closeDisplay();
+// Around the study overlay: in a scaled full screen the frame is scaled onto the window first and
+// the overlay drawn there, at the screen's own pixels (displaySettings gives the window's size
+// until the end call); elsewhere both do nothing and it goes over the frame as drawn.
+void beginWindowOverlay();
+void endWindowOverlay();
 // swapFrame without its wait for the software renderer on the offscreen driver; for a capture,
 // whose read-back keeps the renderer's queue short.
 void swapFrameWithoutWaiting();

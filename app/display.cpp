@@ -7,6 +7,7 @@
 #include "support/support.h"   // nextPowerOfTwo
 
 #include <SDL.h>
+#include <wayland-client.h>   // only to ask a compositor whether it has a seat
 
 #include <cmath>
 #include <cstdio>
@@ -21,6 +22,8 @@ struct DisplayState {
     bool scaled = false;
     bool follows = false;   // a visible window: the show takes the drawable's size
     FrameTarget frame{};
+    bool frameOnWindow = false;     // scaled: this frame is on the window already (the overlay)
+    int32_t frameWidth = 0, frameHeight = 0;   // scaled: the frame's size, while drawing on the window
 };
 
 DisplayState screen;
@@ -32,42 +35,89 @@ SDL_Window* platformWindow()
     return screen.window;
 }
 
+static bool videoDriverIs(const char* name)
+{
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver && std::strcmp(driver, name) == 0;
+}
+
+// True when a Wayland compositor answers and lists no seat, or cannot be asked.
+static bool waylandWithoutSeat()
+{
+    wl_display* display = wl_display_connect(nullptr);
+    if (!display)
+        return false;   // SDL cannot take Wayland either
+    bool seat = false;
+    static const wl_registry_listener listener = {
+        [](void* found, wl_registry*, uint32_t, const char* interface, uint32_t) {
+            if (std::strcmp(interface, wl_seat_interface.name) == 0)
+                *(bool*)found = true;
+        },
+        [](void*, wl_registry*, uint32_t) {},
+    };
+    wl_registry* registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &listener, &seat);
+    bool answered = wl_display_roundtrip(display) >= 0;
+    wl_registry_destroy(registry);
+    wl_display_disconnect(display);
+    return !answered || !seat;
+}
+
+// SDL 2.26's Wayland driver dereferences the seat's input while it starts, and a compositor
+// without one (a headless one) has none: the process would crash inside SDL_Init. There, when
+// SDL could take Wayland, it takes X11 instead.
+static void avoidWaylandWithoutSeat()
+{
+    const char* wanted = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    if (wanted && !std::strstr(wanted, "wayland"))
+        return;
+    if (!waylandWithoutSeat())
+        return;
+    std::fprintf(stderr, "warning: the Wayland compositor offers no seat (no keyboard or pointer); "
+                         "using X11 instead\n");
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
+}
+
 static bool initVideo()
 {
     if (SDL_WasInit(SDL_INIT_VIDEO))
         return true;
+    avoidWaylandWithoutSeat();
     return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
 }
 
-// Double buffer, 8-8-8 colour, no alpha, the deepest depth buffer granted: 32, else 24, else 16
-// (the closest format). The visual is fixed when the window is made, so each try makes both.
+// Double buffer, no alpha, the deepest depth buffer granted: 32, else 24, else 16. Colour: 8-8-8,
+// else the deepest the display has (a request is a minimum), so that a shallower display is told
+// so by the colour-depth check rather than by "Init failed!". The visual is fixed when the
+// window is made, so each try makes both.
 static bool createWindowAndContext(Uint32 windowFlags, int x, int y, int width, int height,
                                    int colourBits, int depthBits, const char* title)
 {
-    (void)colourBits;
-    static const int depthChoices[] = {32, 24, 16};
-    for (int depth : depthChoices) {
-        if (depth > depthBits)
-            continue;
-        SDL_GL_ResetAttributes();
-        SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-        SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-        SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-        SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-        SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
-        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth);
-        SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-        screen.window =
-            SDL_CreateWindow(title, x, y, width, height, SDL_WINDOW_OPENGL | windowFlags);
-        if (!screen.window)
-            continue;
-        screen.context = SDL_GL_CreateContext(screen.window);
-        if (screen.context)
-            return SDL_GL_MakeCurrent(screen.window, screen.context) == 0;
-        SDL_DestroyWindow(screen.window);
-        screen.window = nullptr;
-    }
+    (void)colourBits;   // 32: 8-8-8 and no alpha
+    static const int depthChoices[] = {32, 24, 16}, colourChoices[] = {8, 1};
+    for (int colour : colourChoices)
+        for (int depth : depthChoices) {
+            if (depth > depthBits)
+                continue;
+            SDL_GL_ResetAttributes();
+            SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+            SDL_GL_SetAttribute(SDL_GL_RED_SIZE, colour);
+            SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, colour);
+            SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, colour);
+            SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
+            SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth);
+            SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+            SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+            screen.window =
+                SDL_CreateWindow(title, x, y, width, height, SDL_WINDOW_OPENGL | windowFlags);
+            if (!screen.window)
+                continue;
+            screen.context = SDL_GL_CreateContext(screen.window);
+            if (screen.context)
+                return SDL_GL_MakeCurrent(screen.window, screen.context) == 0;
+            SDL_DestroyWindow(screen.window);
+            screen.window = nullptr;
+        }
     return false;
 }
 
@@ -141,7 +191,10 @@ bool openDisplay(int fullscreen, int width, int height, int colourBits, int dept
         width = desktop.w;
         height = desktop.h;
     }
-    bool modeChange = fullscreen && !desktopSize && hasExactMode(0, width, height);
+    // Wayland changes no display modes (the sizes SDL lists there are the compositor's scaling):
+    // full screen covers the desktop.
+    bool modeChange =
+        fullscreen && !desktopSize && !videoDriverIs("wayland") && hasExactMode(0, width, height);
     Uint32 flags = SDL_WINDOW_ALLOW_HIGHDPI;
     if (modeChange)
         flags |= SDL_WINDOW_FULLSCREEN | SDL_WINDOW_BORDERLESS;
@@ -189,22 +242,48 @@ bool openDisplay(int fullscreen, int width, int height, int colourBits, int dept
     return true;
 }
 
+static void scaleFrameOntoWindow()
+{
+    if (!screen.scaled || screen.frameOnWindow)
+        return;
+    int width = 0, height = 0;
+    SDL_GL_GetDrawableSize(screen.window, &width, &height);
+    // Before the show the loading bar reaches outside the letterbox: show the whole frame.
+    Viewport source =
+        showStarted ? viewportFor(0) : Viewport{0, 0, screen.frame.width, screen.frame.height};
+    presentFrameTarget(&screen.frame, source, width, height);
+}
+
+void beginWindowOverlay()
+{
+    if (!screen.scaled)
+        return;
+    scaleFrameOntoWindow();
+    screen.frameOnWindow = true;
+    bindFrameTarget(nullptr);
+    screen.frameWidth = displaySettings.width;
+    screen.frameHeight = displaySettings.height;
+    SDL_GL_GetDrawableSize(screen.window, &displaySettings.width, &displaySettings.height);
+}
+
+void endWindowOverlay()
+{
+    if (!screen.scaled)
+        return;
+    displaySettings.width = screen.frameWidth;
+    displaySettings.height = screen.frameHeight;
+    bindFrameTarget(&screen.frame);
+}
+
 static void presentFrame(bool wait)
 {
-    if (screen.scaled) {
-        int width = 0, height = 0;
-        SDL_GL_GetDrawableSize(screen.window, &width, &height);
-        // Before the show the loading bar reaches outside the letterbox: show the whole frame.
-        Viewport source =
-            showStarted ? viewportFor(0) : Viewport{0, 0, screen.frame.width, screen.frame.height};
-        presentFrameTarget(&screen.frame, source, width, height);
-    }
+    scaleFrameOntoWindow();
+    screen.frameOnWindow = false;
     SDL_GL_SwapWindow(screen.window);
     // The offscreen driver's swap waits for nothing, so the software renderer's queue would grow
     // frame by frame: the picture falls ever further behind the music, and the context's
     // release at the end waits for all of it (a minute and more).
-    const char* driver = SDL_GetCurrentVideoDriver();
-    if (wait && driver && std::strcmp(driver, "offscreen") == 0)
+    if (wait && videoDriverIs("offscreen"))
         glFinish();
     followDrawableSize();
 }
@@ -243,6 +322,7 @@ void closeDisplay()
 {
     screen.scaled = false;
     screen.follows = false;
+    screen.frameOnWindow = false;
     if (screen.context) {
         SDL_GL_MakeCurrent(screen.window, nullptr);
         SDL_GL_DeleteContext(screen.context);
@@ -259,10 +339,15 @@ void closeDisplay()
 
 void checkColourDepth()
 {
+    // The window's own bits, not those of a frame drawn off screen for it.
+    if (screen.scaled)
+        bindFrameTarget(nullptr);
     GLint red = 0, green = 0, blue = 0;
     glGetIntegerv(GL_RED_BITS, &red);
     glGetIntegerv(GL_GREEN_BITS, &green);
     glGetIntegerv(GL_BLUE_BITS, &blue);
+    if (screen.scaled)
+        bindFrameTarget(&screen.frame);
     if (red + green + blue < 24)
         fatalError("Failed to initialize 24bpp mode, buy some decent hardware asshole!");
     clampWrapMode = clampModeForVersion((const char*)glGetString(GL_VERSION));

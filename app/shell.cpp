@@ -142,19 +142,39 @@ void shutdownShow()
     closeDisplay();
 }
 
+// The quit requests made here (Escape, closing the window); any others came with the music's end.
+static int32_t ownQuitRequests = 0;
+
+static void requestQuit()
+{
+    ownQuitRequests++;
+    quitRequests++;
+}
+
+// The held sound runs out at the end of the music, and the end notification comes all the same:
+// a held show stands. Letting go seeks back to the held time, so the end comes again then.
+bool quitRequested()
+{
+    int32_t fromMusic = quitRequests.load() - ownQuitRequests;
+    if (fromMusic > 0 && heldTime != 0.0f)
+        quitRequests -= fromMusic;
+    return quitRequests.load() != 0;
+}
+
+// The pattern the show stands in: the held one without waiting on the hold's clock.
+static double currentPattern()
+{
+    return std::floor((double)(heldTime != 0.0f ? heldTime : showTime()));
+}
+
 void handleKeyDown(int virtualKey, bool shift)
 {
     switch (virtualKey) {
-    case VK_PAUSE_KEY:
-        if (heldTime == 0.0f)
-            heldTime = showTime();
-        else
-            heldTime = 0.0f;
-        break;
-    case VK_ESCAPE_KEY: quitRequests++; break;
-    case VK_PRIOR_KEY: seekShowTime((float)((int)std::floor((double)showTime()) - 1)); break;
-    case VK_NEXT_KEY: seekShowTime((float)((int)std::floor((double)showTime()) + 1)); break;
-    case VK_HOME_KEY: seekShowTime(0.0f); break;
+    case VK_PAUSE_KEY: toggleHold(); break;
+    case VK_ESCAPE_KEY: requestQuit(); break;
+    case VK_PRIOR_KEY: moveShowTime(currentPattern() - 1.0); break;
+    case VK_NEXT_KEY: moveShowTime(currentPattern() + 1.0); break;
+    case VK_HOME_KEY: moveShowTime(0.0); break;
     case VK_TAB_KEY: toggleStudyOverlay(); break;
     case VK_RIGHT_KEY: stepHeldTime(1, shift); break;
     case VK_LEFT_KEY: stepHeldTime(-1, shift); break;
@@ -180,11 +200,11 @@ static int virtualKeyOf(SDL_Keycode key)
 // One event per turn; a frame whenever the queue is empty. Never blocks.
 static void runMessageLoop()
 {
-    while (quitRequests.load() == 0) {
+    while (!quitRequested()) {
         SDL_Event event;
         if (SDL_PollEvent(&event)) {
             if (event.type == SDL_QUIT)
-                quitRequests++;
+                requestQuit();
             else if (event.type == SDL_KEYDOWN &&
                      !(event.key.repeat && event.key.keysym.sym == SDLK_TAB))
                 handleKeyDown(virtualKeyOf(event.key.keysym.sym),

@@ -23,7 +23,8 @@ namespace {
 constexpr int32_t ROWS_PER_PATTERN = 64;
 constexpr double DEFAULT_DISPLAY_RATE = 60.0;
 // The overlay's character cell on a 480-line window, and its margin; taller windows scale both
-// by whole steps, so the glyphs stay sharp. Three lines fit the bar above the letterbox.
+// by whole steps, so the glyphs stay sharp. Three lines fit the bar above the letterbox; in a
+// scaled full screen, which shows no bar, they lie over the picture's corner.
 constexpr int32_t CELL_WIDTH = 8, CELL_HEIGHT = 16, MARGIN = 6, BASE_HEIGHT = 480;
 
 double patternsToSeconds(double patterns)
@@ -73,6 +74,29 @@ void countFrame()
         study.framesCounted = 0;
         study.secondStart = now;
     }
+}
+
+// Where a hold may stand: within the music (wrapping round with the loop, before its start
+// only without it, as a seek may go) and never at 0, which would mean no hold. Sets *stopped
+// when the end of the music stopped it.
+float heldTimeAt(double t, bool* stopped = nullptr)
+{
+    double length = musicLengthPatterns();
+    if (length > 0.0 && displaySettings.loop)
+        t -= length * std::floor(t / length);
+    else if (length > 0.0 && t > length) {
+        t = length;
+        if (stopped)
+            *stopped = true;
+    }
+    float held = (float)t;
+    return held == 0.0f ? std::nextafter(0.0f, 1.0f) : held;
+}
+
+void holdAt(float t)
+{
+    heldTime = t;
+    seekShowTime(t);
 }
 
 MusicState musicStateAt(float t)
@@ -133,7 +157,13 @@ void startStudyMode()
 float studyFrameTime()
 {
     float t = showTime();
-    if (study.repeatScene && heldTime == 0.0f && !(t >= study.repeatStart && t < study.repeatEnd)) {
+    if (!study.repeatScene || heldTime != 0.0f)
+        return t;
+    bool inside = t >= study.repeatStart && t < study.repeatEnd;
+    // The first pass begins where --start put it, also outside the window; once the window has
+    // been reached, leaving it sends the clock back to its start.
+    study.repeatReached = study.repeatReached || inside;
+    if (study.repeatReached && !inside) {
         seekShowTime(study.repeatStart);
         t = showTime();
     }
@@ -151,9 +181,11 @@ void drawStudyOverlay(float t)
     OverlayFacts facts{t, study.framesPerSecond, study.frameMs, musicStateAt(t), study.repeatScene};
     std::vector<std::string> lines = overlayLines(facts);
     const char* text[3] = {lines[0].c_str(), lines[1].c_str(), lines[2].c_str()};
+    beginWindowOverlay();
     int32_t scale = std::max(1, (int)displaySettings.height / BASE_HEIGHT);
     drawScreenText(font, text, 3, MARGIN * scale, MARGIN * scale, CELL_WIDTH * scale,
                    CELL_HEIGHT * scale);
+    endWindowOverlay();
 }
 
 void toggleStudyOverlay()
@@ -175,12 +207,34 @@ void stepHeldTime(int direction, bool byRow)
     }
     (byRow ? study.rowSteps : study.frameSteps) += direction;
     double framePatterns = SHOW_TEMPO / (60.0 * 16.0) / study.displayRate;
-    float t = (float)(study.stepBase + (double)study.frameSteps * framePatterns +
-                      (double)study.rowSteps / ROWS_PER_PATTERN);
-    // A held time of 0 means no hold: stand just beside it instead.
-    if (t == 0.0f)
-        t = std::nextafter(0.0f, (float)direction);
+    bool stopped = false;
+    float t = heldTimeAt(study.stepBase + (double)study.frameSteps * framePatterns +
+                             (double)study.rowSteps / ROWS_PER_PATTERN,
+                         &stopped);
+    if (stopped) {   // at the end: count afresh from there, so that one step back leaves it
+        study.stepBase = t;
+        study.frameSteps = study.rowSteps = 0;
+    }
     study.stepResult = t;
-    heldTime = t;
+    holdAt(t);
+}
+
+void toggleHold()
+{
+    if (heldTime == 0.0f) {
+        holdAt(heldTimeAt(showTime()));
+        return;
+    }
+    // On from the picture that stood. At the end of the music that is the end of the show.
+    float t = heldTime;
+    heldTime = 0.0f;
     seekShowTime(t);
+}
+
+void moveShowTime(double patterns)
+{
+    if (heldTime != 0.0f)
+        holdAt(heldTimeAt(patterns));
+    else
+        seekShowTime((float)patterns);
 }
