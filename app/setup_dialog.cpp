@@ -2,7 +2,8 @@
 //
 // The layout is kept in dialog units, as the dialog was first drawn, and converted to pixels the
 // way the original toolkit does: x by a quarter of the font's average character width, y by an
-// eighth of its height.
+// eighth of its height. The font is DejaVu Sans at 8 points, the nearest face Debian has to the
+// one the dialog was drawn with (the same design family); the push buttons and the frame are flat.
 #include "app/app_local.h"
 #include "app/setup_dialog.h"
 
@@ -10,7 +11,6 @@
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Check_Button.H>
-#include <FL/Fl_Return_Button.H>
 #include <FL/Fl_Round_Button.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
@@ -18,30 +18,102 @@
 #include <FL/x.H>
 
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
-constexpr int DIALOG_FONT_SIZE = 11;   // 8 points at 96 dots per inch
+// 8 points at the 96 dots per inch the dialog units were laid out at: an 11-pixel em, as the
+// original toolkit rounds it.
+constexpr int DIALOG_FONT_SIZE = (8 * 96 + 36) / 72;
+constexpr Fl_Font DIALOG_FONT = FL_FREE_FONT;
+// FLTK's name for the plain style of a face: a leading space.
+constexpr const char* DIALOG_FACE = " DejaVu Sans";
 
 struct DialogUnits {
-    double charWidth;
-    double charHeight;
+    int charWidth;    // average of the 52 letters, rounded as the original toolkit rounds it
+    int charHeight;
 
-    int x(int units) const { return (int)(units * charWidth / 4.0 + 0.5); }
-    int y(int units) const { return (int)(units * charHeight / 8.0 + 0.5); }
+    // Rounded halves away from zero, as that toolkit's multiply-divide does.
+    int x(int units) const { return (units * charWidth * 2 + 4) / 8; }
+    int y(int units) const { return (units * charHeight * 2 + 8) / 16; }
 };
 
 DialogUnits measureDialogFont()
 {
-    fl_font(FL_HELVETICA, DIALOG_FONT_SIZE);
+    Fl::set_font(DIALOG_FONT, DIALOG_FACE);
+    fl_font(DIALOG_FONT, DIALOG_FONT_SIZE);
     const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-    return {fl_width(alphabet) / 52.0, (double)fl_height()};
+    int width = (int)(fl_width(alphabet) + 0.5);
+    return {(width / 26 + 1) / 2, fl_height()};
 }
 
-template <typename Widget>
-Widget* place(const DialogUnits& du, int x, int y, int w, int h, const char* text)
+// A flat push button: one dark line round the face; the default button has a second inside it
+// and takes the Enter key.
+class FlatButton : public Fl_Button {
+public:
+    FlatButton(int x, int y, int w, int h, const char* text, bool isDefault)
+        : Fl_Button(x, y, w, h, text), isDefault(isDefault)
+    {
+        box(FL_BORDER_BOX);
+        down_box(FL_BORDER_BOX);
+        selection_color(FL_DARK2);
+    }
+    int handle(int event) override
+    {
+        if (isDefault && event == FL_SHORTCUT &&
+            (Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter)) {
+            simulate_key_action();
+            do_callback();
+            return 1;
+        }
+        return Fl_Button::handle(event);
+    }
+
+protected:
+    void draw() override
+    {
+        Fl_Button::draw();
+        if (isDefault) {
+            fl_color(FL_BLACK);
+            fl_rect(x() + 1, y() + 1, w() - 2, h() - 2);
+        }
+    }
+
+private:
+    bool isDefault;
+};
+
+// A flat group frame: one line, its caption standing on the top edge one character in.
+class FlatFrame : public Fl_Box {
+public:
+    FlatFrame(int x, int y, int w, int h, const char* text, int indent)
+        : Fl_Box(FL_BORDER_FRAME, x, y, w, h, text), indent(indent)
+    {
+    }
+
+protected:
+    void draw() override
+    {
+        fl_font(labelfont(), labelsize());
+        int top = y() + fl_height() / 2;
+        fl_color(FL_DARK3);
+        fl_rect(x(), top, w(), y() + h() - top);
+        int textWidth = (int)(fl_width(label()) + 0.5);
+        fl_color(color());
+        fl_rectf(x() + indent - 1, y(), textWidth + 2, fl_height());
+        fl_color(labelcolor());
+        fl_draw(label(), x() + indent, y() + fl_height() - fl_descent());
+    }
+
+private:
+    int indent;
+};
+
+template <typename Widget, typename... More>
+Widget* place(const DialogUnits& du, int x, int y, int w, int h, const char* text, More... more)
 {
-    Widget* widget = new Widget(du.x(x), du.y(y), du.x(w), du.y(h), text);
+    Widget* widget = new Widget(du.x(x), du.y(y), du.x(w), du.y(h), text, more...);
+    widget->labelfont(DIALOG_FONT);
     widget->labelsize(DIALOG_FONT_SIZE);
     return widget;
 }
@@ -69,15 +141,13 @@ SetupDialogWindow* createSetupDialog()
 
     dialog->window = new Fl_Window(du.x(90), du.y(121), "MOXI");
     // Template order; the group box frames the mode and option controls.
-    dialog->run = place<Fl_Return_Button>(du, 10, 99, 30, 15, "Run");
+    dialog->run = place<FlatButton>(du, 10, 99, 30, 15, "Run", true);
     dialog->fullscreen = place<Fl_Check_Button>(du, 18, 54, 48, 10, "Fullscreen");
     dialog->mode640 = place<Fl_Round_Button>(du, 18, 20, 47, 10, "640x480");
     dialog->mode800 = place<Fl_Round_Button>(du, 18, 31, 47, 10, "800x600");
     dialog->mode1024 = place<Fl_Round_Button>(du, 18, 41, 51, 10, "1024x768");
-    Fl_Box* group = place<Fl_Box>(du, 9, 5, 74, 90, "Display mode");
-    group->box(FL_ENGRAVED_FRAME);
-    group->align(FL_ALIGN_TOP_LEFT | FL_ALIGN_INSIDE);
-    dialog->exit = place<Fl_Button>(du, 49, 99, 30, 15, "Exit");
+    Fl_Box* group = place<FlatFrame>(du, 9, 5, 74, 90, "Display mode", du.charWidth);
+    dialog->exit = place<FlatButton>(du, 49, 99, 30, 15, "Exit", false);
     dialog->loop = place<Fl_Check_Button>(du, 18, 66, 48, 10, "Loop");
     dialog->vsync = place<Fl_Check_Button>(du, 18, 78, 48, 10, "VSync");
     dialog->window->end();

@@ -7,11 +7,10 @@ class Fl_Window;
 class Fl_Button;
 class Fl_Check_Button;
 class Fl_Round_Button;
-class Fl_Return_Button;
 
 struct SetupDialogWindow {
     Fl_Window* window;
-    Fl_Return_Button* run;
+    Fl_Button* run;   // the default button (Enter)
     Fl_Check_Button* fullscreen;
     Fl_Round_Button* mode640;
     Fl_Round_Button* mode800;

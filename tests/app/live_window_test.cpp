@@ -1,5 +1,6 @@
-// The live show in a real X window, windowed and resized, with the study overlay, and full screen
-// on a display without the mode. Skips without X, Xvfb, xdotool or the data set.
+// The live show in a real X window, windowed and resized, with the study overlay, full screen on
+// a display without the mode, on a display of too few colour bits, and as a Wayland client of
+// Weston. Skips without X, Xvfb, xdotool, Weston or the data set.
 #include "app/app_local.h"
 #include "common/test_support.h"
 
@@ -12,6 +13,8 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <cstdlib>
 #include <cstring>
@@ -88,10 +91,47 @@ void waitFor(int seconds, Done done)
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
 }
 
+// Gives the window the keyboard focus (Weston's X11 backend reads keys only then) and presses.
+void press(Window window, const char* key)
+{
+    runProcess({XDOTOOL, "windowfocus", std::to_string(window)}, 10);
+    runProcess({XDOTOOL, "key", "--window", std::to_string(window), key}, 10);
+}
+
+int changedPixels(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b)
+{
+    int changed = 0;
+    for (size_t i = 0; i < a.size() && i < b.size(); i++)
+        changed += std::abs(a[i] - b[i]) > 96;   // far more than the film grain moves
+    return changed;
+}
+
+// Holds the picture, then presses Tab: how many pixels of the top left corner the overlay
+// changed. Over the picture, where no bar is to be seen.
+int overlayChange(Display* display, Window window)
+{
+    press(window, "Pause");
+    std::vector<uint8_t> before, now = greyOf(display, window, 0, 0, 400, 100);
+    waitFor(30, [&] {
+        before = now;
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        return changedPixels(before, now = greyOf(display, window, 0, 0, 400, 100)) < 20;
+    });
+    press(window, "Tab");
+    int changed = 0;
+    waitFor(30, [&] {
+        return (changed = changedPixels(before, greyOf(display, window, 0, 0, 400, 100))) >= 300;
+    });
+    return changed;
+}
+
 // Plays the show on the display, looping from the middle of the first scene so that the first
-// frames are a picture and only Escape ends it; look() sees its window, then Escape is pressed.
+// frames are a picture and only Escape ends it; look() sees its window (found by find), then
+// Escape is pressed.
 ProcessResult playOn(const std::string& displayName, std::vector<std::string> args,
-                     const std::function<void(Display*, Window)>& look)
+                     const std::function<void(Display*, Window)>& look,
+                     std::vector<std::string> env = {"SDL_VIDEODRIVER=x11"},
+                     Window (*find)(Clock::time_point) = findShowWindow)
 {
     Display* display = XOpenDisplay(displayName.c_str());
     EXPECT_TRUE(display) << displayName;
@@ -100,15 +140,13 @@ ProcessResult playOn(const std::string& displayName, std::vector<std::string> ar
     XErrorHandler previousHandler = XSetErrorHandler(ignoreXError);
     ProcessResult result;
     args.insert(args.end(), {"--mute", "--loop", "--start", "3"});
-    std::thread show([&] {
-        result = runOrvanti(
-            args, 240, {"SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy", "DISPLAY=" + displayName});
-    });
-    Window window = findShowWindow(Clock::now() + std::chrono::seconds(120));
-    EXPECT_NE(window, 0u) << "no window named " << SHOW_CAPTION;
+    env.insert(env.end(), {"SDL_AUDIODRIVER=dummy", "DISPLAY=" + displayName});
+    std::thread show([&] { result = runOrvanti(args, 240, env); });
+    Window window = find(Clock::now() + std::chrono::seconds(120));
+    EXPECT_NE(window, 0u) << "no window to watch";
     if (window) {
         look(display, window);
-        runProcess({XDOTOOL, "key", "--window", std::to_string(window), "Escape"}, 10);
+        press(window, "Escape");
     }
     show.join();   // without a window to press Escape in, the run's time limit ends it
     XSetErrorHandler(previousHandler);
@@ -145,7 +183,7 @@ TEST(LiveWindow, WindowedShowDrawsUntilEscapeAndEndsWithStatus0)
         // Tab shows the study overlay in the top left corner of the bar, black until then.
         auto corner = [&] { return brightPixels(greyOf(display, window, 0, 0, 320, 56)); };
         EXPECT_LT(corner(), 10) << "the corner shows something before Tab";
-        runProcess({XDOTOOL, "key", "--window", std::to_string(window), "Tab"}, 10);
+        press(window, "Tab");
         waitFor(20, [&] { return corner() >= 300; });
         EXPECT_GE(corner(), 300) << "no overlay in the corner after Tab";
 
@@ -158,20 +196,25 @@ TEST(LiveWindow, WindowedShowDrawsUntilEscapeAndEndsWithStatus0)
     });
 }
 
-// Its own 1920 x 1080 screen: Xvfb offers that one mode only, so 640 x 480 is not among them.
+// An X server of the test's own, by default a 1920 x 1080 screen: Xvfb offers that one mode
+// only, so 640 x 480 is not among them.
 struct PrivateDisplay {
     pid_t server = -1;
     std::string name;
-    PrivateDisplay()
+    explicit PrivateDisplay(std::vector<std::string> options = {"-screen", "0", "1920x1080x24"})
     {
+        options.insert(options.begin(), {"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-noreset"});
+        std::vector<char*> argv;
+        for (std::string& option : options)
+            argv.push_back(option.data());
+        argv.push_back(nullptr);
         int fds[2];
         if (pipe(fds) != 0)
             return;
         server = fork();
         if (server == 0) {
             dup2(fds[1], 3);
-            execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1920x1080x24", "-nolisten",
-                   "tcp", "-noreset", (char*)nullptr);
+            execvp("Xvfb", argv.data());
             _exit(127);
         }
         close(fds[1]);
@@ -229,7 +272,103 @@ TEST(LiveWindow, FullScreenWithoutTheModeFillsTheDisplayScaled)
             EXPECT_GT(mean(grey), 12.0) << "the screen shows no picture";
             for (int edge = 0; edge < 4 && mean(grey) > 12.0; edge++)
                 EXPECT_LE(blackBand(grey, 1920, 1080, edge), 4) << "black band at edge " << edge;
+            EXPECT_GE(overlayChange(display, window), 300) << "no overlay after Tab";
         });
+    EXPECT_NE(result.err.find("warning: the display has no 640x480 mode"), std::string::npos);
+}
+
+// Without the composite extension a 16-bit Xvfb offers no deeper visual.
+TEST(LiveWindow, ADisplayOfFewerThan24ColourBitsGetsTheColourDepthMessage)
+{
+    if (!haveProgram("Xvfb"))
+        GTEST_SKIP() << "Xvfb missing";
+    PrivateDisplay screen({"-screen", "0", "1024x768x16", "-extension", "Composite"});
+    ASSERT_FALSE(screen.name.empty()) << "Xvfb did not start";
+    ProcessResult r = runOrvanti({"--no-setup", "--windowed", "--mute"}, 60,
+                                 {"SDL_VIDEODRIVER=x11", "DISPLAY=" + screen.name});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("error: Failed to initialize 24bpp mode"), std::string::npos) << r.err;
+}
+
+// Weston of the test's own on a private X display, in its own runtime directory: the kiosk
+// shell (a black desktop, no helper programs) on the given backend, 800 x 600.
+struct PrivateWeston {
+    pid_t server = -1;
+    std::string runtimeDir = makeTempDir("weston");
+    std::vector<std::string> env = {"SDL_VIDEODRIVER=wayland", "XDG_RUNTIME_DIR=" + runtimeDir,
+                                    "WAYLAND_DISPLAY=wayland-test"};
+    PrivateWeston(const std::string& display, const std::string& backend)
+    {
+        chmod(runtimeDir.c_str(), 0700);
+        std::ofstream(runtimeDir + "/weston.ini") << "[input-method]\npath=\n";
+        std::vector<std::string> args = {"weston", "--backend=" + backend + "-backend.so",
+                                         "--shell=kiosk-shell.so",
+                                         "--config=" + runtimeDir + "/weston.ini",
+                                         "--socket=wayland-test", "--idle-time=0", "--use-pixman",
+                                         "--width=800", "--height=600"},
+                                 vars = {"XDG_RUNTIME_DIR=" + runtimeDir, "DISPLAY=" + display};
+        std::vector<char*> argv, envp;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        for (std::string& v : vars)
+            envp.push_back(v.data());
+        argv.push_back(nullptr);
+        envp.push_back(nullptr);
+        server = fork();
+        if (server == 0) {
+            int null = open("/dev/null", O_WRONLY);
+            dup2(null, 1);
+            dup2(null, 2);
+            execvpe("weston", argv.data(), envp.data());
+            _exit(127);
+        }
+        waitFor(20, [&] { return access((runtimeDir + "/wayland-test").c_str(), F_OK) == 0; });
+    }
+    ~PrivateWeston()
+    {
+        kill(server, SIGTERM);
+        waitpid(server, nullptr, 0);
+    }
+};
+
+// Weston's window on the X display: the only one there.
+Window findWestonWindow(Clock::time_point deadline)
+{
+    std::string id;
+    while ((id = runProcess({XDOTOOL, "search", "--class", "weston"}, 10).out).empty() &&
+           Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    return (Window)std::strtoul(id.c_str(), nullptr, 10);
+}
+
+TEST(Wayland, NativeClientOfWestonAndX11WhereTheCompositorHasNoSeat)
+{
+    if (access(XDOTOOL, X_OK) != 0 || !haveProgram("Xvfb") || !haveProgram("weston"))
+        GTEST_SKIP() << "xdotool, Xvfb or weston missing";
+    SKIP_WITHOUT_DATA_SET();
+    PrivateDisplay screen;
+    ASSERT_FALSE(screen.name.empty()) << "Xvfb did not start";
+    setenv("DISPLAY", screen.name.c_str(), 1);   // for xdotool too
+    {
+        // Headless Weston has no seat, where SDL's Wayland driver crashes as it starts: the show
+        // takes X11 and plays the last of the music there.
+        PrivateWeston headless(screen.name, "headless");
+        std::vector<std::string> env = headless.env;
+        env.push_back("DISPLAY=" + screen.name);
+        ProcessResult r = runOrvanti({"--no-setup", "--windowed", "--mute", "--start", "40.9"}, 120, env);
+        EXPECT_EQ(r.status, 0) << r.err.substr(r.err.size() > 2000 ? r.err.size() - 2000 : 0);
+        EXPECT_NE(r.err.find("warning: the Wayland compositor offers no seat"), std::string::npos);
+    }
+    // On the X11 backend: full screen without a mode change, lit, the overlay on Tab.
+    PrivateWeston weston(screen.name, "x11");
+    ProcessResult result = playOn(
+        screen.name, {"--no-setup", "--fullscreen", "--mode", "640x480"},
+        [](Display* display, Window window) {
+            waitFor(120, [&] { return mean(greyOf(display, window, 0, 0, 800, 600)) > 12.0; });
+            EXPECT_GT(mean(greyOf(display, window, 0, 0, 800, 600)), 12.0) << "no picture";
+            EXPECT_GE(overlayChange(display, window), 300) << "no overlay after Tab";
+        },
+        weston.env, findWestonWindow);
     EXPECT_NE(result.err.find("warning: the display has no 640x480 mode"), std::string::npos);
 }
 

@@ -216,34 +216,84 @@ TEST(FrameStepping, WhileHeldStepsFramesAndRowsAndReturnsExactly)
     heldTime = 0.0f;
 }
 
-TEST(SceneRepeat, SceneNineWithLoopStartsAt28_25AndGoesBackThereAtItsEnd)
+// Scene 9's window is 28.25 to 32.25. --start chooses where the first pass begins, inside the
+// window or not; once the clock has come into it, its end sends it back to the start.
+TEST(SceneRepeat, FirstPassFromTheStartThenTheWindowAgainAndAgain)
 {
     SKIP_WITHOUT_DATA_SET();
-    programOptions = ProgramOptions{};
-    programOptions.scene = 9;
-    displaySettings.loop = 1;
-    study = StudyState{};
-    musicMuted = true;
-    openMusic((buildDir() + "/data/music.ogg").c_str(), SHOW_TEMPO, 1);
-    startStudyMode();
-    EXPECT_NEAR(studyFrameTime(), 28.25f, 0.01f);
+    for (float start : {-1.0f, 27.0f, 35.0f}) {   // -1: no --start
+        programOptions = ProgramOptions{};
+        programOptions.scene = 9;
+        programOptions.startGiven = start >= 0.0f;
+        displaySettings.loop = 1;
+        study = StudyState{};
+        musicMuted = true;
+        openMusic((buildDir() + "/data/music.ogg").c_str(), SHOW_TEMPO, 1);
+        if (programOptions.startGiven)
+            seekShowTime(start);
+        startStudyMode();
+        EXPECT_NEAR(studyFrameTime(), start < 0.0f ? 28.25f : start, 0.01f);
 
-    // A little before the window's end (32.25): within about a second the clock reaches it and
-    // the frame after is back at the start, the music with it.
-    seekShowTime(32.1f);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(8);
-    float last = 32.1f, back = 0.0f;
-    while (back == 0.0f && std::chrono::steady_clock::now() < deadline) {
-        float t = studyFrameTime();
-        ASSERT_LT(t, 32.25f) << "a frame past the window";
-        if (t < last - 1.0f)
-            back = t;
-        last = t;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        // A little before the window's end: within about a second the clock reaches it and the
+        // frame after is back at the start, the music with it.
+        seekShowTime(32.1f);
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(8);
+        float last = 32.1f, back = 0.0f;
+        while (back == 0.0f && std::chrono::steady_clock::now() < deadline) {
+            float t = studyFrameTime();
+            ASSERT_LT(t, 32.25f) << "a frame past the window";
+            if (t < last - 1.0f)
+                back = t;
+            last = t;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        EXPECT_NEAR(back, 28.25f, 0.01f) << "never went back from " << start;
+        EXPECT_NEAR(showTime(), 28.25f, 0.05f);
+        closeMusic();
     }
-    EXPECT_NEAR(back, 28.25f, 0.01f) << "never went back";
-    EXPECT_NEAR(showTime(), 28.25f, 0.05f);
-    closeMusic();
+}
+
+// Pause at 0 holds; Page Down, Page Up and Home move the hold; steps stop at the end of the
+// music, or wrap round with the loop; the held sound running into the end does not end the
+// show, but letting go there does.
+TEST(Hold, HoldsAtZeroMovesWithTheKeysAndOutlastsTheEndOfTheMusic)
+{
+    SKIP_WITHOUT_DATA_SET();
+    for (int loop : {0, 1}) {
+        study = StudyState{};
+        displaySettings.loop = loop;
+        musicMuted = true;
+        openMusic((buildDir() + "/data/music.ogg").c_str(), SHOW_TEMPO, loop);
+        handleKeyDown(VK_HOME_KEY);
+        handleKeyDown(VK_PAUSE_KEY);
+        EXPECT_NE(heldTime, 0.0f) << "Pause at 0";
+        for (int key : {VK_NEXT_KEY, VK_NEXT_KEY, VK_PRIOR_KEY})
+            handleKeyDown(key);
+        EXPECT_EQ(showTime(), 1.0f);
+        handleKeyDown(VK_HOME_KEY);
+        EXPECT_LT(showTime(), 1e-6f);
+        EXPECT_NE(heldTime, 0.0f) << "Home let go";
+
+        double length = musicLengthPatterns();   // 41
+        for (int i = 0; i < 40; i++)
+            handleKeyDown(VK_NEXT_KEY);
+        for (int i = 0; i < 70; i++)
+            handleKeyDown(VK_RIGHT_KEY, true);
+        EXPECT_NEAR(heldTime, loop ? 40.0 + 70.0 / 64 - length : length, 1e-4) << loop;
+        for (auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+             std::chrono::steady_clock::now() < until;)
+            showTime();
+        int32_t ends = quitRequests.load();
+        EXPECT_FALSE(quitRequested()) << loop;
+        EXPECT_EQ(ends > 0, !loop) << "the held sound ran into the end";
+
+        handleKeyDown(VK_PAUSE_KEY);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        EXPECT_EQ(quitRequested(), !loop) << "let go at the end";
+        quitRequests = 0;
+        closeMusic();
+    }
+    displaySettings.loop = 0;
 }
 
 TEST(StudyOverlay, OnlyTheLiveWindowShowsItInItsCornerAndTheNextFrameIsUntouched)
