@@ -22,8 +22,9 @@ struct DisplayState {
     bool scaled = false;
     bool follows = false;   // a visible window: the show takes the drawable's size
     FrameTarget frame{};
-    bool frameOnWindow = false;     // scaled: this frame is on the window already (the overlay)
-    int32_t frameWidth = 0, frameHeight = 0;   // scaled: the frame's size, while drawing on the window
+    bool frameOnWindow = false;   // scaled: this frame is on the window already (the overlay)
+    int32_t frameWidth = 0,
+            frameHeight = 0;   // scaled: the frame's size, while drawing on the window
 };
 
 DisplayState screen;

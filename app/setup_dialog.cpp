@@ -30,7 +30,7 @@ constexpr Fl_Font DIALOG_FONT = FL_FREE_FONT;
 constexpr const char* DIALOG_FACE = " DejaVu Sans";
 
 struct DialogUnits {
-    int charWidth;    // average of the 52 letters, rounded as the original toolkit rounds it
+    int charWidth;   // average of the 52 letters, rounded as the original toolkit rounds it
     int charHeight;
 
     // Rounded halves away from zero, as that toolkit's multiply-divide does.
@@ -52,7 +52,8 @@ DialogUnits measureDialogFont()
 class FlatButton : public Fl_Button {
 public:
     FlatButton(int x, int y, int w, int h, const char* text, bool isDefault)
-        : Fl_Button(x, y, w, h, text), isDefault(isDefault)
+        : Fl_Button(x, y, w, h, text)
+        , isDefault(isDefault)
     {
         box(FL_BORDER_BOX);
         down_box(FL_BORDER_BOX);
@@ -87,7 +88,8 @@ private:
 class FlatFrame : public Fl_Box {
 public:
     FlatFrame(int x, int y, int w, int h, const char* text, int indent)
-        : Fl_Box(FL_BORDER_FRAME, x, y, w, h, text), indent(indent)
+        : Fl_Box(FL_BORDER_FRAME, x, y, w, h, text)
+        , indent(indent)
     {
     }
 

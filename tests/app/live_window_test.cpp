@@ -13,13 +13,13 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -91,43 +91,34 @@ void waitFor(int seconds, Done done)
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
 }
 
-// Gives the window the keyboard focus (Weston's X11 backend reads keys only then) and presses.
+// Weston's X11 backend takes keys only while its window has the focus.
 void press(Window window, const char* key)
 {
     runProcess({XDOTOOL, "windowfocus", std::to_string(window)}, 10);
     runProcess({XDOTOOL, "key", "--window", std::to_string(window), key}, 10);
 }
 
-int changedPixels(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b)
-{
-    int changed = 0;
-    for (size_t i = 0; i < a.size() && i < b.size(); i++)
-        changed += std::abs(a[i] - b[i]) > 96;   // far more than the film grain moves
-    return changed;
-}
-
 // Holds the picture, then presses Tab: how many pixels of the top left corner the overlay
-// changed. Over the picture, where no bar is to be seen.
+// changed by far more than the film grain moves. Over the picture, where no bar is to be seen.
 int overlayChange(Display* display, Window window)
 {
     press(window, "Pause");
-    std::vector<uint8_t> before, now = greyOf(display, window, 0, 0, 400, 100);
-    waitFor(30, [&] {
-        before = now;
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
-        return changedPixels(before, now = greyOf(display, window, 0, 0, 400, 100)) < 20;
-    });
+    std::this_thread::sleep_for(std::chrono::seconds(3));   // the held picture on the screen
+    std::vector<uint8_t> held = greyOf(display, window, 0, 0, 400, 100), now;
     press(window, "Tab");
     int changed = 0;
     waitFor(30, [&] {
-        return (changed = changedPixels(before, greyOf(display, window, 0, 0, 400, 100))) >= 300;
+        now = greyOf(display, window, 0, 0, 400, 100);
+        changed = 0;
+        for (size_t i = 0; i < now.size() && i < held.size(); i++)
+            changed += std::abs(now[i] - held[i]) > 96;
+        return changed >= 300;
     });
     return changed;
 }
 
 // Plays the show on the display, looping from the middle of the first scene so that the first
-// frames are a picture and only Escape ends it; look() sees its window (found by find), then
-// Escape is pressed.
+// frames are a picture and only Escape ends it; look() sees its window, then Escape is pressed.
 ProcessResult playOn(const std::string& displayName, std::vector<std::string> args,
                      const std::function<void(Display*, Window)>& look,
                      std::vector<std::string> env = {"SDL_VIDEODRIVER=x11"},
@@ -196,40 +187,41 @@ TEST(LiveWindow, WindowedShowDrawsUntilEscapeAndEndsWithStatus0)
     });
 }
 
-// An X server of the test's own, by default a 1920 x 1080 screen: Xvfb offers that one mode
-// only, so 640 x 480 is not among them.
-struct PrivateDisplay {
-    pid_t server = -1;
-    std::string name;
-    explicit PrivateDisplay(std::vector<std::string> options = {"-screen", "0", "1920x1080x24"})
+// A server of the test's own, started by a shell line ending in exec, fd3 its descriptor 3.
+struct Server {
+    pid_t pid = -1;
+    Server(const std::string& line, int fd3 = -1)
     {
-        options.insert(options.begin(), {"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-noreset"});
-        std::vector<char*> argv;
-        for (std::string& option : options)
-            argv.push_back(option.data());
-        argv.push_back(nullptr);
+        if ((pid = fork()) == 0) {
+            dup2(fd3, 3);
+            execl("/bin/sh", "sh", "-c", line.c_str(), (char*)nullptr);
+            _exit(127);
+        }
+    }
+    ~Server()
+    {
+        if (pid > 0 && kill(pid, SIGTERM) == 0)
+            waitpid(pid, nullptr, 0);
+    }
+};
+
+// Xvfb, by default 1920 x 1080: its one mode, so 640 x 480 is not among them. No name: no Xvfb.
+struct PrivateDisplay {
+    std::string name;
+    std::unique_ptr<Server> server;
+    explicit PrivateDisplay(const std::string& screen = "1920x1080x24")
+    {
         int fds[2];
         if (pipe(fds) != 0)
             return;
-        server = fork();
-        if (server == 0) {
-            dup2(fds[1], 3);
-            execvp("Xvfb", argv.data());
-            _exit(127);
-        }
+        server = std::make_unique<Server>(
+            "exec Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 " + screen, fds[1]);
         close(fds[1]);
         char number[16] = {};
         ssize_t n = read(fds[0], number, sizeof number - 1);
         close(fds[0]);
         if (n > 0)
             name = ":" + std::string(number, strcspn(number, "\n"));
-    }
-    ~PrivateDisplay()
-    {
-        if (server > 0) {
-            kill(server, SIGTERM);
-            waitpid(server, nullptr, 0);
-        }
     }
 };
 
@@ -282,63 +274,12 @@ TEST(LiveWindow, ADisplayOfFewerThan24ColourBitsGetsTheColourDepthMessage)
 {
     if (!haveProgram("Xvfb"))
         GTEST_SKIP() << "Xvfb missing";
-    PrivateDisplay screen({"-screen", "0", "1024x768x16", "-extension", "Composite"});
+    PrivateDisplay screen("1024x768x16 -extension Composite");
     ASSERT_FALSE(screen.name.empty()) << "Xvfb did not start";
     ProcessResult r = runOrvanti({"--no-setup", "--windowed", "--mute"}, 60,
                                  {"SDL_VIDEODRIVER=x11", "DISPLAY=" + screen.name});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_NE(r.err.find("error: Failed to initialize 24bpp mode"), std::string::npos) << r.err;
-}
-
-// Weston of the test's own on a private X display, in its own runtime directory: the kiosk
-// shell (a black desktop, no helper programs) on the given backend, 800 x 600.
-struct PrivateWeston {
-    pid_t server = -1;
-    std::string runtimeDir = makeTempDir("weston");
-    std::vector<std::string> env = {"SDL_VIDEODRIVER=wayland", "XDG_RUNTIME_DIR=" + runtimeDir,
-                                    "WAYLAND_DISPLAY=wayland-test"};
-    PrivateWeston(const std::string& display, const std::string& backend)
-    {
-        chmod(runtimeDir.c_str(), 0700);
-        std::ofstream(runtimeDir + "/weston.ini") << "[input-method]\npath=\n";
-        std::vector<std::string> args = {"weston", "--backend=" + backend + "-backend.so",
-                                         "--shell=kiosk-shell.so",
-                                         "--config=" + runtimeDir + "/weston.ini",
-                                         "--socket=wayland-test", "--idle-time=0", "--use-pixman",
-                                         "--width=800", "--height=600"},
-                                 vars = {"XDG_RUNTIME_DIR=" + runtimeDir, "DISPLAY=" + display};
-        std::vector<char*> argv, envp;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        for (std::string& v : vars)
-            envp.push_back(v.data());
-        argv.push_back(nullptr);
-        envp.push_back(nullptr);
-        server = fork();
-        if (server == 0) {
-            int null = open("/dev/null", O_WRONLY);
-            dup2(null, 1);
-            dup2(null, 2);
-            execvpe("weston", argv.data(), envp.data());
-            _exit(127);
-        }
-        waitFor(20, [&] { return access((runtimeDir + "/wayland-test").c_str(), F_OK) == 0; });
-    }
-    ~PrivateWeston()
-    {
-        kill(server, SIGTERM);
-        waitpid(server, nullptr, 0);
-    }
-};
-
-// Weston's window on the X display: the only one there.
-Window findWestonWindow(Clock::time_point deadline)
-{
-    std::string id;
-    while ((id = runProcess({XDOTOOL, "search", "--class", "weston"}, 10).out).empty() &&
-           Clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    return (Window)std::strtoul(id.c_str(), nullptr, 10);
 }
 
 TEST(Wayland, NativeClientOfWestonAndX11WhereTheCompositorHasNoSeat)
@@ -348,19 +289,31 @@ TEST(Wayland, NativeClientOfWestonAndX11WhereTheCompositorHasNoSeat)
     SKIP_WITHOUT_DATA_SET();
     PrivateDisplay screen;
     ASSERT_FALSE(screen.name.empty()) << "Xvfb did not start";
-    setenv("DISPLAY", screen.name.c_str(), 1);   // for xdotool too
+    setenv("DISPLAY", screen.name.c_str(), 1);   // for xdotool and Weston too
+    std::string dir = makeTempDir("weston"), socket = dir + "/wayland-test";
+    std::vector<std::string> env = {"SDL_VIDEODRIVER=wayland", "XDG_RUNTIME_DIR=" + dir,
+                                    "WAYLAND_DISPLAY=wayland-test"};
+    // The kiosk shell: a black desktop and no helper programs.
+    auto weston = [&](const std::string& backend) {
+        std::filesystem::remove(socket);
+        auto server = std::make_unique<Server>(
+            "chmod 700 " + dir + "; XDG_RUNTIME_DIR=" + dir +
+            " exec weston --no-config --backend=" + backend +
+            "-backend.so --shell=kiosk-shell.so --socket=wayland-test --idle-time=0 " +
+            "--use-pixman --width=800 --height=600 >/dev/null 2>&1");
+        waitFor(20, [&] { return access(socket.c_str(), F_OK) == 0; });
+        return server;
+    };
     {
-        // Headless Weston has no seat, where SDL's Wayland driver crashes as it starts: the show
-        // takes X11 and plays the last of the music there.
-        PrivateWeston headless(screen.name, "headless");
-        std::vector<std::string> env = headless.env;
-        env.push_back("DISPLAY=" + screen.name);
-        ProcessResult r = runOrvanti({"--no-setup", "--windowed", "--mute", "--start", "40.9"}, 120, env);
+        // Headless, Weston has no seat (SDL's Wayland driver crashes): X11, the music's last bar.
+        auto headless = weston("headless");
+        ProcessResult r =
+            runOrvanti({"--no-setup", "--windowed", "--mute", "--start", "40.9"}, 120, env);
         EXPECT_EQ(r.status, 0) << r.err.substr(r.err.size() > 2000 ? r.err.size() - 2000 : 0);
         EXPECT_NE(r.err.find("warning: the Wayland compositor offers no seat"), std::string::npos);
     }
     // On the X11 backend: full screen without a mode change, lit, the overlay on Tab.
-    PrivateWeston weston(screen.name, "x11");
+    auto x11 = weston("x11");
     ProcessResult result = playOn(
         screen.name, {"--no-setup", "--fullscreen", "--mode", "640x480"},
         [](Display* display, Window window) {
@@ -368,7 +321,10 @@ TEST(Wayland, NativeClientOfWestonAndX11WhereTheCompositorHasNoSeat)
             EXPECT_GT(mean(greyOf(display, window, 0, 0, 800, 600)), 12.0) << "no picture";
             EXPECT_GE(overlayChange(display, window), 300) << "no overlay after Tab";
         },
-        weston.env, findWestonWindow);
+        env, [](Clock::time_point) {   // Weston's window, the only one on its display
+            std::string id = runProcess({XDOTOOL, "search", "--sync", "--class", "weston"}, 60).out;
+            return (Window)std::strtoul(id.c_str(), nullptr, 10);
+        });
     EXPECT_NE(result.err.find("warning: the display has no 640x480 mode"), std::string::npos);
 }
 
