@@ -5,6 +5,8 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libsdl2-dev libfltk1.3-dev libvorbis-dev libsamplerate0-dev libjpeg62-turbo-dev libdeflate-dev
+  # The display start-up asks a Wayland compositor whether it has a seat before SDL may use it.
+  libwayland-dev
   # The tests read back written PNG files with libpng; the PNG benchmark weighs it too.
   libpng-dev
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl1 libegl-mesa0
@@ -20,6 +22,8 @@ PACKAGES=(
   # The Debian package (dpkg-shlibdeps computes its dependencies) and the checks of the package,
   # the manual page and the desktop entry.
   dpkg-dev lintian man-db groff-base bsdextrautils desktop-file-utils
+  # The Wayland test runs the show under a compositor of its own.
+  weston
   clang libclang-rt-14-dev clang-format
 )
 missing=()

@@ -47,9 +47,8 @@ TEST(SetupDialog, OpensWithFullscreen640AndVSyncChecked)
     destroySetupDialog(d);
 }
 
-// Every label in DejaVu Sans at 8 points (an 11-pixel em). Drawn, the push buttons are flat (the
-// face runs up to the one dark line, alike at top and bottom) and so is the frame (one dark
-// line, the dialog's grey either side).
+// DejaVu Sans at 8 points (an 11-pixel em) on every label. Drawn flat: one dark line round a
+// button's face, alike at top and bottom, and a frame of one line with the grey either side.
 TEST(SetupDialog, DejaVuSansAt8PointsWithFlatButtonsAndFrame)
 {
     REQUIRE_DISPLAY();
@@ -65,10 +64,7 @@ TEST(SetupDialog, DejaVuSansAt8PointsWithFlatButtonsAndFrame)
     surface.draw(d->window);
     Fl_RGB_Image* image = surface.image();
     Fl_Display_Device::display_device()->set_current();
-    auto grey = [&](int x, int y) {
-        const uchar* p = (const uchar*)image->data()[0] + (y * image->w() + x) * 3;
-        return (p[0] + p[1] + p[2]) / 3;
-    };
+    auto grey = [&](int x, int y) { return image->array[(y * image->w() + x) * 3]; };
     Fl_Widget* f = d->window->child(0);
     int middle = f->y() + f->h() / 2, dialog = grey(1, middle);
     for (Fl_Button* b : {d->run, d->exit})
