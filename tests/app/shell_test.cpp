@@ -216,7 +216,9 @@ TEST(SceneRepeat, FirstPassFromTheStartThenTheWindowAgainAndAgain)
 {
     SKIP_WITHOUT_DATA_SET();
     for (float start : {-1.0f, 27.0f, 35.0f}) {   // -1: no --start
-        programOptions = ProgramOptions{.startGiven = start >= 0.0f, .scene = 9};
+        programOptions = ProgramOptions{};
+        programOptions.scene = 9;
+        programOptions.startGiven = start >= 0.0f;
         displaySettings.loop = 1;
         study = StudyState{};
         musicMuted = true;
