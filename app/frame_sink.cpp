@@ -8,6 +8,7 @@
 #include "app/offline.h"
 #include "show/show.h"            // SHOW_TEMPO, to cut the music to the range
 #include "support/data_files.h"   // DATA_MUSIC
+#include "support/os.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -16,20 +17,15 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
-#include <fcntl.h>
 #include <mutex>
-#include <sched.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
-constexpr size_t QUEUE_LIMIT = 8;     // frames waiting for a worker
-constexpr int BACKGROUND_NICE = 19;   // workers and encoder yield to the renderer
+constexpr size_t QUEUE_LIMIT = 8;   // frames waiting for a worker
+// Room for a whole frame up to 1024x680 (two at 640x480), so that ffmpeg wakes about once a frame
+// instead of once every 64 KB.
+constexpr size_t PIPE_BYTES = 1 << 20;
 
 // Where the system has an idle class (Linux) and the machine has cores to spare when the capture
 // starts, the workers and the encoder run in that class: they are scheduled when the renderer
@@ -44,19 +40,7 @@ bool idleClassFits()
 {
     double load = 0;
     unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    return getloadavg(&load, 1) == 1 && load < 1.25 * cores;
-}
-
-void runInBackground(pid_t process, bool idleClass)
-{
-    setpriority(PRIO_PROCESS, (id_t)process, BACKGROUND_NICE);
-#ifdef SCHED_IDLE
-    sched_param none{};
-    if (idleClass)
-        sched_setscheduler(process, SCHED_IDLE, &none);
-#else
-    (void)idleClass;
-#endif
+    return systemLoad(&load) && load < 1.25 * cores;
 }
 
 // Where finished frames go: a folder of PNG files (any worker, any order) or one ffmpeg pipe
@@ -65,8 +49,7 @@ struct FrameSink {
     std::string path;
     bool video = false;
     int width = 0, height = 0;
-    pid_t encoder = -1;
-    int pipe = -1;
+    ChildProcess encoder;
 
     bool idleClass = false;   // decided once, as the capture starts
     int factor = 1;           // frames arrive this many times larger and are reduced by the workers
@@ -95,18 +78,12 @@ struct ReadBack {
 
 ReadBack readBack;
 
-bool fileExists(const std::string& path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
-}
-
 std::string parentOf(const std::string& path)
 {
-    size_t slash = path.find_last_of('/');
+    size_t slash = path.find_last_of(PATH_SEPARATORS);
     if (slash == std::string::npos)
         return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+    return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
 }
 
 }   // namespace
@@ -122,55 +99,38 @@ void makeFolder(const std::string& folder)
     std::string partial;
     size_t at = 0;
     while (at != std::string::npos) {
-        at = folder.find('/', at + 1);
+        at = folder.find_first_of(PATH_SEPARATORS, at + 1);
         partial = folder.substr(0, at);
-        if (partial.empty() || fileExists(partial))
+        if (partial.empty() || pathExists(partial))
             continue;
-        if (mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST)
+        if (!makeDirectory(partial) && errno != EEXIST)
             fatalErrorText(folder + ": cannot create the folder: " + std::strerror(errno));
     }
-    struct stat st;
-    if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    if (!isDirectory(folder))
         fatalErrorText(folder + ": not a folder");
-    std::string probe = folder + "/.orvanti-write-test-XXXXXX";
-    int fd = mkstemp(probe.data());
-    if (fd < 0)
+    if (!canCreateFileIn(folder))
         fatalErrorText(folder + ": cannot write there: " + std::strerror(errno));
-    close(fd);
-    unlink(probe.c_str());
 }
 
 void checkFileTarget(const std::string& path)
 {
-    bool existed = fileExists(path);
+    bool existed = pathExists(path);
     if (existed && !programOptions.overwrite)
         fatalErrorText(path + ": exists already (give --overwrite to replace it)");
     std::string parent = parentOf(path);
     makeFolder(parent);
     // Permissions say little (root may write anywhere, /proc refuses everyone): try it.
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT, 0666);
-    if (fd < 0)
+    FILE* file = openFile(path, "ab");
+    if (!file)
         fatalErrorText(path + ": cannot write there: " + std::strerror(errno));
-    close(fd);
+    std::fclose(file);
     if (!existed)
-        unlink(path.c_str());
+        removeFile(path);
 }
 
 bool findOnPath(const char* program)
 {
-    const char* path = std::getenv("PATH");
-    std::string all = path ? path : "/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= all.size()) {
-        size_t end = all.find(':', start);
-        if (end == std::string::npos)
-            end = all.size();
-        std::string candidate = all.substr(start, end - start) + "/" + program;
-        if (access(candidate.c_str(), X_OK) == 0)
-            return true;
-        start = end + 1;
-    }
-    return false;
+    return !findProgram(program).empty();
 }
 
 namespace {
@@ -185,26 +145,9 @@ void recordFailure(int64_t index, const std::string& text)
     sink.changed.notify_all();
 }
 
-bool writeAll(int fd, const uint8_t* data, size_t size)
-{
-    while (size > 0) {
-        ssize_t n = write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= (size_t)n;
-    }
-    return true;
-}
-
 void runWorker()
 {
-#ifdef __linux__
-    // On Linux this names the calling thread alone; elsewhere it would slow the renderer too.
-    runInBackground(0, sink.idleClass);
-#endif
+    runInBackground(sink.idleClass);
     for (;;) {
         std::pair<int64_t, std::vector<uint8_t>> job;
         {
@@ -250,7 +193,7 @@ void runWorker()
         if (sink.video) {
             // Half the bytes of RGB through the pipe, and ffmpeg has nothing to convert.
             std::vector<uint8_t> yuv = toYuv420(layout, sink.width, sink.height);
-            ok = writeAll(sink.pipe, yuv.data(), yuv.size());
+            ok = writeToChild(&sink.encoder, yuv.data(), yuv.size());
             if (!ok)
                 error = sink.path + ": ffmpeg stopped taking frames (" + std::strerror(errno) + ")";
         } else {
@@ -312,38 +255,9 @@ void startEncoder(double from, double to, double fps)
     }
     args.push_back(sink.path);
 
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    // No fork: a child of a threaded process that allocates before exec can hang on a lock
-    // another thread held at the fork.
-    int fds[2];
-    if (::pipe(fds) != 0)
+    std::string ffmpeg = findProgram("ffmpeg");
+    if (ffmpeg.empty() || !startChild(ffmpeg, args, PIPE_BYTES, sink.idleClass, &sink.encoder))
         fatalErrorText(sink.path + ": cannot start ffmpeg: " + std::strerror(errno));
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (fds[0] != 0) {
-        posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-    }
-    posix_spawn_file_actions_addclose(&actions, fds[1]);
-    pid_t pid = -1;
-    int error = posix_spawnp(&pid, "ffmpeg", &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[0]);
-    if (error != 0)
-        fatalErrorText(sink.path + ": cannot start ffmpeg: " + std::strerror(error));
-    // ffmpeg starts its threads after this, and they inherit it.
-    runInBackground(pid, sink.idleClass);
-#ifdef F_SETPIPE_SZ
-    // Room for a whole frame up to 1024x680 (two at 640x480), so that ffmpeg wakes about once a
-    // frame instead of once every 64 KB.
-    fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
-#endif
-    sink.encoder = pid;
-    sink.pipe = fds[1];
 }
 
 }   // namespace
@@ -393,12 +307,10 @@ void closeSink()
     sink.workers.clear();
     sink.spare.clear();
     if (sink.video) {
-        close(sink.pipe);
-        int status = 0;
-        waitpid(sink.encoder, &status, 0);
-        if (sink.failure.empty() && !(WIFEXITED(status) && WEXITSTATUS(status) == 0))
+        int status = finishChild(&sink.encoder);
+        if (sink.failure.empty() && status != 0)
             sink.failure = sink.path + ": ffmpeg failed (status " +
-                           std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : 128) + ")";
+                           std::to_string(status < 0 ? 128 : status) + ")";
     }
     if (!sink.failure.empty())
         fatalErrorText(sink.failure);

@@ -12,17 +12,16 @@
 #include "render/render.h"   // the off-screen frame of a supersampled capture
 #include "show/show.h"
 #include "support/data_files.h"   // DATA_MUSIC
+#include "support/os.h"
 
 #include <SDL.h>
 
 #include <algorithm>
 #include <cmath>
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <unistd.h>
 
 namespace {
 
@@ -104,7 +103,7 @@ void finishFrame()
 
 void printProgress(int64_t done, int64_t total, double startedMs, bool final)
 {
-    static bool terminal = isatty(1);
+    static bool terminal = isTerminal(stdout);
     static double lastMs = 0;
     double now = wallMs();
     if (!final && now - lastMs < 250)
@@ -264,8 +263,7 @@ int runBenchmark()
 int runOfflineMode()
 {
     // Offline work needs no screen: without a choice of driver, take the one that needs none.
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    std::signal(SIGPIPE, SIG_IGN);
+    prepareOfflineRun();
     if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) {
         std::fprintf(stderr, "orvanti: SDL could not start: %s\n", SDL_GetError());
         return 1;

@@ -1,5 +1,6 @@
 // Frame timing, file naming, resizing and PNG writing for the offline modes.
 #include "app/offline.h"
+#include "support/os.h"
 
 #include <libdeflate.h>
 
@@ -8,7 +9,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <dirent.h>
 #include <memory>
 
 double captureFrameTime(double from, double fps, double tempo, int64_t n)
@@ -49,21 +49,14 @@ std::string frameFileName(int64_t n)
 
 bool folderHoldsFrames(const std::string& folder)
 {
-    DIR* dir = opendir(folder.c_str());
-    if (!dir)
-        return false;
-    bool found = false;
-    while (dirent* entry = readdir(dir)) {
-        const char* name = entry->d_name;
-        size_t len = std::strlen(name);
+    for (const std::string& entry : directoryEntries(folder)) {
+        const char* name = entry.c_str();
+        size_t len = entry.size();
         if (len >= 10 && std::strcmp(name + len - 4, ".png") == 0 &&
-            std::all_of(name, name + len - 4, [](char c) { return c >= '0' && c <= '9'; })) {
-            found = true;
-            break;
-        }
+            std::all_of(name, name + len - 4, [](char c) { return c >= '0' && c <= '9'; }))
+            return true;
     }
-    closedir(dir);
-    return found;
+    return false;
 }
 
 // Each destination pixel averages the source area it covers, partial pixels by their share.
@@ -243,7 +236,7 @@ bool writePngRGB(const std::string& path, const uint8_t* rgb, int width, int hei
 {
     std::string temporary = path + ".tmp";
     errno = 0;
-    FILE* file = std::fopen(temporary.c_str(), "wb");
+    FILE* file = openFile(temporary, "wb");
     if (!file) {
         *error = path + ": " + std::strerror(errno);
         return false;
@@ -257,12 +250,12 @@ bool writePngRGB(const std::string& path, const uint8_t* rgb, int width, int hei
         failure = std::strerror(errno);
     if (!failure.empty()) {
         *error = path + ": " + failure;
-        std::remove(temporary.c_str());
+        removeFile(temporary);
         return false;
     }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (!replaceFile(temporary, path)) {
         *error = path + ": " + std::strerror(errno);
-        std::remove(temporary.c_str());
+        removeFile(temporary);
         return false;
     }
     return true;

@@ -10,6 +10,7 @@
 #include "render/render.h"
 #include "show/show.h"
 #include "support/data_files.h"   // DATA_MUSIC
+#include "support/os.h"           // desktopAvailable
 
 #include <SDL.h>
 
@@ -32,7 +33,7 @@ bool messageBoxesEnabled()
     const char* driver = std::getenv("SDL_VIDEODRIVER");
     if (driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0))
         return false;
-    return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+    return desktopAvailable();
 }
 
 static void showMessageBox(Uint32 kind, const char* text)

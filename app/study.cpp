@@ -8,10 +8,10 @@
 #include "music/music.h"       // the clock, the hold and seeking
 #include "render/render.h"     // TEX_NO_MIPMAP
 #include "show/show.h"         // the window table
+#include "support/os.h"        // isReadableFile
 #include "texture/texture.h"   // loadTexture
 
 #include <SDL.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -52,7 +52,7 @@ Texture* overlayFont()
         return study.font;
     std::string colour = dataPath("font.jpg"), mask = dataPath("font_a.jpg");
     for (const std::string& path : {colour, mask}) {
-        if (access(path.c_str(), R_OK) != 0) {
+        if (!isReadableFile(path)) {
             study.fontMissing = true;
             warningMessage((path + " not found: the study overlay cannot be shown").c_str());
             return nullptr;

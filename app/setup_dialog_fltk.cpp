@@ -184,47 +184,26 @@ int applySetupDialog(const SetupDialogWindow* dialog, DisplaySettings* settings)
 {
     if (dialog->result != 1)
         return 0;
-    settings->fullscreen = dialog->fullscreen->value() ? 1 : 0;
-    settings->vsync = dialog->vsync->value() ? 1 : 0;
-    settings->loop = dialog->loop->value() ? 1 : 0;
-    // In this order: a later checked mode overrides an earlier one; none keeps the size given.
-    if (dialog->mode640->value()) {
-        settings->width = 640;
-        settings->height = 480;
-    }
-    if (dialog->mode800->value()) {
-        settings->width = 800;
-        settings->height = 600;
-    }
-    if (dialog->mode1024->value()) {
-        settings->width = 1024;
-        settings->height = 768;
-    }
+    SetupChoices choices;
+    choices.fullscreen = dialog->fullscreen->value();
+    choices.mode640 = dialog->mode640->value();
+    choices.mode800 = dialog->mode800->value();
+    choices.mode1024 = dialog->mode1024->value();
+    choices.loop = dialog->loop->value();
+    choices.vsync = dialog->vsync->value();
+    applySetupChoices(choices, settings);
     return 1;
 }
 
 void presetSetupDialog(SetupDialogWindow* dialog, const ProgramOptions& options)
 {
-    if (options.fullscreen >= 0)
-        dialog->fullscreen->value(options.fullscreen);
-    if (options.loop >= 0)
-        dialog->loop->value(options.loop);
-    if (options.vsync >= 0)
-        dialog->vsync->value(options.vsync);
-    if (!options.modeGiven)
-        return;
-    if (options.width == 800 && options.height == 600)
-        dialog->mode800->setonly();
-    else if (options.width == 1024 && options.height == 768)
-        dialog->mode1024->setonly();
-    else if (options.width == 640 && options.height == 480)
-        dialog->mode640->setonly();
-    else {
-        // Another size: no mode checked, so Run keeps it.
-        dialog->mode640->value(0);
-        dialog->mode800->value(0);
-        dialog->mode1024->value(0);
-    }
+    SetupChoices choices = presetSetupChoices(options);
+    dialog->fullscreen->value(choices.fullscreen);
+    dialog->mode640->value(choices.mode640);
+    dialog->mode800->value(choices.mode800);
+    dialog->mode1024->value(choices.mode1024);
+    dialog->loop->value(choices.loop);
+    dialog->vsync->value(choices.vsync);
 }
 
 bool openDialogDisplay()

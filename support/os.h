@@ -1,0 +1,68 @@
+// The operating system beneath the program: files by UTF-8 name, the running program's directory,
+// a child process fed through a pipe, background scheduling and the standard streams. The build
+// picks one implementation (os_posix.cpp or os_win32.cpp); everything above calls these and
+// includes no system header of its own. Failures set errno, so callers report std::strerror.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// Characters that end a directory name in a path: "/" on POSIX, "/\\" on Windows.
+extern const char* const PATH_SEPARATORS;
+
+// Files by UTF-8 name.
+FILE* openFile(const std::string& path, const char* mode);
+bool pathExists(const std::string& path);
+bool isDirectory(const std::string& path);
+bool isReadableFile(const std::string& path);
+bool makeDirectory(const std::string& path);   // one level; true when it was made
+bool removeFile(const std::string& path);
+bool replaceFile(const std::string& from, const std::string& to);   // renames over `to`
+// The names in a directory, without "." and ".."; empty when it cannot be read.
+std::vector<std::string> directoryEntries(const std::string& path);
+// Creates a file of a fresh name in the directory and removes it again: whether one can write
+// there, which permissions alone do not tell.
+bool canCreateFileIn(const std::string& directory);
+
+// The directory the running program's file lies in, with a separator at the end ("./" when
+// unknown).
+std::string programDirectory();
+// The full path of an executable program found on the PATH, or "" when there is none.
+std::string findProgram(const std::string& name);
+
+// A child process whose standard input is a pipe that only the parent writes.
+struct ChildProcess {
+    intptr_t process = -1;   // the process id or handle
+    intptr_t input = -1;     // the pipe's write end
+};
+// Starts the program at `path` with args (args[0] names it), its standard input the read end of
+// a pipe of about pipeBytes; that end, and the standard output and error, are the only handles it
+// inherits. The child runs in the background (see runInBackground). False with errno set.
+bool startChild(const std::string& path, const std::vector<std::string>& args, size_t pipeBytes,
+                bool idleClass, ChildProcess* child);
+// Writes every byte; false (errno set) once the child stops reading.
+bool writeToChild(ChildProcess* child, const uint8_t* data, size_t size);
+// Closes the pipe, waits for the child and returns its exit status, or -1 when it did not exit
+// on its own (killed by a signal).
+int finishChild(ChildProcess* child);
+
+// The calling thread at the lowest priority, so that it takes only what the renderer leaves;
+// with idleClass in the idle scheduling class too where the system has one (it cannot be left
+// again without privileges).
+void runInBackground(bool idleClass);
+// The load average over the last minute, when the system keeps one.
+bool systemLoad(double* load);
+
+// Whether a desktop can show windows and message boxes.
+bool desktopAvailable();
+// Whether the stream is a terminal, where a progress line can be rewritten in place.
+bool isTerminal(FILE* stream);
+// The standard streams of a program without a console of its own: joined to the console of the
+// program that started it where there is one. Called first thing.
+void attachStandardStreams();
+// Before an offline run: the video driver that needs no screen where the system has one, and a
+// closed pipe reported as a failed write instead of a signal.
+void prepareOfflineRun();

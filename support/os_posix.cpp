@@ -1,0 +1,287 @@
+// The operating-system layer on POSIX (Linux): see support/os.h.
+#include "support/os.h"
+#include "support/support.h"   // openDataFile
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sched.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+const char* const PATH_SEPARATORS = "/";
+
+namespace {
+
+constexpr int BACKGROUND_NICE = 19;
+
+void toBackground(pid_t process, bool idleClass)
+{
+    setpriority(PRIO_PROCESS, (id_t)process, BACKGROUND_NICE);
+#ifdef SCHED_IDLE
+    sched_param none{};
+    if (idleClass)
+        sched_setscheduler(process, SCHED_IDLE, &none);
+#else
+    (void)idleClass;
+#endif
+}
+
+}   // namespace
+
+FILE* openDataFile(const char* path, long* size, std::string* problem)
+{
+    // Non-blocking, so a pipe with no writer opens at once and is refused below.
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        int error = errno;
+        *problem = std::strerror(error);
+        errno = error;
+        return nullptr;
+    }
+    struct stat st;
+    int error = 0;
+    if (fstat(fd, &st) != 0) {
+        error = errno;
+        *problem = std::strerror(error);
+    } else if (S_ISDIR(st.st_mode)) {
+        error = EISDIR;
+        *problem = std::strerror(error);
+    } else if (!S_ISREG(st.st_mode)) {
+        error = EINVAL;
+        const char* kind = S_ISFIFO(st.st_mode)                         ? "a named pipe"
+                           : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
+                           : S_ISSOCK(st.st_mode)                       ? "a socket"
+                                                                        : "a special file";
+        *problem = std::string(kind) + ", not a regular file";
+    } else if ((long long)st.st_size > DATA_FILE_LIMIT) {
+        error = EFBIG;
+        *problem = std::to_string((long long)st.st_size) + " bytes, over the limit of " +
+                   std::to_string(DATA_FILE_LIMIT);
+    }
+    FILE* file = nullptr;
+    if (!error) {
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        file = fdopen(fd, "rb");
+        if (!file) {
+            error = errno;
+            *problem = std::strerror(error);
+        }
+    }
+    if (!file) {
+        close(fd);
+        errno = error;
+        return nullptr;
+    }
+    *size = (long)st.st_size;
+    return file;
+}
+
+FILE* openFile(const std::string& path, const char* mode)
+{
+    return std::fopen(path.c_str(), mode);
+}
+
+bool pathExists(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+bool isDirectory(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool isReadableFile(const std::string& path)
+{
+    return access(path.c_str(), R_OK) == 0;
+}
+
+bool makeDirectory(const std::string& path)
+{
+    return mkdir(path.c_str(), 0777) == 0;
+}
+
+bool removeFile(const std::string& path)
+{
+    return unlink(path.c_str()) == 0;
+}
+
+bool replaceFile(const std::string& from, const std::string& to)
+{
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+std::vector<std::string> directoryEntries(const std::string& path)
+{
+    std::vector<std::string> names;
+    DIR* dir = opendir(path.c_str());
+    if (!dir)
+        return names;
+    while (dirent* entry = readdir(dir))
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names.push_back(entry->d_name);
+    closedir(dir);
+    return names;
+}
+
+bool canCreateFileIn(const std::string& directory)
+{
+    std::string probe = directory + "/.orvanti-write-test-XXXXXX";
+    int fd = mkstemp(probe.data());
+    if (fd < 0)
+        return false;
+    close(fd);
+    unlink(probe.c_str());
+    return true;
+}
+
+std::string programDirectory()
+{
+    char path[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0)
+        return "./";
+    path[n] = '\0';
+    char* slash = std::strrchr(path, '/');
+    if (!slash)
+        return "./";
+    slash[1] = '\0';
+    return path;
+}
+
+std::string findProgram(const std::string& name)
+{
+    const char* path = std::getenv("PATH");
+    std::string all = path ? path : "/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= all.size()) {
+        size_t end = all.find(':', start);
+        if (end == std::string::npos)
+            end = all.size();
+        std::string candidate = all.substr(start, end - start) + "/" + name;
+        if (access(candidate.c_str(), X_OK) == 0 && !isDirectory(candidate))
+            return candidate;
+        start = end + 1;
+    }
+    return "";
+}
+
+bool startChild(const std::string& path, const std::vector<std::string>& args, size_t pipeBytes,
+                bool idleClass, ChildProcess* child)
+{
+    std::vector<std::string> copies = args;
+    std::vector<char*> argv;
+    for (std::string& a : copies)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    // No fork: a child of a threaded process that allocates before exec can hang on a lock
+    // another thread held at the fork. Both ends are closed on exec; the read end reaches the
+    // child only as its standard input.
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        return false;
+    if (fds[0] == 0) {
+        // Standard input was closed: a dup2 onto itself would keep the close-on-exec flag.
+        int moved = fcntl(fds[0], F_DUPFD_CLOEXEC, 3);
+        close(fds[0]);
+        fds[0] = moved;
+        if (moved < 0) {
+            close(fds[1]);
+            return false;
+        }
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
+    pid_t pid = -1;
+    int error = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[0]);
+    if (error != 0) {
+        close(fds[1]);
+        errno = error;
+        return false;
+    }
+    // The child starts its threads after this, and they inherit it.
+    toBackground(pid, idleClass);
+#ifdef F_SETPIPE_SZ
+    fcntl(fds[1], F_SETPIPE_SZ, (int)pipeBytes);
+#else
+    (void)pipeBytes;
+#endif
+    child->process = pid;
+    child->input = fds[1];
+    return true;
+}
+
+bool writeToChild(ChildProcess* child, const uint8_t* data, size_t size)
+{
+    while (size > 0) {
+        ssize_t n = write((int)child->input, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= (size_t)n;
+    }
+    return true;
+}
+
+int finishChild(ChildProcess* child)
+{
+    if (child->input >= 0)
+        close((int)child->input);
+    child->input = -1;
+    int status = 0;
+    while (waitpid((pid_t)child->process, &status, 0) < 0 && errno == EINTR) {
+    }
+    child->process = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void runInBackground(bool idleClass)
+{
+#ifdef __linux__
+    // On Linux this names the calling thread alone; elsewhere it would slow the renderer too.
+    toBackground(0, idleClass);
+#else
+    (void)idleClass;
+#endif
+}
+
+bool systemLoad(double* load)
+{
+    return getloadavg(load, 1) == 1;
+}
+
+bool desktopAvailable()
+{
+    return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+}
+
+bool isTerminal(FILE* stream)
+{
+    return isatty(fileno(stream));
+}
+
+void attachStandardStreams() {}
+
+void prepareOfflineRun()
+{
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    std::signal(SIGPIPE, SIG_IGN);
+}
