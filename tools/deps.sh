@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the show, the tests and the fuzzers need, and only
 # those missing.
+#   tools/deps.sh            for the Linux build and its tests
+#   tools/deps.sh windows    also for the Windows program (tools/windows.sh) and its tests
 set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
@@ -26,6 +28,17 @@ PACKAGES=(
   weston
   clang libclang-rt-14-dev clang-format
 )
+if [ "${1:-}" = windows ]; then
+  PACKAGES+=(
+    # The cross compiler with POSIX threads, and what the libraries' sources need: apt-get source
+    # unpacks with dpkg-source, libjpeg-turbo's fast paths are assembled by nasm.
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix dpkg-dev nasm zip
+    # Wine runs the program in the tests, on Mesa, with its fonts and X extensions; PulseAudio
+    # with a null sink gives it a sound output.
+    wine wine64 fonts-wine libgl1 libxrandr2 libxcursor1 libxi6 libxinerama1 libxrender1
+    libxxf86vm1 libxcomposite1 libxfixes3 pulseaudio pulseaudio-utils
+  )
+fi
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
