@@ -19,7 +19,7 @@ enum ControlId : WORD {
     ID_EXIT = IDCANCEL,   // 2: the Exit button, the Escape key and the close box
     ID_LOOP = 1007,
     ID_VSYNC = 1008,
-    ID_NONE = 0xFFFF,     // -1: the group box
+    ID_NONE = 0xFFFF,   // -1: the group box
 };
 
 constexpr WORD BUTTON_CLASS = 0x0080;   // the predefined class's atom
@@ -153,9 +153,9 @@ int SetupDialog(DisplaySettings* settings)
 {
     std::vector<WORD> words = buildTemplate();
     DialogCall call{presetSetupChoices(programOptions), settings};
-    INT_PTR result = DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
-                                             (const DLGTEMPLATE*)words.data(), nullptr,
-                                             setupDialogProc, (LPARAM)&call);
+    INT_PTR result =
+        DialogBoxIndirectParamW(GetModuleHandleW(nullptr), (const DLGTEMPLATE*)words.data(),
+                                nullptr, setupDialogProc, (LPARAM)&call);
     // -1 when the dialog could not be made: the defaults then.
     if (result == -1)
         return -1;

@@ -15,6 +15,12 @@ extern const char* const PATH_SEPARATORS;
 
 // Files by UTF-8 name.
 FILE* openFile(const std::string& path, const char* mode);
+// What the data-file check needs to know of a file before it reads a byte.
+enum class FileKind { REGULAR, DIRECTORY, PIPE, DEVICE, SOCKET, OTHER };
+// Opens a file for reading in binary mode without waiting (a pipe without a writer, a device),
+// and says what it is and how large; reads wait as usual. Null with errno set when it cannot be
+// opened (EISDIR for a directory where it cannot be opened at all).
+FILE* openForReading(const std::string& path, FileKind* kind, long long* size);
 bool pathExists(const std::string& path);
 bool isDirectory(const std::string& path);
 bool isReadableFile(const std::string& path);

@@ -1,6 +1,5 @@
 // The operating-system layer on POSIX (Linux): see support/os.h.
 #include "support/os.h"
-#include "support/support.h"   // openDataFile
 
 #include <cerrno>
 #include <climits>
@@ -38,51 +37,30 @@ void toBackground(pid_t process, bool idleClass)
 
 }   // namespace
 
-FILE* openDataFile(const char* path, long* size, std::string* problem)
+FILE* openForReading(const std::string& path, FileKind* kind, long long* size)
 {
-    // Non-blocking, so a pipe with no writer opens at once and is refused below.
-    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        int error = errno;
-        *problem = std::strerror(error);
-        errno = error;
+    // Non-blocking, so a pipe with no writer opens at once (and is told apart below).
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return nullptr;
-    }
     struct stat st;
-    int error = 0;
-    if (fstat(fd, &st) != 0) {
-        error = errno;
-        *problem = std::strerror(error);
-    } else if (S_ISDIR(st.st_mode)) {
-        error = EISDIR;
-        *problem = std::strerror(error);
-    } else if (!S_ISREG(st.st_mode)) {
-        error = EINVAL;
-        const char* kind = S_ISFIFO(st.st_mode)                         ? "a named pipe"
-                           : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
-                           : S_ISSOCK(st.st_mode)                       ? "a socket"
-                                                                        : "a special file";
-        *problem = std::string(kind) + ", not a regular file";
-    } else if ((long long)st.st_size > DATA_FILE_LIMIT) {
-        error = EFBIG;
-        *problem = std::to_string((long long)st.st_size) + " bytes, over the limit of " +
-                   std::to_string(DATA_FILE_LIMIT);
-    }
     FILE* file = nullptr;
-    if (!error) {
+    if (fstat(fd, &st) == 0) {
+        *kind = S_ISREG(st.st_mode)                          ? FileKind::REGULAR
+                : S_ISDIR(st.st_mode)                        ? FileKind::DIRECTORY
+                : S_ISFIFO(st.st_mode)                       ? FileKind::PIPE
+                : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? FileKind::DEVICE
+                : S_ISSOCK(st.st_mode)                       ? FileKind::SOCKET
+                                                             : FileKind::OTHER;
+        *size = (long long)st.st_size;
         fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         file = fdopen(fd, "rb");
-        if (!file) {
-            error = errno;
-            *problem = std::strerror(error);
-        }
     }
     if (!file) {
+        int error = errno;
         close(fd);
         errno = error;
-        return nullptr;
     }
-    *size = (long)st.st_size;
     return file;
 }
 

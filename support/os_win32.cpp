@@ -1,7 +1,6 @@
 // The operating-system layer on Windows: see support/os.h. Names are UTF-8 in the program and
 // UTF-16 at the system's interface; the C runtime's wide calls keep errno as on POSIX.
 #include "support/os.h"
-#include "support/support.h"   // openDataFile
 
 #include <windows.h>
 
@@ -105,55 +104,34 @@ HANDLE inheritableCopy(DWORD which)
 
 }   // namespace
 
-FILE* openDataFile(const char* path, long* size, std::string* problem)
+FILE* openForReading(const std::string& path, FileKind* kind, long long* size)
 {
     std::wstring name = wide(path);
     DWORD attributes = GetFileAttributesW(name.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        *problem = std::strerror(EISDIR);
         errno = EISDIR;
         return nullptr;
     }
+    // Pipes and devices open without waiting; their type tells them from a file.
     int fd = _wopen(name.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
-    if (fd < 0) {
-        int error = errno;
-        *problem = std::strerror(error);
-        errno = error;
+    if (fd < 0)
         return nullptr;
-    }
-    // Pipes and devices open without waiting; their type tells them from a file before a byte
-    // is read.
-    int error = 0;
-    struct _stat64 st {};
     DWORD type = GetFileType((HANDLE)_get_osfhandle(fd));
-    if (type != FILE_TYPE_DISK) {
-        error = EINVAL;
-        const char* kind = type == FILE_TYPE_PIPE   ? "a named pipe"
-                           : type == FILE_TYPE_CHAR ? "a device"
-                                                    : "a special file";
-        *problem = std::string(kind) + ", not a regular file";
-    } else if (_fstat64(fd, &st) != 0) {
-        error = errno;
-        *problem = std::strerror(error);
-    } else if ((long long)st.st_size > DATA_FILE_LIMIT) {
-        error = EFBIG;
-        *problem = std::to_string((long long)st.st_size) + " bytes, over the limit of " +
-                   std::to_string(DATA_FILE_LIMIT);
-    }
+    *kind = type == FILE_TYPE_DISK   ? FileKind::REGULAR
+            : type == FILE_TYPE_PIPE ? FileKind::PIPE
+            : type == FILE_TYPE_CHAR ? FileKind::DEVICE
+                                     : FileKind::OTHER;
+    struct _stat64 st {};
     FILE* file = nullptr;
-    if (!error) {
+    if (_fstat64(fd, &st) == 0) {
+        *size = (long long)st.st_size;
         file = _fdopen(fd, "rb");
-        if (!file) {
-            error = errno;
-            *problem = std::strerror(error);
-        }
     }
     if (!file) {
+        int error = errno;
         _close(fd);
         errno = error;
-        return nullptr;
     }
-    *size = (long)st.st_size;
     return file;
 }
 
@@ -372,7 +350,8 @@ int finishChild(ChildProcess* child)
 
 void runInBackground(bool idleClass)
 {
-    SetThreadPriority(GetCurrentThread(), idleClass ? THREAD_PRIORITY_IDLE : THREAD_PRIORITY_LOWEST);
+    SetThreadPriority(GetCurrentThread(),
+                      idleClass ? THREAD_PRIORITY_IDLE : THREAD_PRIORITY_LOWEST);
 }
 
 bool systemLoad(double*)

@@ -23,7 +23,8 @@ cmake --build build --target orvanti
 
 ORVANTI_WIN64_PREFIX=$(tools/windows/libs.sh)
 export ORVANTI_WIN64_PREFIX
-cmake -S . -B build-win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=tools/windows/mingw-w64.cmake \
+cmake -S . -B build-win64 -G Ninja --no-warn-unused-cli \
+  -DCMAKE_TOOLCHAIN_FILE=tools/windows/mingw-w64.cmake \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANTI_DATA=OFF >/dev/null
 cmake --build build-win64 --target orvanti
 
