@@ -161,7 +161,7 @@ screenshot() {
   height=$(sed -n 's/^HEIGHT=//p' <<<"$geometry")
   [ "$x" -ge 0 ] || { width=$((width + x)); x=0; }
   [ "$y" -ge 0 ] || { height=$((height + y)); y=0; }
-  xdotool mousemove 0 0 2>/dev/null || true
+  xdotool mousemove 1279 1023 2>/dev/null || true
   ffmpeg -loglevel error -nostdin -y -f x11grab -video_size "${width}x${height}" \
     -i "$DISPLAY+$x,$y" -frames:v 1 "$2" || true
 }
@@ -171,13 +171,20 @@ brightness() {
   ffmpeg -loglevel error -nostdin -i "$1" -f rawvideo -pix_fmt gray - |
     od -An -v -tu1 | awk '{ for (i = 1; i <= NF; i++) { s += $i; n++ } } END { printf "%d", n ? s / n : 0 }'
 }
-# Sends a key to the window and waits at most 30 s for the program to end; its exit status, or
-# "still running", goes to $ended.
+# Gives the window of this name the focus and presses the key (looked up afresh: Wine may have
+# made its X window again since it was first found).
+send_key() {
+  local id
+  id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true)
+  [ -n "$id" ] && xdotool windowfocus --sync "$id" 2>/dev/null || true
+  xdotool key "$2" 2>/dev/null || true
+}
+# Sends a key to the window of this name and waits at most 30 s for the program to end; its exit
+# status, or "still running", goes to $ended.
 ended=""
 press_and_wait() {
-  local id=$1 key=$2 pid=$3
-  xdotool windowfocus --sync "$id" 2>/dev/null || true
-  xdotool key --window "$id" "$key" 2>/dev/null || true
+  local name=$1 key=$2 pid=$3
+  send_key "$name" "$key"
   for _ in $(seq 60); do
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.5
@@ -198,8 +205,7 @@ if [ -n "$dialog" ]; then
   sleep 1
   screenshot "$dialog" "$out/dialog.png"
   pass "the setup dialog opens ($(xdotool getwindowgeometry "$dialog" | sed -n 's/.*Geometry: //p'), $out/dialog.png)"
-  xdotool windowfocus --sync "$dialog" 2>/dev/null || true
-  xdotool key --window "$dialog" Return
+  send_key MOXI Return
   show=$(wait_window "Orvanti by Droblin")
   if [ -n "$show" ]; then
     sleep 8   # the precalculation, the black pause, then the show
@@ -207,7 +213,7 @@ if [ -n "$dialog" ]; then
     level=$(brightness "$out/dialog-show.png")
     [ "$level" -gt 8 ] && pass "Enter runs the show (mean brightness $level)" ||
       fail "Enter runs the show, but its picture is dark (mean brightness $level)"
-    press_and_wait "$show" Escape "$pid"
+    press_and_wait "Orvanti by Droblin" Escape "$pid"
     [ "$ended" = 0 ] && pass "Escape ends the show from the dialog with 0" || fail "Escape: $ended"
   else
     fail "Enter in the dialog opened no show window"
@@ -231,7 +237,7 @@ if [ -n "$show" ]; then
   [ "$level" -gt 8 ] && [ "$moving" = moving ] &&
     pass "a live windowed --mute run draws lit frames (mean brightness $level, $moving)" ||
     fail "a live windowed --mute run: mean brightness $level, $moving"
-  press_and_wait "$show" Escape "$pid"
+  press_and_wait "Orvanti by Droblin" Escape "$pid"
   [ "$ended" = 0 ] && pass "Escape ends the live run with 0" || fail "Escape: $ended"
 else
   fail "the live run opened no window: $(tail -n 3 "$run/live.out")"
