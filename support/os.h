@@ -33,9 +33,6 @@ std::vector<std::string> directoryEntries(const std::string& path);
 // there, which permissions alone do not tell.
 bool canCreateFileIn(const std::string& directory);
 
-// The directory the running program's file lies in, with a separator at the end ("./" when
-// unknown).
-std::string programDirectory();
 // The full path of an executable program found on the PATH, or "" when there is none.
 std::string findProgram(const std::string& name);
 

@@ -2,7 +2,6 @@
 #include "support/os.h"
 
 #include <cerrno>
-#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -123,20 +122,6 @@ bool canCreateFileIn(const std::string& directory)
     close(fd);
     unlink(probe.c_str());
     return true;
-}
-
-std::string programDirectory()
-{
-    char path[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0)
-        return "./";
-    path[n] = '\0';
-    char* slash = std::strrchr(path, '/');
-    if (!slash)
-        return "./";
-    slash[1] = '\0';
-    return path;
 }
 
 std::string findProgram(const std::string& name)

@@ -208,25 +208,6 @@ bool canCreateFileIn(const std::string& directory)
     return false;
 }
 
-std::string programDirectory()
-{
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD n = GetModuleFileNameW(nullptr, path.data(), (DWORD)path.size());
-        if (n == 0)
-            return "./";
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    size_t separator = path.find_last_of(L"\\/");
-    if (separator == std::wstring::npos)
-        return "./";
-    return utf8(path.data(), separator + 1);
-}
-
 std::string findProgram(const std::string& name)
 {
     const wchar_t* path = _wgetenv(L"PATH");

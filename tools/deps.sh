@@ -30,9 +30,10 @@ PACKAGES=(
 )
 if [ "${1:-}" = windows ]; then
   PACKAGES+=(
-    # The cross compiler with POSIX threads, and what the libraries' sources need: apt-get source
-    # unpacks with dpkg-source, libjpeg-turbo's fast paths are assembled by nasm.
-    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix dpkg-dev nasm zip
+    # The cross compiler with POSIX threads, and what the libraries' sources need beside it
+    # (apt-get source unpacks them with dpkg-dev's dpkg-source, above): libjpeg-turbo's fast
+    # paths are assembled by nasm. zip packs the program.
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix nasm zip
     # Wine runs the program in the tests, on Mesa, with its fonts and X extensions; PulseAudio
     # with a null sink gives it a sound output.
     wine wine64 fonts-wine libgl1 libxrandr2 libxcursor1 libxi6 libxinerama1 libxrender1

@@ -25,6 +25,13 @@ set_target_properties(OpenGL::GL PROPERTIES INTERFACE_LINK_LIBRARIES opengl32)
 add_library(OpenGL::GLU INTERFACE IMPORTED)
 set_target_properties(OpenGL::GLU PROPERTIES INTERFACE_LINK_LIBRARIES glu32)
 find_package(Threads REQUIRED)
+# The command-line parser is a single header: the Linux package's, on its own include path (the
+# system's other headers are the Linux ones).
+find_file(CXXOPTS_HEADER cxxopts.hpp PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+file(COPY ${CXXOPTS_HEADER} DESTINATION ${CMAKE_BINARY_DIR}/cxxopts)
+add_library(cxxopts::cxxopts INTERFACE IMPORTED)
+set_target_properties(cxxopts::cxxopts PROPERTIES
+  INTERFACE_INCLUDE_DIRECTORIES ${CMAKE_BINARY_DIR}/cxxopts)
 
 # The C and C++ runtimes and the POSIX threads inside the program too.
 add_link_options(-static)
