@@ -4,10 +4,10 @@
 #include "render/gl.h"
 #include "app/platform.h"
 #include "render/render.h"     // the letterbox, off-screen frames, the full-window clears
+#include "support/os.h"        // waylandWithoutSeat
 #include "support/support.h"   // nextPowerOfTwo
 
 #include <SDL.h>
-#include <wayland-client.h>   // only to ask a compositor whether it has a seat
 
 #include <cmath>
 #include <cstdio>
@@ -40,28 +40,6 @@ static bool videoDriverIs(const char* name)
 {
     const char* driver = SDL_GetCurrentVideoDriver();
     return driver && std::strcmp(driver, name) == 0;
-}
-
-// True when a Wayland compositor answers and lists no seat, or cannot be asked.
-static bool waylandWithoutSeat()
-{
-    wl_display* display = wl_display_connect(nullptr);
-    if (!display)
-        return false;   // SDL cannot take Wayland either
-    bool seat = false;
-    static const wl_registry_listener listener = {
-        [](void* found, wl_registry*, uint32_t, const char* interface, uint32_t) {
-            if (std::strcmp(interface, wl_seat_interface.name) == 0)
-                *(bool*)found = true;
-        },
-        [](void*, wl_registry*, uint32_t) {},
-    };
-    wl_registry* registry = wl_display_get_registry(display);
-    wl_registry_add_listener(registry, &listener, &seat);
-    bool answered = wl_display_roundtrip(display) >= 0;
-    wl_registry_destroy(registry);
-    wl_display_disconnect(display);
-    return !answered || !seat;
 }
 
 // SDL 2.26's Wayland driver dereferences the seat's input while it starts, and a compositor

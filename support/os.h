@@ -59,6 +59,9 @@ void runInBackground(bool idleClass);
 // The load average over the last minute, when the system keeps one.
 bool systemLoad(double* load);
 
+// Whether a Wayland compositor answers and lists no seat (no keyboard or pointer), or cannot be
+// asked once reached; false without one (and on systems without Wayland).
+bool waylandWithoutSeat();
 // Whether a desktop can show windows and message boxes.
 bool desktopAvailable();
 // Whether the stream is a terminal, where a progress line can be rewritten in place.

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <wayland-client.h>
 
 extern char** environ;
 
@@ -214,6 +215,27 @@ int finishChild(ChildProcess* child)
     }
     child->process = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool waylandWithoutSeat()
+{
+    wl_display* display = wl_display_connect(nullptr);
+    if (!display)
+        return false;   // SDL cannot take Wayland either
+    bool seat = false;
+    static const wl_registry_listener listener = {
+        [](void* found, wl_registry*, uint32_t, const char* interface, uint32_t) {
+            if (std::strcmp(interface, wl_seat_interface.name) == 0)
+                *(bool*)found = true;
+        },
+        [](void*, wl_registry*, uint32_t) {},
+    };
+    wl_registry* registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &listener, &seat);
+    bool answered = wl_display_roundtrip(display) >= 0;
+    wl_registry_destroy(registry);
+    wl_display_disconnect(display);
+    return !answered || !seat;
 }
 
 void runInBackground(bool idleClass)

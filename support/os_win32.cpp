@@ -329,6 +329,11 @@ int finishChild(ChildProcess* child)
     return status > 255 ? -1 : (int)status;
 }
 
+bool waylandWithoutSeat()
+{
+    return false;
+}
+
 void runInBackground(bool idleClass)
 {
     SetThreadPriority(GetCurrentThread(),
