@@ -66,6 +66,8 @@ struct OverlayFacts {
     float frameMs;
     MusicState music;
     int32_t repeatScene;   // 0: none
+    float reportedDelayMs;   // the sound output's delay, which the clock takes off
+    float addedDelayMs;      // --audio-offset
 };
 std::vector<std::string> overlayLines(const OverlayFacts& facts);
 

@@ -1,6 +1,8 @@
 // The command line. With no arguments the program is the plain show: setup dialog, then the show.
 #include "app/app_local.h"
-#include "show/show.h"   // SCENE_COUNT
+#include "diagnostics/diagnostics.h"   // setTimingLog
+#include "music/music.h"               // the sound devices
+#include "show/show.h"                 // SCENE_COUNT
 
 #include <cxxopts.hpp>
 
@@ -39,6 +41,11 @@ std::string usageText()
            "  --scene N            start at scene N's first window (1 to 11); with --loop play\n"
            "                       that window again and again\n"
            "  --mute               no sound device: the clock runs on the wall clock\n"
+           "  --audio-device NAME  play on this sound device (see --list-audio-devices)\n"
+           "  --list-audio-devices list the sound devices by name and exit\n"
+           "  --audio-offset MS    delay the picture by MS milliseconds against the sound\n"
+           "                       (-1000 to 1000; negative brings it forward)\n"
+           "  --quiet              leave out the timing log\n"
            "  --capture PATH       render frames offline to PATH (a folder of PNGs, or a video\n"
            "                       file ending in .mp4, .mkv, .webm or .mov)\n"
            "  --fps N              frames per second of --capture and --benchmark\n"
@@ -118,11 +125,12 @@ bool parseMode(const char* text, int32_t* width, int32_t* height)
 const std::string BARE_FLAG(1, '\0');
 
 // The options without a value, and those with one (names without their leading "--").
-const char* const FLAG_OPTIONS[] = {"help",       "version",   "no-setup", "windowed",
-                                    "fullscreen", "loop",      "vsync",    "no-vsync",
-                                    "mute",       "benchmark", "overwrite"};
+const char* const FLAG_OPTIONS[] = {
+    "help",     "version", "no-setup",  "windowed",  "fullscreen",         "loop", "vsync",
+    "no-vsync", "mute",    "benchmark", "overwrite", "list-audio-devices", "quiet"};
 const char* const VALUE_OPTIONS[] = {"mode",          "data",        "start", "scene", "capture",
-                                     "contact-sheet", "supersample", "fps",   "from",  "to"};
+                                     "contact-sheet", "supersample", "fps",   "from",  "to",
+                                     "audio-device",  "audio-offset"};
 
 // Applies one option; returns -1 to go on, or an exit status.
 int applyOption(ProgramOptions& o, const std::string& name, const std::string& value)
@@ -177,6 +185,18 @@ int applyOption(ProgramOptions& o, const std::string& name, const std::string& v
         o.scene = (int32_t)scene;
     } else if (name == "mute") {
         o.mute = true;
+    } else if (name == "audio-device") {
+        if (value.empty())
+            return usageError("--audio-device wants a device name", nullptr);
+        o.audioDevice = value;
+    } else if (name == "list-audio-devices") {
+        o.listAudioDevices = true;
+    } else if (name == "audio-offset") {
+        if (!parseNumber(v, &number) || std::fabs(number) > 1000.0)
+            return usageError("--audio-offset wants milliseconds from -1000 to 1000, not", v);
+        o.audioOffsetMs = number;
+    } else if (name == "quiet") {
+        o.quiet = true;
     } else if (name == "capture") {
         if (value.empty())
             return usageError("--capture wants a path", nullptr);
@@ -210,6 +230,28 @@ int applyOption(ProgramOptions& o, const std::string& name, const std::string& v
         return usageError("unknown option", option.c_str());
     }
     return -1;
+}
+
+// --list-audio-devices prints the devices and ends; a device asked for must be one of them.
+int checkAudioDevice()
+{
+    const ProgramOptions& o = programOptions;
+    if (!o.listAudioDevices && o.audioDevice.empty())
+        return -1;
+    std::vector<MusicDevice> devices;
+    std::string output = listMusicDevices(&devices);
+    if (o.listAudioDevices) {
+        std::printf("%s output:\n", output.c_str());
+        for (const MusicDevice& d : devices)
+            std::printf("  %s%s%s%s\n", d.name.c_str(), d.description.empty() ? "" : "  ",
+                        d.description.c_str(), d.isDefault ? "  (default)" : "");
+        return 0;
+    }
+    for (const MusicDevice& d : devices)
+        if (d.name == o.audioDevice)
+            return -1;
+    return usageError("--audio-device names no device that --list-audio-devices shows",
+                      o.audioDevice.c_str());
 }
 
 }   // namespace
@@ -255,7 +297,8 @@ int parseCommandLine(int argc, char** argv)
         return usageError("--mode desktop is for the show on a display, not for", "offline modes");
     if (o.fromGiven && o.toGiven && o.from > o.to)
         return usageError("--from lies after --to", nullptr);
-    return -1;
+    setTimingLog(!o.quiet);
+    return checkAudioDevice();
 }
 
 std::string dataPath(const char* name)

@@ -121,6 +121,8 @@ void initShow()
     SDL_Delay(2000);
     showStarted = 1;
     musicMuted = programOptions.mute;
+    musicDevice = programOptions.audioDevice;
+    musicOffsetMs = programOptions.audioOffsetMs;
     openMusic(dataPath(DATA_MUSIC.name).c_str(), SHOW_TEMPO, displaySettings.loop);
     if (programOptions.startGiven)
         seekShowTime(programOptions.start);

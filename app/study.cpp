@@ -112,8 +112,9 @@ MusicState musicStateAt(float t)
 std::vector<std::string> overlayLines(const OverlayFacts& f)
 {
     char line[3][128];
-    std::snprintf(line[0], sizeof line[0], "show %.3f patterns  %.3f s", (double)f.time,
-                  patternsToSeconds(f.time));
+    std::snprintf(line[0], sizeof line[0], "show %.3f patterns  %.3f s  delay %.0f%+.0f ms",
+                  (double)f.time, patternsToSeconds(f.time), (double)f.reportedDelayMs,
+                  (double)f.addedDelayMs);
 
     // Rows counted from 0, so that before the show the row still runs 0 ... 63 upward.
     double rows = std::floor((double)f.time * ROWS_PER_PATTERN);
@@ -178,7 +179,14 @@ void drawStudyOverlay(float t)
     Texture* font = overlayFont();
     if (!font)
         return;
-    OverlayFacts facts{t, study.framesPerSecond, study.frameMs, musicStateAt(t), study.repeatScene};
+    MusicDelay delay = musicDelay();
+    OverlayFacts facts{t,
+                       study.framesPerSecond,
+                       study.frameMs,
+                       musicStateAt(t),
+                       study.repeatScene,
+                       (float)delay.reportedMs,
+                       (float)delay.addedMs};
     std::vector<std::string> lines = overlayLines(facts);
     const char* text[3] = {lines[0].c_str(), lines[1].c_str(), lines[2].c_str()};
     beginWindowOverlay();

@@ -8,3 +8,5 @@ struct TimedSection;   // one open section; diagnostics/diagnostics_local.h
 
 TimedSection* beginTimedSection(const char* name);
 void endTimedSection(TimedSection* section);
+// Off (--quiet): sections are still timed, but no line is written.
+void setTimingLog(bool on);

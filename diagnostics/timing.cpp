@@ -5,6 +5,7 @@
 #include <cstdio>
 
 TimedSection* timedSectionTop = nullptr;
+static bool timingLogOn = true;
 
 // Milliseconds since the process started (the first use of the clock stands in for the start,
 // which the first timed section or SDL's initialisation reaches within the start-up).
@@ -21,6 +22,11 @@ double timerSecondsSince(int32_t startMs)
     return (double)(timerNowMs() - startMs) / 1000.0;
 }
 
+void setTimingLog(bool on)
+{
+    timingLogOn = on;
+}
+
 TimedSection* beginTimedSection(const char* name)
 {
     TimedSection* section = new TimedSection;
@@ -35,6 +41,7 @@ void endTimedSection(TimedSection* section)
 {
     timedSectionTop = section->outer;
     double elapsed = timerSecondsSince((int32_t)section->start);
-    std::fprintf(stderr, "%s in %.4fs\n", section->name, elapsed);
+    if (timingLogOn)
+        std::fprintf(stderr, "%s in %.4fs\n", section->name, elapsed);
     delete section;
 }

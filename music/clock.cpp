@@ -22,6 +22,8 @@ int32_t musicChannel = -1;
 unsigned char* musicData = nullptr;
 float heldTime = 0.0f;
 bool musicMuted = false;
+std::string musicDevice;
+double musicOffsetMs = 0.0;
 
 namespace {
 
@@ -30,6 +32,8 @@ constexpr int MIX_RATE = 44100;
 constexpr int SOFTWARE_CHANNELS = 32;
 constexpr unsigned LOOPING_MODE = FSOUND_LOOP_NORMAL | FSOUND_LOADMEMORY | FSOUND_MPEGACCURATE;
 constexpr unsigned ONCE_MODE = FSOUND_NORMAL | FSOUND_LOADMEMORY | FSOUND_MPEGACCURATE;
+// openMusic waits at most this long for the first sound to be heard.
+constexpr int FIRST_SOUND_WAIT_MS = 1000;
 static_assert(LOOPING_MODE == 163842 && ONCE_MODE == 164144);
 
 struct CaptureClock {
@@ -93,6 +97,8 @@ void openStream(const char* fileName, float tempo, int loop, int outputType)
         fatalError("FMOD: Wrong DLL version!");
     FSOUND_SetOutput(outputType);
     FSOUND_SetDriver(0);
+    soundSetDevice(outputType == FSOUND_OUTPUT_DSOUND ? musicDevice : "");
+    soundSetAddedDelay(musicOffsetMs);
     if (!FSOUND_Init(MIX_RATE, SOFTWARE_CHANNELS, FSOUND_INIT_ACCURATEVULEVELS)) {
         int error = FSOUND_GetError();
         FSOUND_Close();
@@ -117,6 +123,34 @@ void openStream(const char* fileName, float tempo, int loop, int outputType)
 void openMusic(const char* fileName, float tempo, int loop)
 {
     openStream(fileName, tempo, loop, musicMuted ? FSOUND_OUTPUT_NOSOUND : FSOUND_OUTPUT_DSOUND);
+    // A device's delay is known once its first buffer is on its way; the clock moves once that
+    // is heard.
+    int start = FSOUND_Stream_GetTime(musicStream);
+    for (int waited = 0; !musicMuted && waited < FIRST_SOUND_WAIT_MS; waited++) {
+        if (FSOUND_Stream_GetTime(musicStream) != start)
+            break;
+        SDL_Delay(1);
+    }
+    SoundOutputState out = soundOutputState();
+    std::fprintf(stderr, "sound: %s output, device \"%s\", delay %.1f ms (%.1f reported, %+.0f added)\n",
+                 out.output.c_str(), out.device.c_str(), out.reportedMs + out.addedMs,
+                 out.reportedMs, out.addedMs);
+}
+
+std::string listMusicDevices(std::vector<MusicDevice>* devices)
+{
+    std::vector<SoundDevice> found;
+    std::string output = soundListDevices(&found);
+    devices->clear();
+    for (const SoundDevice& d : found)
+        devices->push_back({d.name, d.description, d.isDefault});
+    return output;
+}
+
+MusicDelay musicDelay()
+{
+    SoundOutputState out = soundOutputState();
+    return {out.reportedMs, out.addedMs};
 }
 
 void openMusicForCapture(const char* fileName, float tempo)

@@ -11,12 +11,21 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 extern float heldTime;   // the Pause hold: 0 = not held, else the time that stands
 // Set by the program before openMusic (--mute): play into the null output instead of a device.
 extern bool musicMuted;
+// Set before openMusic: the sound device by the name the system gives it ("" for the default),
+// and milliseconds by which the clock reads behind what is heard (-1000 to 1000; positive
+// delays the picture), for delays no interface reports.
+extern std::string musicDevice;
+extern double musicOffsetMs;
 
-// Loads, opens and starts the stream; returns when it plays. With musicMuted the
+// Loads, opens and starts the stream; returns when its first sound is heard (or after a second)
+// and puts one line on the standard error stream: the output, the device and the delay. A
+// device that is not there is fatal. With musicMuted the
 // stream plays into a null output that consumes samples at the wall clock's pace: no sound, but
 // the clock, seeking, looping and the end of the music behave as with a device.
 void openMusic(const char* fileName, float tempo, int loop);
@@ -34,3 +43,16 @@ void openMusicForCapture(const char* fileName, float tempo);
 void setCaptureTime(double patterns);
 // Length of the open stream in patterns at the tempo it was opened with (0 when none is open).
 double musicLengthPatterns();
+
+// The output a live run plays through ("PulseAudio", or "SDL <driver>" where no sound server
+// answers) and its devices. Before openMusic only.
+struct MusicDevice {
+    std::string name, description;
+    bool isDefault;
+};
+std::string listMusicDevices(std::vector<MusicDevice>* devices);
+// The delay the clock takes off: the output's report (0 without an output) and musicOffsetMs.
+struct MusicDelay {
+    double reportedMs, addedMs;
+};
+MusicDelay musicDelay();

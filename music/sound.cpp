@@ -3,9 +3,16 @@
 // one of the outputs of sound_output.cpp.
 //
 // Locks: mixLock guards the list of streams and everything the mixer touches; the mixer holds it
-// for one output buffer. Each stream's clockLock guards only the published play position and a
-// pending seek, and is held for a few instructions at a time, so GetTime and SetTime never wait
-// on decoding. The seek itself is done by the mixer at the start of its next buffer.
+// for one output buffer. Each stream's clockLock guards only the clock (the buffers on their way
+// to being heard, the time last reported) and a pending seek, and is held for a few instructions
+// at a time, so GetTime and SetTime never wait on decoding. The seek itself is done by the mixer
+// at the start of its next buffer.
+//
+// The clock: every buffer mixed is a straight line of stream position against time, from the
+// moment the output says its first frame will be heard. GetTime follows the line of the buffer
+// being heard, but not in steps: a report that moves the line is caught up with at most
+// CLOCK_SLEW faster or slower than the wall clock. Only the start, a seek and a loop restart
+// move it at once.
 #include "music/sound.h"
 #include "music/sound_output.h"
 
@@ -17,6 +24,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <deque>
 #include <mutex>
 #include <new>
 #include <vector>
@@ -30,6 +38,23 @@ constexpr int STAGE_SAMPLES = 8192;
 constexpr int RESAMPLED_FRAMES = 1024;
 
 enum class EndState { PLAYING, END_DECODED, ENDED };
+
+// How the clock follows the output: errors shrink with this time constant, at most this fraction
+// of the wall clock's pace faster or slower (a frame of 16.7 ms moves by 0.5 ms at most), and
+// one further ahead than this is jumped to (an output that stood still and goes on).
+constexpr double CLOCK_FOLLOW_MS = 300.0;
+constexpr double CLOCK_SLEW = 0.03;
+constexpr double CLOCK_SNAP_MS = 100.0;
+// Buffers on their way to being heard: a few seconds' worth at the least.
+constexpr size_t CLOCK_SEGMENTS = 256;
+
+// One buffer on the clock: position startMs is heard at `at`, moving with the wall clock up to
+// limitMs. A jump is taken at once, even backwards.
+struct ClockSegment {
+    double startMs, limitMs;
+    std::chrono::steady_clock::time_point at;
+    bool jump;
+};
 
 }   // namespace
 
@@ -72,15 +97,16 @@ struct FSOUND_STREAM {
     // Mixer only, since the last seek: frames decoded and output frames mixed.
     int64_t decodedFrames = 0;
     int64_t mixedFrames = 0;
+    SteadyClock::time_point endHeardAt{};   // once END_DECODED: when its last frame is heard
 
     // Under clockLock.
     std::mutex clockLock;
-    int64_t pendingSeek = -1;        // stream frame, or -1
-    double publishedMs = 0.0;        // position at the start of the buffer being heard
-    double publishedLimitMs = 0.0;   // position at its end
-    SteadyClock::time_point publishedAt{};
-    bool advancing = false;
-    double floorMs = 0.0;   // the last time reported, so it never runs backwards
+    int64_t pendingSeek = -1;   // stream frame, or -1
+    std::deque<ClockSegment> segments;   // oldest first; the first is being heard once due
+    double shownMs = 0.0;                // the time last reported
+    SteadyClock::time_point shownAt{};
+    bool jumpNext = true;     // the next buffer starts afresh (the start, a seek)
+    double mixedEndMs = 0.0;  // the end of what has been mixed
 };
 
 namespace {
@@ -91,6 +117,8 @@ struct SoundLibrary {
     int outputType = FSOUND_OUTPUT_DSOUND;
     bool initialised = false;
     int mixRate = 44100;
+    std::string device;
+    std::atomic<double> addedDelayMs{0.0};
 
     std::mutex mixLock;
     std::vector<FSOUND_STREAM*> streams;
@@ -138,18 +166,38 @@ double framesToMs(const FSOUND_STREAM* s, double frames)
     return frames * 1000.0 / (double)s->rate;
 }
 
-// The position a reader sees now: the published buffer start, advanced with the clock while
-// the buffer plays, never past the buffer's end (the next buffer republishes).
-double estimateMs(FSOUND_STREAM* s, SteadyClock::time_point now)
+double msBetween(SteadyClock::time_point from, SteadyClock::time_point to)
 {
-    double ms = s->publishedMs;
-    if (s->advancing) {
-        double elapsed = std::chrono::duration<double, std::milli>(now - s->publishedAt).count();
-        // Before the buffer's start moment (a base set a little ahead) this reads below the
-        // start, carrying on smoothly from the previous buffer.
-        ms = std::min(ms + elapsed, s->publishedLimitMs);
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+// The position heard at `now`, as the reader sees it; under clockLock. Before the first buffer
+// after a start or a seek is heard, and after the last one, it stands.
+double readClock(FSOUND_STREAM* s, SteadyClock::time_point now)
+{
+    std::deque<ClockSegment>& q = s->segments;
+    while (q.size() > 1 && q[1].at <= now) {
+        q[1].jump |= q[0].jump;   // a restart nobody read is still a restart
+        q.pop_front();
     }
-    return std::max(ms, s->floorMs);
+    double dt = std::max(msBetween(s->shownAt, now), 0.0);
+    s->shownAt = now;
+    if (q.empty() || q[0].at > now)
+        return s->shownMs;
+    ClockSegment& c = q[0];
+    double target = std::min(c.startMs + msBetween(c.at, now), c.limitMs);
+    if (c.jump) {
+        c.jump = false;
+        s->shownMs = target;
+        return target;
+    }
+    double free = s->shownMs + dt, error = target - free;
+    double next = error > CLOCK_SNAP_MS
+                      ? target
+                      : free + std::clamp(error * -std::expm1(-dt / CLOCK_FOLLOW_MS),
+                                          -CLOCK_SLEW * dt, CLOCK_SLEW * dt);
+    s->shownMs = std::max(s->shownMs, std::min(next, c.limitMs));
+    return s->shownMs;
 }
 
 // Decodes the next run of frames into the stage, never more than it holds. False at the end of
@@ -293,23 +341,30 @@ void seekStream(FSOUND_STREAM* s, int64_t frame)
     s->endState = EndState::PLAYING;
 }
 
-void publish(FSOUND_STREAM* s, double startMs, double limitMs, SteadyClock::time_point at,
-             bool advancing)
+// Puts a mixed buffer (one segment, or two across a loop restart) on the clock.
+void publish(FSOUND_STREAM* s, ClockSegment first, const ClockSegment* second, double mixedEndMs)
 {
     std::lock_guard<std::mutex> lock(s->clockLock);
     if (s->pendingSeek >= 0)
         return;   // a seek came in while this buffer was made; it publishes itself
-    // A restart at the loop point goes back; anything else that looks backwards is rounding.
-    if (startMs < s->floorMs - 1.0)
-        s->floorMs = startMs;
-    s->publishedMs = startMs;
-    s->publishedLimitMs = limitMs;
-    s->publishedAt = at;
-    s->advancing = advancing;
+    // Without a real-time output the mix is what is heard: no following, no slewing.
+    bool exact = sound.outputType == FSOUND_OUTPUT_NOSOUND_NONREALTIME;
+    first.jump |= s->jumpNext || exact;
+    s->jumpNext = false;
+    s->segments.push_back(first);
+    if (second) {
+        s->segments.push_back(*second);
+        s->segments.back().jump |= exact;
+    }
+    while (s->segments.size() > CLOCK_SEGMENTS) {
+        s->segments[1].jump |= s->segments[0].jump;
+        s->segments.pop_front();
+    }
+    s->mixedEndMs = mixedEndMs;
 }
 
-// Adds one buffer of the stream to the mix.
-void mixStream(FSOUND_STREAM* s, int16_t* out, int frames, int mixRate, SteadyClock::time_point now,
+// Adds one buffer of the stream to the mix; its first frame is heard at `at`.
+void mixStream(FSOUND_STREAM* s, int16_t* out, int frames, int mixRate, SteadyClock::time_point at,
                int span)
 {
     int64_t seek;
@@ -321,8 +376,10 @@ void mixStream(FSOUND_STREAM* s, int16_t* out, int frames, int mixRate, SteadyCl
     if (seek >= 0)
         seekStream(s, seek);
 
-    if (s->endState == EndState::END_DECODED && seek < 0) {
-        // The buffer that held the end has been heard.
+    bool realTime = sound.outputType != FSOUND_OUTPUT_NOSOUND_NONREALTIME;
+    if (s->endState == EndState::END_DECODED && seek < 0 &&
+        (!realTime || SteadyClock::now() >= s->endHeardAt)) {
+        // The end has been heard.
         s->endState = EndState::ENDED;
         if (s->endCallback)
             s->endCallback(s, nullptr, 0, s->endUserData);
@@ -333,17 +390,27 @@ void mixStream(FSOUND_STREAM* s, int16_t* out, int frames, int mixRate, SteadyCl
         return;
     double startMs = std::min(framesToMs(s, s->playPos), s->lengthMs);
     if (s->endState != EndState::PLAYING) {
-        publish(s, startMs, startMs, now, false);
+        publish(s, {startMs, startMs, at, false}, nullptr, startMs);   // it stands at the end
         return;
     }
 
+    const double frameMs = 1000.0 / mixRate;   // output frames and stream time alike
+    int wrapFrame = -1;   // the first output frame of a new pass, if the loop restarts here
+    double wrapMs = 0.0;
     double step = (double)s->rate / (double)mixRate;
     for (int i = 0; i < frames; i++) {
         float frame[2];
+        double before = s->playPos;
         if (!(s->resampler ? resampledFrame(s, frame) : stagedFrame(s, frame))) {
             s->endState = EndState::END_DECODED;
+            s->endHeardAt = at + std::chrono::duration_cast<SteadyClock::duration>(
+                                     std::chrono::duration<double, std::milli>(i * frameMs));
             s->playPos = (double)(s->stageStart + s->stageCount);   // all of it has been heard
             break;
+        }
+        if (s->playPos < before && wrapFrame < 0) {
+            wrapFrame = i;
+            wrapMs = framesToMs(s, s->playPos);
         }
         for (int c = 0; c < 2; c++) {
             int v = out[2 * i + c] + (int)std::lrint(std::clamp(frame[c], -32768.0f, 32767.0f));
@@ -352,22 +419,38 @@ void mixStream(FSOUND_STREAM* s, int16_t* out, int frames, int mixRate, SteadyCl
         s->mixedFrames++;
         s->playPos += step;
         // The resampler took the loop point earlier; the clock passes it here.
-        if (s->resampler && s->passFrames > 0 && s->playPos >= (double)s->passFrames)
+        if (s->resampler && s->passFrames > 0 && s->playPos >= (double)s->passFrames) {
             s->playPos = std::fmod(s->playPos, (double)s->passFrames);
+            if (wrapFrame < 0) {
+                wrapFrame = i + 1;
+                wrapMs = framesToMs(s, s->playPos);
+            }
+        }
     }
-    double limitMs = std::min(startMs + framesToMs(s, frames * step * span), s->lengthMs);
-    publish(s, startMs, limitMs, now, true);
+    double endMs = std::min(framesToMs(s, s->playPos), s->lengthMs);
+    if (wrapFrame < 0) {
+        double limitMs = std::min(startMs + frames * span * frameMs, s->lengthMs);
+        publish(s, {startMs, limitMs, at, false}, nullptr, endMs);
+        return;
+    }
+    SteadyClock::time_point wrapAt =
+        at + std::chrono::duration_cast<SteadyClock::duration>(
+                 std::chrono::duration<double, std::milli>(wrapFrame * frameMs));
+    ClockSegment restart{wrapMs, wrapMs + (frames - wrapFrame) * span * frameMs, wrapAt, true};
+    publish(s, {startMs, s->lengthMs, at, false}, &restart, endMs);
 }
 
-// Mixes one output buffer that starts to play at the given moment. The clock may run on for
-// `span` buffers past its start before the next buffer republishes it.
-void mixOutput(int16_t* out, int frames, SteadyClock::time_point now, int span)
+// Mixes one output buffer whose first frame is heard at the given moment, which the added
+// delay moves on. The clock may run on for `span` buffers past its start before the next buffer.
+void mixOutput(int16_t* out, int frames, SteadyClock::time_point at, int span)
 {
     std::memset(out, 0, (size_t)frames * 2 * sizeof(int16_t));
+    at += std::chrono::duration_cast<SteadyClock::duration>(
+        std::chrono::duration<double, std::milli>(sound.addedDelayMs.load()));
     std::lock_guard<std::mutex> lock(sound.mixLock);
     for (FSOUND_STREAM* s : sound.streams)
         if (s->channel >= 0)
-            mixStream(s, out, frames, sound.mixRate, now, span);
+            mixStream(s, out, frames, sound.mixRate, at, span);
 }
 
 void destroyStream(FSOUND_STREAM* s)
@@ -407,6 +490,34 @@ SoundStreamCounts soundStreamCountsForTesting(FSOUND_STREAM* stream)
     return {stream->decodedFrames, stream->mixedFrames, stream->rate};
 }
 
+double soundClockDelayForTesting(FSOUND_STREAM* stream)
+{
+    std::lock_guard<std::mutex> lock(stream->clockLock);
+    return stream->mixedEndMs - readClock(stream, SteadyClock::now());
+}
+
+std::string soundListDevices(std::vector<SoundDevice>* devices)
+{
+    return soundOutputDevices(devices);
+}
+
+void soundSetDevice(const std::string& name)
+{
+    sound.device = name;
+}
+
+void soundSetAddedDelay(double ms)
+{
+    sound.addedDelayMs.store(std::clamp(ms, -1000.0, 1000.0));
+}
+
+SoundOutputState soundOutputState()
+{
+    SoundOutputState state = soundOutputNow();
+    state.addedMs = sound.addedDelayMs.load();
+    return state;
+}
+
 signed char FSOUND_SetOutput(int outputType)
 {
     if (sound.initialised)
@@ -432,7 +543,7 @@ signed char FSOUND_Init(int mixRate, int, unsigned)
     if (mixRate < 4000 || mixRate > 192000)
         return fail(FMOD_ERR_INVALID_PARAM);
     sound.mixRate = mixRate;
-    if (!openSoundOutput(sound.outputType, mixRate, mixOutput))
+    if (!openSoundOutput(sound.outputType, mixRate, sound.device, mixOutput))
         return fail(FMOD_ERR_INIT);
     sound.initialised = true;
     sound.lastError.store(FMOD_ERR_NONE);
@@ -580,9 +691,8 @@ signed char FSOUND_SetPaused(int channel, signed char paused)
         if (paused) {
             // Freeze the clock where it stands now, not where the last buffer began.
             std::lock_guard<std::mutex> clock(s->clockLock);
-            double ms = estimateMs(s, SteadyClock::now());
-            s->publishedMs = s->publishedLimitMs = ms;
-            s->advancing = false;
+            readClock(s, SteadyClock::now());
+            s->segments.clear();
         }
         s->paused.store(paused != 0);
         return true;
@@ -595,9 +705,7 @@ int FSOUND_Stream_GetTime(FSOUND_STREAM* stream)
     if (!stream)
         return fail(FMOD_ERR_INVALID_PARAM);
     std::lock_guard<std::mutex> lock(stream->clockLock);
-    double ms = estimateMs(stream, SteadyClock::now());
-    stream->floorMs = ms;
-    return (int)ms;
+    return (int)readClock(stream, SteadyClock::now());
 }
 
 signed char FSOUND_Stream_SetTime(FSOUND_STREAM* stream, int ms)
@@ -612,8 +720,10 @@ signed char FSOUND_Stream_SetTime(FSOUND_STREAM* stream, int ms)
     if (stream->loop && stream->totalFrames > 0)
         target = framesToMs(stream, (double)(frame % stream->totalFrames));
     target = std::min(target, stream->lengthMs);
-    stream->publishedMs = stream->publishedLimitMs = stream->floorMs = target;
-    stream->advancing = false;
+    stream->segments.clear();
+    stream->shownMs = target;
+    stream->shownAt = SteadyClock::now();
+    stream->jumpNext = true;
     return true;
 }
 

@@ -4,7 +4,14 @@
 // - Output: 16-bit stereo at the mix rate given to FSOUND_Init. FSOUND_OUTPUT_NOSOUND plays into
 //   a null output that consumes samples at the wall clock's pace on a thread of ours;
 //   FSOUND_OUTPUT_NOSOUND_NONREALTIME consumes nothing (the position moves only by seeking); every
-//   other output word means SDL's default audio device.
+//   other output word means a device: a stream of the PulseAudio sound server (which PipeWire
+//   serves too) where one answers, else SDL's audio. SDL_AUDIODRIVER set to another SDL driver
+//   than pulseaudio or pipewire chooses SDL. The device is the system's default unless
+//   soundSetDevice names one.
+// - Clock: the position being heard, that is the position mixed less the delay the output
+//   reports and less the delay added with soundSetAddedDelay. It follows the output gently, at
+//   most a few percent faster or slower than the wall clock, so that it stays smooth when the
+//   output's reports wobble; it never runs backwards except after a seek or a loop restart.
 // - Streams: Ogg Vorbis from the caller's memory block (FSOUND_LOADMEMORY), which must outlive the
 //   stream. Any channel count: mono goes to both sides, 3 to 8 channels are downmixed from the
 //   Vorbis channel order, wider streams play their first two. Any rate within a factor of 256 of
@@ -17,6 +24,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 struct FSOUND_STREAM;
 struct FSOUND_DSPUNIT;
@@ -90,11 +99,34 @@ int FSOUND_Stream_PlayEx(int channel, FSOUND_STREAM* stream, FSOUND_DSPUNIT* dsp
 signed char FSOUND_SetPaused(int channel, signed char paused);
 // The position of the sample being heard, in milliseconds from the start of the stream. Between
 // two buffers of the output it advances with a high-resolution clock, so it moves smoothly; it
-// never runs backwards except after a seek or a loop restart.
+// never runs backwards except after a seek or a loop restart. After a seek it reads the new
+// position at once and stands there until the sound from it is heard.
 int FSOUND_Stream_GetTime(FSOUND_STREAM* stream);
 // Sample-accurate seek; the next GetTime reads the new position. Negative times seek to 0.
 signed char FSOUND_Stream_SetTime(FSOUND_STREAM* stream, int ms);
 int FSOUND_Stream_GetLengthMs(FSOUND_STREAM* stream);
+
+// Devices, by the names the system gives them (a sound server's sink names, or SDL's device
+// names), with a description where the system has one. Returns the output a device run plays
+// through ("PulseAudio" or "SDL <driver>"). Works before and after FSOUND_Init.
+struct SoundDevice {
+    std::string name, description;
+    bool isDefault = false;
+};
+std::string soundListDevices(std::vector<SoundDevice>* devices);
+// Before FSOUND_Init: the device to play on ("" for the default). FSOUND_Init fails with
+// FMOD_ERR_INIT when there is no such device.
+void soundSetDevice(const std::string& name);
+// Milliseconds the clock reads behind what is heard, on top of the output's delay (-1000 to
+// 1000; negative reads ahead). Takes effect from the next buffer.
+void soundSetAddedDelay(double ms);
+// What plays: the output and device, the delay the output reported at its last buffer and the
+// delay added to it.
+struct SoundOutputState {
+    std::string output = "none", device;
+    double reportedMs = 0.0, addedMs = 0.0;
+};
+SoundOutputState soundOutputState();
 
 // For tests: the version FSOUND_GetVersion reports (0 restores the real one).
 void soundReportVersionForTesting(float version);
@@ -109,3 +141,6 @@ struct SoundStreamCounts {
     long rate;
 };
 SoundStreamCounts soundStreamCountsForTesting(FSOUND_STREAM* stream);
+// For tests: the delay the clock applies now, in ms: the end of what has been mixed less the
+// position GetTime reads.
+double soundClockDelayForTesting(FSOUND_STREAM* stream);
