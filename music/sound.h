@@ -141,6 +141,9 @@ struct SoundStreamCounts {
     long rate;
 };
 SoundStreamCounts soundStreamCountsForTesting(FSOUND_STREAM* stream);
+// For tests: the null output calls the mixer up to `ms` early or late against its schedule and
+// takes each buffer to be heard when it is called, as a device output that cannot see its delay.
+void soundOutputJitterForTesting(int ms);
 // For tests: the delay the clock applies now, in ms: the end of what has been mixed less the
 // position GetTime reads.
 double soundClockDelayForTesting(FSOUND_STREAM* stream);

@@ -30,6 +30,3 @@ void closeSoundOutput();
 SoundOutputState soundOutputNow();
 // The device output that openSoundOutput would start, and its devices.
 std::string soundOutputDevices(std::vector<SoundDevice>* devices);
-// The null output calls the mixer up to `ms` early or late against its schedule and takes each
-// buffer to be heard when it is called, as a device output that cannot see its delay does.
-void soundOutputJitterForTesting(int ms);
