@@ -32,8 +32,9 @@ constexpr int MIX_RATE = 44100;
 constexpr int SOFTWARE_CHANNELS = 32;
 constexpr unsigned LOOPING_MODE = FSOUND_LOOP_NORMAL | FSOUND_LOADMEMORY | FSOUND_MPEGACCURATE;
 constexpr unsigned ONCE_MODE = FSOUND_NORMAL | FSOUND_LOADMEMORY | FSOUND_MPEGACCURATE;
-// openMusic waits at most this long for the first sound to be heard.
-constexpr int FIRST_SOUND_WAIT_MS = 1000;
+// openMusic waits at most this long for the first sound to be heard (an idle sink may take more
+// than a second to start).
+constexpr int FIRST_SOUND_WAIT_MS = 3000;
 static_assert(LOOPING_MODE == 163842 && ONCE_MODE == 164144);
 
 struct CaptureClock {
