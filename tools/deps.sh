@@ -26,6 +26,8 @@ PACKAGES=(
   dpkg-dev lintian man-db groff-base bsdextrautils desktop-file-utils
   # The Wayland test runs the show under a compositor of its own.
   weston
+  # The sound server's client library for the music's output; the daemon and pactl for its tests.
+  libpulse-dev pulseaudio pulseaudio-utils
   clang libclang-rt-14-dev clang-format
 )
 if [ "${1:-}" = windows ]; then

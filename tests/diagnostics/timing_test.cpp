@@ -29,4 +29,12 @@ TEST(TimedSections, NestInnerFirstAndReportElapsedMilliseconds)
     EXPECT_GE(seconds, 0.119);
     EXPECT_LT(seconds, 0.5);
     EXPECT_EQ(m[1].str().back(), '0');   // whole milliseconds: the fourth decimal is 0
+
+    // --quiet: still nested, but nothing written.
+    setTimingLog(false);
+    testing::internal::CaptureStderr();
+    endTimedSection(beginTimedSection("quiet"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(timedSectionTop, nullptr);
+    setTimingLog(true);
 }

@@ -551,6 +551,10 @@ TEST_F(SoundLibraryServer, DevicesGoByTheServersNamesAndTheStartIsReported)
         EXPECT_NE(sinks.find(input[1].str() + "\tother\t"), std::string::npos) << sinks;
     }
     soundSetDevice("");
+    // The program lists them as the system names them.
+    ProcessResult list = runOrvanti({"--list-audio-devices"}, 20, {"SDL_AUDIODRIVER=pulseaudio"});
+    EXPECT_EQ(list.status, 0);
+    EXPECT_EQ(list.out, "PulseAudio output:\n  null  Null Output  (default)\n  other  Null Output\n");
 
     std::string path = writeFile(makeTempDir("pulse-music") + "/music.ogg", makeClickStream(2.0));
     musicMuted = false;
