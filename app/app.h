@@ -30,10 +30,10 @@ struct ProgramOptions {
     float start = 0.0f;
     int32_t scene = 0;   // --scene: 1 ... 11, 0 when not given
     bool mute = false;
-    std::string audioDevice;     // --audio-device; "" for the default
-    double audioOffsetMs = 0.0;  // --audio-offset
+    std::string audioDevice;      // --audio-device; "" for the default
+    double audioOffsetMs = 0.0;   // --audio-offset
     bool listAudioDevices = false;
-    bool quiet = false;          // --quiet: no timing log
+    bool quiet = false;   // --quiet: no timing log
     std::string capturePath;
     std::string contactSheetPath;
     bool benchmark = false;

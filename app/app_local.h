@@ -65,7 +65,7 @@ struct OverlayFacts {
     float framesPerSecond;   // 0: not measured yet
     float frameMs;
     MusicState music;
-    int32_t repeatScene;   // 0: none
+    int32_t repeatScene;     // 0: none
     float reportedDelayMs;   // the sound output's delay, which the clock takes off
     float addedDelayMs;      // --audio-offset
 };

@@ -133,7 +133,8 @@ void openMusic(const char* fileName, float tempo, int loop)
         SDL_Delay(1);
     }
     SoundOutputState out = soundOutputState();
-    std::fprintf(stderr, "sound: %s output, device \"%s\", delay %.1f ms (%.1f reported, %+.0f added)\n",
+    std::fprintf(stderr,
+                 "sound: %s output, device \"%s\", delay %.1f ms (%.1f reported, %+.0f added)\n",
                  out.output.c_str(), out.device.c_str(), out.reportedMs + out.addedMs,
                  out.reportedMs, out.addedMs);
 }

@@ -101,12 +101,12 @@ struct FSOUND_STREAM {
 
     // Under clockLock.
     std::mutex clockLock;
-    int64_t pendingSeek = -1;   // stream frame, or -1
+    int64_t pendingSeek = -1;            // stream frame, or -1
     std::deque<ClockSegment> segments;   // oldest first; the first is being heard once due
     double shownMs = 0.0;                // the time last reported
     SteadyClock::time_point shownAt{};
-    bool jumpNext = true;     // the next buffer starts afresh (the start, a seek)
-    double mixedEndMs = 0.0;  // the end of what has been mixed
+    bool jumpNext = true;      // the next buffer starts afresh (the start, a seek)
+    double mixedEndMs = 0.0;   // the end of what has been mixed
 };
 
 namespace {

@@ -234,8 +234,8 @@ void addSink(pa_context*, const pa_sink_info* info, int last, void* list)
         pa_threaded_mainloop_signal(output.loop, 0);
         return;
     }
-    sinks->devices->push_back({info->name, info->description ? info->description : "",
-                               sinks->defaultSink == info->name});
+    sinks->devices->push_back(
+        {info->name, info->description ? info->description : "", sinks->defaultSink == info->name});
 }
 
 void noteDefaultSink(pa_context*, const pa_server_info* info, void* list)
@@ -264,11 +264,11 @@ bool listServerSinks(std::vector<SoundDevice>* devices)
         return false;
     SinkList sinks;
     sinks.devices = devices;
-    bool listed = await(pa_context_get_server_info(output.context, noteDefaultSink, &sinks),
-                        sinks.done);
+    bool listed =
+        await(pa_context_get_server_info(output.context, noteDefaultSink, &sinks), sinks.done);
     sinks.done = false;
-    listed = listed && await(pa_context_get_sink_info_list(output.context, addSink, &sinks),
-                             sinks.done);
+    listed =
+        listed && await(pa_context_get_sink_info_list(output.context, addSink, &sinks), sinks.done);
     pa_threaded_mainloop_unlock(output.loop);
     disconnectServer();
     return listed;

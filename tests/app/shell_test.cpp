@@ -47,11 +47,11 @@ TEST(CommandLine, HelpListsEveryOptionAndVersionIsOneLine)
     ProcessResult help = runOrvanti({"--help"});
     EXPECT_EQ(help.status, 0);
     for (const char* option :
-         {"--help",       "--version",       "--no-setup",  "--mode",      "--windowed",
-          "--fullscreen", "--loop",          "--vsync",     "--no-vsync",  "--data",
-          "--start",      "--mute",          "--capture",   "--fps",       "--from",
-          "--to",         "--contact-sheet", "--benchmark", "--overwrite", "--scene",
-          "--audio-device", "--list-audio-devices", "--audio-offset", "--quiet"})
+         {"--help",         "--version",       "--no-setup",     "--mode",      "--windowed",
+          "--fullscreen",   "--loop",          "--vsync",        "--no-vsync",  "--data",
+          "--start",        "--mute",          "--capture",      "--fps",       "--from",
+          "--to",           "--contact-sheet", "--benchmark",    "--overwrite", "--scene",
+          "--audio-device", "--quiet",         "--audio-offset", "--list"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     ProcessResult version = runOrvanti({"--version"});
     EXPECT_EQ(version.status, 0);
@@ -82,9 +82,8 @@ TEST(CommandLine, UsageErrorsExitWithStatus2AndNameTheValue)
         "--scene 12",       "--scene 9x",
         "--windowed=1",     "-h",
         "--capture ",       "--mode=320x200|320x200",
-        "--audio-offset 1001",
-        "--audio-offset -2000", "--audio-offset soon",
-        "--audio-device no-such-device"};
+        "--audio-device",   "--audio-offset -1001",
+        "--quiet=1",        "--audio-device nope"};
     for (std::string line : cases) {
         size_t bar = std::min(line.find('|'), line.size());
         std::string named = line.substr(std::min(bar + 1, line.size()));
@@ -168,16 +167,17 @@ TEST(StudyOverlay, TextSaysWhereTheShowIs)
         std::vector<std::string> lines;
     } cases[] = {
         {{28.3f, 59.94f, 16.68f, MUSIC_PLAYING, 0, 43.4f, 0.0f},
-         {"show 28.300 patterns  217.344 s  delay 43+0 ms", "pattern 28 row 19  scene 9  local -0.200",
-          "59.9 fps  16.7 ms  music playing"}},
+         {"show 28.300 patterns  217.344 s  delay 43+0 ms",
+          "pattern 28 row 19  scene 9  local -0.200", "59.9 fps  16.7 ms  music playing"}},
         // Before the show the row still counts up within the pattern.
         {{-0.5f, 0.0f, 0.0f, MUSIC_HELD, 9, 23.2f, -40.0f},
-         {"show -0.500 patterns  -3.840 s  delay 23-40 ms", "pattern -1 row 32  scene 1  local -0.500",
+         {"show -0.500 patterns  -3.840 s  delay 23-40 ms",
+          "pattern -1 row 32  scene 1  local -0.500",
           "-- fps  -- ms  music held  repeating scene 9"}},
         // Scene 4's last window runs at a quarter speed: the overlay tells the time it draws.
         {{39.0f, 30.0f, 33.33f, MUSIC_PLAYING, 0, 0.0f, 120.0f},
-         {"show 39.000 patterns  299.520 s  delay 0+120 ms", "pattern 39 row 0  scene 4  local 38.625",
-          "30.0 fps  33.3 ms  music playing"}},
+         {"show 39.000 patterns  299.520 s  delay 0+120 ms",
+          "pattern 39 row 0  scene 4  local 38.625", "30.0 fps  33.3 ms  music playing"}},
         {{40.25f, 60.0f, 16.67f, MUSIC_ENDED, 0, 0.0f, 0.0f},
          {"show 40.250 patterns  309.120 s  delay 0+0 ms", "pattern 40 row 16  after the show",
           "60.0 fps  16.7 ms  music ended"}},
