@@ -35,6 +35,8 @@ constexpr unsigned ONCE_MODE = FSOUND_NORMAL | FSOUND_LOADMEMORY | FSOUND_MPEGAC
 // openMusic waits at most this long for the first sound to be heard (an idle sink may take more
 // than a second to start).
 constexpr int FIRST_SOUND_WAIT_MS = 3000;
+// The server's buffer fills for a while after that; its delay is told once it has.
+constexpr int DELAY_SETTLE_MS = 200;
 static_assert(LOOPING_MODE == 163842 && ONCE_MODE == 164144);
 
 struct CaptureClock {
@@ -128,8 +130,10 @@ void openMusic(const char* fileName, float tempo, int loop)
     // is heard.
     int start = FSOUND_Stream_GetTime(musicStream);
     for (int waited = 0; !musicMuted && waited < FIRST_SOUND_WAIT_MS; waited++) {
-        if (FSOUND_Stream_GetTime(musicStream) != start)
+        if (FSOUND_Stream_GetTime(musicStream) != start) {
+            SDL_Delay(DELAY_SETTLE_MS);
             break;
+        }
         SDL_Delay(1);
     }
     SoundOutputState out = soundOutputState();
