@@ -23,7 +23,7 @@ extern bool musicMuted;
 extern std::string musicDevice;
 extern double musicOffsetMs;
 
-// Loads, opens and starts the stream; returns when its first sound is heard (or after 3 s)
+// Loads, opens and starts the stream; returns once its first sound is heard (3 s at most)
 // and puts one line on the standard error stream: the output, the device and the delay. A
 // device that is not there is fatal. With musicMuted the
 // stream plays into a null output that consumes samples at the wall clock's pace: no sound, but
