@@ -210,7 +210,8 @@ bool openServerStream(const std::string& device)
             }
         }
     }
-    std::string sink = ready ? pa_stream_get_device_name(output.stream) : "";
+    const char* sinkName = ready ? pa_stream_get_device_name(output.stream) : nullptr;
+    std::string sink = sinkName ? sinkName : "";
     pa_threaded_mainloop_unlock(output.loop);
     if (!ready) {
         disconnectServer();
