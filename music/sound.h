@@ -120,11 +120,12 @@ void soundSetDevice(const std::string& name);
 // Milliseconds the clock reads behind what is heard, on top of the output's delay (-1000 to
 // 1000; negative reads ahead). Takes effect from the next buffer.
 void soundSetAddedDelay(double ms);
-// What plays: the output and device, the delay the output reported at its last buffer and the
-// delay added to it.
+// What plays: the output and device, the delay the output reported at its last buffer, the
+// delay added to it, and how often the output ran dry (a busy machine's mixer came too late).
 struct SoundOutputState {
     std::string output = "none", device;
     double reportedMs = 0.0, addedMs = 0.0;
+    int64_t underruns = 0;   // times the server ran out of sound since the output opened
 };
 SoundOutputState soundOutputState();
 

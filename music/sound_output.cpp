@@ -30,8 +30,9 @@ constexpr int NULL_OUTPUT_SPAN = 8;
 // Only a stall this long (a suspended process) makes the null output drop the time it missed.
 constexpr std::chrono::seconds NULL_OUTPUT_STALL{2};
 // The server's buffer plus its sink's, asked of the server: short enough that a seek is heard
-// at once, long enough that a busy machine's mixer thread does not run it dry.
-constexpr int SERVER_LATENCY_MS = 40;
+// at once, long enough that a busy machine's mixer thread does not run it dry (at 40 ms a loaded
+// two-core machine did, several times a minute).
+constexpr int SERVER_LATENCY_MS = 80;
 
 SteadyClock::duration msDuration(double ms)
 {
@@ -48,6 +49,7 @@ struct SoundOutput {
     std::mutex stateLock;
     std::string outputName = "none", deviceName;
     std::atomic<double> reportedMs{0.0};
+    std::atomic<int64_t> underruns{0};
 
     SDL_AudioDeviceID device = 0;
     bool audioSubsystem = false;
@@ -78,6 +80,7 @@ void setPlaying(const std::string& name, const std::string& device, double delay
     output.outputName = name;
     output.deviceName = device;
     output.reportedMs.store(delayMs);
+    output.underruns.store(0);
 }
 
 // Whether SDL_AUDIODRIVER asks for an SDL driver other than a sound server's.
@@ -99,6 +102,11 @@ void signalLoop(pa_context*, void*)
 void signalStream(pa_stream*, void*)
 {
     pa_threaded_mainloop_signal(output.loop, 0);
+}
+
+void countUnderrun(pa_stream*, void*)
+{
+    output.underruns++;
 }
 
 // Undoes connectServer and openServerStream, also half done; the loop must not be locked.
@@ -190,6 +198,7 @@ bool openServerStream(const std::string& device)
         output.nextAtKnown = false;
         pa_stream_set_state_callback(output.stream, signalStream, nullptr);
         pa_stream_set_write_callback(output.stream, writeToServer, nullptr);
+        pa_stream_set_underflow_callback(output.stream, countUnderrun, nullptr);
         // The whole latency asked for; PULSE_LATENCY_MSEC overrides it, as for every client.
         pa_buffer_attr attr{(uint32_t)-1,
                             (uint32_t)pa_usec_to_bytes(SERVER_LATENCY_MS * 1000, &spec),
@@ -421,6 +430,7 @@ SoundOutputState soundOutputNow()
     state.output = output.outputName;
     state.device = output.deviceName;
     state.reportedMs = output.reportedMs.load();
+    state.underruns = output.underruns.load();
     return state;
 }
 

@@ -493,15 +493,20 @@ protected:
 };
 
 // The server's own report of its one stream's latency, buffer plus sink, in ms; -1 without.
+// Asked through popen, which spawns without copying this process: a fork would stall its
+// threads, the mixer's among them, while the copy is made.
 double serverLatencyMs()
 {
-    std::string out = runProcess({"/usr/bin/pactl", "list", "sink-inputs"}, 10).out;
-    std::smatch buffer, sink;
-    static const std::regex bufferLine("Buffer Latency: (\\d+) usec"),
-        sinkLine("Sink Latency: (\\d+) usec");
-    if (!std::regex_search(out, buffer, bufferLine) || !std::regex_search(out, sink, sinkLine))
+    FILE* pactl = popen("/usr/bin/pactl list sink-inputs", "r");
+    if (!pactl)
         return -1.0;
-    return (std::stod(buffer[1]) + std::stod(sink[1])) / 1000.0;
+    double buffer = -1.0, sink = -1.0;
+    for (char line[256]; std::fgets(line, sizeof line, pactl);) {
+        std::sscanf(line, " Buffer Latency: %lf usec", &buffer);
+        std::sscanf(line, " Sink Latency: %lf usec", &sink);
+    }
+    pclose(pactl);
+    return buffer < 0.0 || sink < 0.0 ? -1.0 : (buffer + sink) / 1000.0;
 }
 
 double mean(const std::vector<double>& v)
@@ -522,31 +527,42 @@ TEST_F(SoundLibraryServer, ClockTakesOffTheLatencyTheServerReportsAndStaysSmooth
             unsetenv("PULSE_LATENCY_MSEC");
         Playing p(FSOUND_OUTPUT_DSOUND, 20.0, false);
         EXPECT_EQ(soundOutputState().output, "PulseAudio");
-        // An idle null sink takes a while to start and to come down to the latency asked for.
-        for (int i = 0; i < 500 && FSOUND_Stream_GetTime(p.stream) < 1500; i++)
+        // An idle null sink takes a while to start and to come down to the latency asked for,
+        // and the clock a while to follow.
+        for (int i = 0; i < 600 && FSOUND_Stream_GetTime(p.stream) < 3000; i++)
             sleepMs(10);
-        std::vector<double> server;
-        std::atomic<bool> done{false};
-        std::thread ask([&] {
-            for (double ms; !done.load(); sleepMs(50))
-                if ((ms = serverLatencyMs()) >= 0)
-                    server.push_back(ms);
-        });
-        Watched w = watchClock(p.stream, 300);
-        done = true;
-        ask.join();
-        double reported = mean(server), applied = mean(w.delaysMs);
-        std::printf("PULSE_LATENCY_MSEC=%s: server %.1f ms (%zu readings), clock %.1f ms, output "
-                    "%.1f ms; worst step %.2f ms off the wall clock, %d over 2 ms\n",
-                    latency, reported, server.size(), applied, soundOutputState().reportedMs,
-                    w.worstMs, w.strays);
-        EXPECT_GE(server.size(), 10u);
-        if (!SANITIZED) {   // a slowed mixer runs the server dry, and both figures with it
-            EXPECT_NEAR(applied, reported, std::max(5.0, reported * 0.1)) << latency;
+        // A mixer thread starved on a busy machine lets the server run dry: the sound stops,
+        // and the clock with it, which says nothing of the clock. Such a window is measured
+        // again.
+        for (int attempt = 0; attempt < 3; attempt++) {
+            std::vector<double> server;
+            std::atomic<bool> done{false};
+            std::thread ask([&] {
+                for (double ms; !done.load(); sleepMs(50))
+                    if ((ms = serverLatencyMs()) >= 0)
+                        server.push_back(ms);
+            });
+            int64_t underruns = soundOutputState().underruns;
+            Watched w = watchClock(p.stream, 300);
+            underruns = soundOutputState().underruns - underruns;
+            done = true;
+            ask.join();
+            double reported = mean(server), applied = mean(w.delaysMs);
+            std::printf(
+                "PULSE_LATENCY_MSEC=%s: server %.1f ms (%zu readings), clock %.1f ms, output "
+                "%.1f ms; worst step %.2f ms off the wall clock, %d over 2 ms; %lld underruns\n",
+                latency, reported, server.size(), applied, soundOutputState().reportedMs, w.worstMs,
+                w.strays, (long long)underruns);
+            if (underruns > 0 && attempt < 2)
+                continue;
+            EXPECT_EQ(underruns, 0) << latency << ": the machine is too busy to tell";
+            EXPECT_GE(server.size(), 10u);
+            if (!SANITIZED) {   // a slowed mixer runs the server dry, and both figures with it
+                EXPECT_NEAR(applied, reported, std::max(5.0, reported * 0.1)) << latency;
+            }
+            expectSmooth(w, 0, latency);
+            break;
         }
-        // A mixer thread starved on a loaded machine lets the server run dry: the sound stops,
-        // and the clock with it, for a frame or two.
-        expectSmooth(w, 3, latency);
     }
     unsetenv("PULSE_LATENCY_MSEC");
 }
