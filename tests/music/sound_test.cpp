@@ -555,9 +555,9 @@ TEST_F(SoundLibraryServer, ClockTakesOffTheLatencyTheServerReportsAndStaysSmooth
                 w.strays, (long long)underruns);
             if (underruns > 0 && attempt < 2)
                 continue;
-            EXPECT_EQ(underruns, 0) << latency << ": the machine is too busy to tell";
             EXPECT_GE(server.size(), 10u);
             if (!SANITIZED) {   // a slowed mixer runs the server dry, and both figures with it
+                EXPECT_EQ(underruns, 0) << latency << ": the machine is too busy to tell";
                 EXPECT_NEAR(applied, reported, std::max(5.0, reported * 0.1)) << latency;
             }
             expectSmooth(w, 0, latency);
