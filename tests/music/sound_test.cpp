@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -453,6 +454,7 @@ protected:
             "module-native-protocol-unix auth-anonymous=1 socket=" + dir + "/native";
         daemon = fork();
         if (daemon == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGTERM);   // gone with the test, however that ends
             for (const char* v :
                  {"HOME", "XDG_RUNTIME_DIR", "PULSE_RUNTIME_PATH", "PULSE_STATE_PATH"})
                 setenv(v, dir.c_str(), 1);
