@@ -38,7 +38,8 @@ struct ProgramOptions {
     std::string contactSheetPath;
     bool benchmark = false;
     bool overwrite = false;
-    int supersample = 1;   // --capture draws at this many times the mode's size, then reduces
+    int supersample = 1;     // --capture draws at this many times the mode's size, then reduces
+    bool lossless = false;   // --capture to .mkv: FFV1 (RGB) and FLAC
     bool fpsGiven = false;
     double fps = 60.0;
     bool fromGiven = false;

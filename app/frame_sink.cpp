@@ -12,52 +12,54 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace {
 
 constexpr size_t QUEUE_LIMIT = 8;   // frames waiting for a worker
+// Bytes of read-back frames alive at once (queued, in a worker's hands or kept for reuse), but
+// always room for one: eight 4x supersampled 4K frames would be 4 GB.
+constexpr size_t QUEUE_BYTES = size_t(256) << 20;
 // Room for a whole frame up to 1024x680 (two at 640x480), so that ffmpeg wakes about once a frame
 // instead of once every 64 KB.
 constexpr size_t PIPE_BYTES = 1 << 20;
-
-// Where the system has an idle class (Linux) and the machine has cores to spare when the capture
-// starts, the workers and the encoder run in that class: they are scheduled when the renderer
-// leaves a core free, and their share against it is a fraction of a per cent. The lowest priority
-// alone still lets them take a slice from the renderer at every wake-up; an MP4 capture ran about
-// 3 % faster in the idle class. But the class yields to every other program too, and a thread
-// without privileges cannot leave it again, so on a machine that is busy already they stay at the
-// lowest priority: with two rebuilds beside it, a capture took up to three times as long in the
-// idle class. The bounded queue keeps them from falling behind for good: when it is full the
-// renderer waits, and the cores are theirs.
-bool idleClassFits()
-{
-    double load = 0;
-    unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    return systemLoad(&load) && load < 1.25 * cores;
-}
+// A renderer that has waited this long for room has workers that cannot keep up.
+constexpr auto LIFT_AFTER = std::chrono::milliseconds(250);
 
 // Where finished frames go: a folder of PNG files (any worker, any order) or one ffmpeg pipe
 // (one worker, in order).
 struct FrameSink {
     std::string path;
-    bool video = false;
+    const char* container = nullptr;   // the video's, or null for PNG frames
+    bool lossless = false;
     int width = 0, height = 0;
     ChildProcess encoder;
+    std::string temporary;   // the video as it is written, beside the target; renamed at the end
 
-    bool idleClass = false;   // decided once, as the capture starts
-    int factor = 1;           // frames arrive this many times larger and are reduced by the workers
+    // The workers and the encoder run in the background (the idle scheduling class), where they
+    // take only a core the renderer leaves free: an MP4 capture ran about 3 % faster so. But the
+    // class yields to every other program too: on a machine that is busy, or gets busy later,
+    // they would starve and the capture stand still (PNG frames beside two busy loops took 40
+    // times as long). So as soon as the renderer has to wait for them they come back to its
+    // priority; and where they could not come back (Linux without privileges), they never go.
+    bool background = false;
+    std::vector<intptr_t> workerThreads;
+    int factor = 1;   // frames arrive this many times larger and are reduced by the workers
 
     std::mutex lock;
     std::condition_variable changed;
     std::deque<std::pair<int64_t, std::vector<uint8_t>>> queue;   // BGRA, rows bottom first
     std::vector<std::vector<uint8_t>> spare;   // written frames' buffers, for the next reads
+    size_t bytesHeld = 0;                      // of every frame buffer: queued, in work or spare
     bool closing = false;
     std::string failure;   // the error of the lowest failed frame, which ends the capture
     int64_t failedFrame = INT64_MAX;
@@ -66,6 +68,15 @@ struct FrameSink {
 };
 
 FrameSink sink;
+
+// What a fatal error or a signal must clean up (abandonCapture): plain storage, for a signal
+// handler to read.
+struct Unfinished {
+    char video[4096] = "";            // the temporary file
+    volatile intptr_t encoder = -1;   // ffmpeg, still writing it
+};
+
+Unfinished unfinished;
 
 // The read-back runs one frame behind: frame n is read into a pixel buffer as soon as it is drawn
 // and taken out only once frame n + 1 is drawn, so the renderer never waits for a read. Without
@@ -145,11 +156,64 @@ void recordFailure(int64_t index, const std::string& text)
     sink.changed.notify_all();
 }
 
+std::string outOfMemory(int width, int height)
+{
+    return sink.path + ": out of memory for a frame of " + std::to_string(width) + "x" +
+           std::to_string(height);
+}
+
+// One frame, from the read-back's layout to what the sink takes; false with the reason in *error.
+bool writeFrame(int64_t index, const std::vector<uint8_t>& bgra, std::string* error)
+{
+    // Read back as the frame buffer holds it (a copy, not a conversion, for the renderer);
+    // converted here.
+    int readWidth = sink.width * sink.factor, readHeight = sink.height * sink.factor;
+    PixelLayout layout = {
+        &bgra[(size_t)(readHeight - 1) * readWidth * 4], -(ptrdiff_t)readWidth * 4, 4, 2, 1, 0};
+    std::vector<uint8_t> rgb;
+    if (!sink.container || sink.factor > 1) {
+        rgb.resize((size_t)readWidth * readHeight * 3);
+        for (int y = 0; y < readHeight; y++) {
+            const uint8_t* from = layout.top + y * layout.rowStep;
+            uint8_t* to = &rgb[(size_t)y * readWidth * 3];
+            for (int x = 0; x < readWidth; x++, from += 4, to += 3) {
+                to[0] = from[2];
+                to[1] = from[1];
+                to[2] = from[0];
+            }
+        }
+        if (sink.factor > 1) {
+            std::vector<uint8_t> reduced((size_t)sink.width * sink.height * 3);
+            resizeAreaRGB(rgb.data(), readWidth, readHeight, reduced.data(), sink.width,
+                          sink.height);
+            rgb.swap(reduced);
+        }
+        layout = {rgb.data(), (ptrdiff_t)sink.width * 3, 3, 0, 1, 2};
+    }
+    if (!sink.container)
+        return writePngRGB(sink.path + "/" + frameFileName(index), rgb.data(), sink.width,
+                           sink.height, error);
+    // Half the bytes of RGB through the pipe, and ffmpeg has nothing to convert; a lossless
+    // master takes the pixels as they are.
+    std::vector<uint8_t> frame = sink.lossless ? toBgr0(layout, sink.width, sink.height)
+                                               : toYuv420(layout, sink.width, sink.height);
+    if (writeToChild(&sink.encoder, frame.data(), frame.size()))
+        return true;
+    *error = sink.path + ": ffmpeg stopped taking frames (" + std::strerror(errno) + ")";
+    return false;
+}
+
 void runWorker()
 {
-    runInBackground(sink.idleClass);
+    if (sink.background) {
+        // Under the lock, so that a lift cannot come between.
+        std::lock_guard<std::mutex> guard(sink.lock);
+        if (sink.background)
+            sink.workerThreads.push_back(runInBackground());
+    }
     for (;;) {
         std::pair<int64_t, std::vector<uint8_t>> job;
+        bool wanted;
         {
             std::unique_lock<std::mutex> guard(sink.lock);
             sink.changed.wait(guard, [] { return !sink.queue.empty() || sink.closing; });
@@ -159,139 +223,215 @@ void runWorker()
             sink.queue.pop_front();
             sink.changed.notify_all();
             // Frames before a failed one are still written, so that all of them are on disk.
-            if (job.first > sink.failedFrame)
-                continue;
-        }
-        // Read back as the frame buffer holds it (a copy, not a conversion, for the renderer);
-        // converted here.
-        const std::vector<uint8_t>& bgra = job.second;
-        int readWidth = sink.width * sink.factor, readHeight = sink.height * sink.factor;
-        PixelLayout layout = {
-            &bgra[(size_t)(readHeight - 1) * readWidth * 4], -(ptrdiff_t)readWidth * 4, 4, 2, 1, 0};
-        std::vector<uint8_t> rgb;
-        if (!sink.video || sink.factor > 1) {
-            rgb.resize((size_t)readWidth * readHeight * 3);
-            for (int y = 0; y < readHeight; y++) {
-                const uint8_t* from = layout.top + y * layout.rowStep;
-                uint8_t* to = &rgb[(size_t)y * readWidth * 3];
-                for (int x = 0; x < readWidth; x++, from += 4, to += 3) {
-                    to[0] = from[2];
-                    to[1] = from[1];
-                    to[2] = from[0];
-                }
-            }
-            if (sink.factor > 1) {
-                std::vector<uint8_t> reduced((size_t)sink.width * sink.height * 3);
-                resizeAreaRGB(rgb.data(), readWidth, readHeight, reduced.data(), sink.width,
-                              sink.height);
-                rgb.swap(reduced);
-            }
-            layout = {rgb.data(), (ptrdiff_t)sink.width * 3, 3, 0, 1, 2};
+            wanted = job.first < sink.failedFrame;
         }
         std::string error;
-        bool ok;
-        if (sink.video) {
-            // Half the bytes of RGB through the pipe, and ffmpeg has nothing to convert.
-            std::vector<uint8_t> yuv = toYuv420(layout, sink.width, sink.height);
-            ok = writeToChild(&sink.encoder, yuv.data(), yuv.size());
-            if (!ok)
-                error = sink.path + ": ffmpeg stopped taking frames (" + std::strerror(errno) + ")";
-        } else {
-            ok = writePngRGB(sink.path + "/" + frameFileName(job.first), rgb.data(), sink.width,
-                             sink.height, &error);
+        bool ok = true;
+        try {
+            ok = !wanted || writeFrame(job.first, job.second, &error);
+        } catch (const std::bad_alloc&) {
+            ok = false;
+            error = outOfMemory(sink.width * sink.factor, sink.height * sink.factor);
         }
-        if (!ok) {
+        if (!ok)
             recordFailure(job.first, error);
-            continue;
-        }
         std::lock_guard<std::mutex> guard(sink.lock);
-        sink.written++;
-        sink.spare.push_back(std::move(job.second));
+        sink.written += ok && wanted;
+        // Kept for the next read-back while the frames alive stay within their bytes.
+        if (sink.bytesHeld <= QUEUE_BYTES) {
+            sink.spare.push_back(std::move(job.second));
+        } else {
+            sink.bytesHeld -= job.second.size();
+            job.second = {};
+        }
         sink.changed.notify_all();
     }
 }
 
-// A buffer for the next read-back: a written frame's if there is one, which spares the renderer
-// the allocation and the zeroing of a megabyte or more every frame.
+// Back to the renderer's priority: the workers, ffmpeg and every thread of it.
+void liftWorkers()
+{
+    if (!sink.background)
+        return;
+    sink.background = false;
+    for (intptr_t thread : sink.workerThreads)
+        threadToForeground(thread);
+    if (sink.encoder.process != -1)
+        childToForeground(sink.encoder);
+}
+
+// A buffer for the next read-back, once there is room for it: a written frame's if there is one,
+// which spares the renderer the allocation and the zeroing of a megabyte or more every frame.
 std::vector<uint8_t> frameBuffer(size_t size)
 {
     std::vector<uint8_t> buffer;
     {
-        std::lock_guard<std::mutex> guard(sink.lock);
+        std::unique_lock<std::mutex> guard(sink.lock);
+        auto room = [size] {
+            return !sink.failure.empty() || (sink.queue.size() < QUEUE_LIMIT &&
+                                             (!sink.spare.empty() || sink.bytesHeld == 0 ||
+                                              sink.bytesHeld + size <= QUEUE_BYTES));
+        };
+        if (!sink.changed.wait_for(guard, LIFT_AFTER, room)) {
+            liftWorkers();
+            sink.changed.wait(guard, room);
+        }
+        if (!sink.failure.empty()) {
+            guard.unlock();
+            closeSink();
+        }
         if (!sink.spare.empty()) {
             buffer = std::move(sink.spare.back());
             sink.spare.pop_back();
+            sink.bytesHeld -= buffer.size();
         }
+        sink.bytesHeld += size;
     }
-    buffer.resize(size);
+    try {
+        buffer.resize(size);
+    } catch (const std::bad_alloc&) {
+        fatalErrorText(outOfMemory(sink.width * sink.factor, sink.height * sink.factor));
+    }
     return buffer;
 }
 
-void startEncoder(double from, double to, double fps)
+// The audio of the frames' time: the music from the range's start for as long as the frames
+// last, with silence where the range reaches beyond it. Cut by the count of samples decoded from
+// the music's beginning: the Ogg stream's timestamps (and so a seek) are some milliseconds off,
+// by an amount that changes along the music.
+std::string audioFilter(double from, int64_t frames, double fps)
 {
-    double startSeconds = from * 60.0 * 16.0 / SHOW_TEMPO;
-    double seconds = (to - from) * 60.0 * 16.0 / SHOW_TEMPO;
-    bool webm = sink.path.size() > 5 && sink.path.compare(sink.path.size() - 5, 5, ".webm") == 0;
-    char size[32], rate[32], start[32], length[32];
+    double start = from * 60.0 * 16.0 / SHOW_TEMPO, length = (double)frames / fps;
+    char filter[256];
+    if (start >= 0)
+        std::snprintf(filter, sizeof filter,
+                      "asettb=1/sr,asetpts=N,atrim=start=%.6f:end=%.6f,asetpts=PTS-STARTPTS,"
+                      "apad=whole_dur=%.6f",
+                      start, start + length, length);
+    else   // before the music starts
+        std::snprintf(filter, sizeof filter,
+                      "asettb=1/sr,asetpts=N,atrim=end=%.6f,adelay=delays=%.3f:all=1,"
+                      "apad=whole_dur=%.6f,atrim=end=%.6f",
+                      std::max(0.0, start + length), -start * 1000.0, length, length);
+    return filter;
+}
+
+void endBySignal(int signal)
+{
+    abandonCapture();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+void startEncoder(double from, int64_t frames, double fps)
+{
+    // Written under a name of its own beside the target (".show.mp4.part") and renamed into place
+    // at the end, so that a failed capture leaves no truncated video and the file it replaces is
+    // kept until then. One name a target: a capture cut short by a kill leaves one, not many.
+    size_t slash = sink.path.find_last_of(PATH_SEPARATORS);
+    slash = slash == std::string::npos ? 0 : slash + 1;
+    sink.temporary = sink.path.substr(0, slash) + "." + sink.path.substr(slash) + ".part";
+    errno = ENAMETOOLONG;
+    FILE* file =
+        sink.temporary.size() < sizeof unfinished.video ? openFile(sink.temporary, "wb") : nullptr;
+    if (!file)
+        fatalErrorText(sink.temporary + ": cannot write there: " + std::strerror(errno));
+    std::fclose(file);
+    std::strcpy(unfinished.video, sink.temporary.c_str());
+    for (int signal : {SIGINT, SIGTERM})
+        std::signal(signal, endBySignal);
+#ifdef SIGHUP
+    std::signal(SIGHUP, endBySignal);
+#endif
+
+    char size[32], rate[32];
     std::snprintf(size, sizeof size, "%dx%d", sink.width, sink.height);
     std::snprintf(rate, sizeof rate, "%.9g", fps);
-    std::snprintf(start, sizeof start, "%.6f", startSeconds);
-    std::snprintf(length, sizeof length, "%.6f", seconds);
     std::string music = dataPath(DATA_MUSIC.name);
-    std::vector<std::string> args = {
-        "ffmpeg",   "-hide_banner", "-loglevel", "error", "-nostdin", "-y",  "-f",   "rawvideo",
-        "-pix_fmt", "yuv420p",      "-s",        size,    "-r",       rate,  "-i",   "-",
-        "-ss",      start,          "-t",        length,  "-i",       music, "-map", "0:v",
-        "-map",     "1:a"};
-    if (webm) {
-        for (const char* a :
-             {"-c:v", "libvpx-vp9", "-b:v", "0", "-crf", "31", "-deadline", "realtime", "-cpu-used",
-              "8", "-row-mt", "1", "-c:a", "libopus", "-b:a", "160k"})
-            args.push_back(a);
-    } else {
-        for (const char* a : {"-c:v", "libx264", "-preset", "ultrafast", "-crf", "18", "-pix_fmt",
-                              "yuv420p", "-c:a", "aac", "-aac_coder", "fast", "-b:a", "192k"})
-            args.push_back(a);
-    }
-    args.push_back(sink.path);
+    std::vector<std::string> args = {"ffmpeg",    "-hide_banner",
+                                     "-loglevel", "error",
+                                     "-nostdin",  "-y",
+                                     "-f",        "rawvideo",
+                                     "-pix_fmt",  sink.lossless ? "bgr0" : "yuv420p",
+                                     "-s",        size,
+                                     "-r",        rate,
+                                     "-i",        "-",
+                                     "-i",        "file:" + music,
+                                     "-map",      "0:v",
+                                     "-map",      "1:a",
+                                     "-af",       audioFilter(from, frames, fps)};
+    // The colours described in the stream and in the container alike: BT.709 primaries and
+    // transfer, as the frames are drawn for an sRGB display, the matrix and range of the
+    // conversion (none for the master's RGB).
+    for (const char* a : {"-color_primaries", "bt709", "-color_trc", "bt709"})
+        args.push_back(a);
+    if (sink.lossless)
+        args.insert(args.end(), {"-colorspace", "rgb", "-color_range", "pc", "-c:v", "ffv1",
+                                 "-level", "3", "-g", "1", "-slices", "4", "-slicecrc", "1", "-c:a",
+                                 "flac", "-sample_fmt", "s16"});
+    else if (std::strcmp(sink.container, "webm") == 0)
+        args.insert(args.end(),
+                    {"-colorspace", "bt709", "-color_range", "tv", "-c:v",      "libvpx-vp9",
+                     "-b:v",        "0",     "-crf",         "31", "-deadline", "realtime",
+                     "-cpu-used",   "8",     "-row-mt",      "1",  "-c:a",      "libopus",
+                     "-b:a",        "160k"});
+    else
+        args.insert(args.end(), {"-colorspace", "bt709", "-color_range", "tv", "-c:v", "libx264",
+                                 "-preset", "ultrafast", "-crf", "18", "-pix_fmt", "yuv420p",
+                                 "-c:a", "aac", "-aac_coder", "fast", "-b:a", "192k"});
+    // A plain file, whatever its name holds: "take-12:30.mp4" is no protocol, "-a.mp4" no option.
+    args.insert(args.end(), {"-f", sink.container, "file:" + sink.temporary});
 
     std::string ffmpeg = findProgram("ffmpeg");
-    if (ffmpeg.empty() || !startChild(ffmpeg, args, PIPE_BYTES, sink.idleClass, &sink.encoder))
+    if (ffmpeg.empty() || !startChild(ffmpeg, args, PIPE_BYTES, sink.background, &sink.encoder))
         fatalErrorText(sink.path + ": cannot start ffmpeg: " + std::strerror(errno));
+    unfinished.encoder = sink.encoder.process;
+}
+
+// How ffmpeg ended, as the capture's failure; empty when it succeeded.
+std::string encoderFailure()
+{
+    unfinished.encoder = -1;   // killed or reaped from here on
+    int status = finishChild(&sink.encoder);
+    if (status == -2)
+        return sink.path + ": cannot learn how ffmpeg ended (" + std::strerror(errno) + ")";
+    if (status != 0)
+        return sink.path + ": ffmpeg failed (" +
+               (status < 0 ? std::string("killed") : "status " + std::to_string(status)) + ")";
+    return "";
 }
 
 }   // namespace
 
-void openSink(const std::string& path, int width, int height, double from, double to, double fps,
-              int factor)
+void openSink(const CaptureSetup& setup)
 {
-    sink.factor = factor;
-    sink.idleClass = idleClassFits();
-    sink.path = path;
-    sink.video = isVideoPath(path);
-    sink.width = width;
-    sink.height = height;
-    int workers = 1;
-    if (sink.video) {
-        startEncoder(from, to, fps);
-    } else {
-        unsigned cores = std::thread::hardware_concurrency();
-        workers = (int)std::clamp(cores, 1u, 4u);
+    sink.factor = setup.factor;
+    sink.background = backgroundCanBeLeft();
+    sink.path = setup.path;
+    sink.container = videoContainer(setup.path);
+    sink.lossless = setup.lossless;
+    sink.width = setup.width;
+    sink.height = setup.height;
+    // A worker holds a frame and about as much again while it converts one.
+    size_t frameBytes = (size_t)setup.width * setup.height * setup.factor * setup.factor * 4;
+    unsigned workers = 1;
+    if (sink.container)
+        startEncoder(setup.from, setup.frames, setup.fps);
+    else
+        workers = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+    workers = (unsigned)std::clamp<size_t>(QUEUE_BYTES / (2 * frameBytes), 1, workers);
+    try {
+        for (unsigned i = 0; i < workers; i++)
+            sink.workers.emplace_back(runWorker);
+    } catch (const std::system_error& e) {
+        fatalErrorText(sink.path + ": cannot start a worker: " + e.what());
     }
-    for (int i = 0; i < workers; i++)
-        sink.workers.emplace_back(runWorker);
 }
 
-void submitFrame(int64_t index, std::vector<uint8_t>&& rgb)
+void submitFrame(int64_t index, std::vector<uint8_t>&& bgra)
 {
-    std::unique_lock<std::mutex> guard(sink.lock);
-    sink.changed.wait(guard,
-                      [] { return sink.queue.size() < QUEUE_LIMIT || !sink.failure.empty(); });
-    if (!sink.failure.empty()) {
-        guard.unlock();
-        closeSink();
-    }
-    sink.queue.emplace_back(index, std::move(rgb));
+    std::lock_guard<std::mutex> guard(sink.lock);
+    sink.queue.emplace_back(index, std::move(bgra));
     sink.changed.notify_all();
 }
 
@@ -306,14 +446,24 @@ void closeSink()
         worker.join();
     sink.workers.clear();
     sink.spare.clear();
-    if (sink.video) {
-        int status = finishChild(&sink.encoder);
-        if (sink.failure.empty() && status != 0)
-            sink.failure = sink.path + ": ffmpeg failed (status " +
-                           std::to_string(status < 0 ? 128 : status) + ")";
+    if (sink.container) {
+        std::string failure = encoderFailure();
+        if (sink.failure.empty())
+            sink.failure = failure;
+        if (sink.failure.empty() && !replaceFile(sink.temporary, sink.path))
+            sink.failure = sink.path + ": " + std::strerror(errno);
+        if (sink.failure.empty())
+            unfinished.video[0] = '\0';
     }
     if (!sink.failure.empty())
         fatalErrorText(sink.failure);
+}
+
+void abandonCapture()
+{
+    killChild(unfinished.encoder);
+    if (unfinished.video[0])
+        std::remove(unfinished.video);   // no allocation: a signal handler may call it too
 }
 
 std::vector<uint8_t> readFrame(int width, int height)

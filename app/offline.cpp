@@ -47,8 +47,8 @@ double wallMs()
 FrameTarget supersampledFrame;
 
 // The start-up of a live run, on a hidden window; returns the precalculation's wall time in s.
-// With a factor above 1 the show is then drawn off screen at that many times the size; a size
-// the driver cannot draw is refused before anything renders.
+// With a factor above 1 the show is then drawn off screen at that many times the size. A size
+// the driver cannot draw is refused before anything renders, naming the driver's limit.
 double startOffline(int width, int height, int factor = 1)
 {
     displaySettings.width = width;
@@ -57,15 +57,23 @@ double startOffline(int width, int height, int factor = 1)
     displaySettings.loop = 0;
     displaySettings.vsync = 0;
     startDisplay(true);
-    if (factor > 1) {
-        int largest = largestFrameSide();
-        char text[256];
+    // A window larger than the driver draws would be cut off.
+    GLint viewport[2] = {0, 0};
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+    int largest = factor > 1 ? largestFrameSide() : std::min(viewport[0], viewport[1]);
+    char text[256];
+    if (factor > 1)
         std::snprintf(text, sizeof text,
                       "--supersample %d: a %dx%d mode is drawn at %dx%d, beyond this driver's "
                       "largest frame of %dx%d",
                       factor, width, height, width * factor, height * factor, largest, largest);
-        if (width * factor > largest || height * factor > largest)
-            fatalError(text);
+    else
+        std::snprintf(text, sizeof text,
+                      "--mode %dx%d: beyond this driver's largest frame of %dx%d", width, height,
+                      largest, largest);
+    if (width * factor > largest || height * factor > largest)
+        fatalError(text);
+    if (factor > 1) {
         if (!createFrameTarget(&supersampledFrame, width * factor, height * factor)) {
             std::snprintf(text, sizeof text,
                           "--supersample %d: the driver cannot make a frame of %dx%d", factor,
@@ -83,7 +91,6 @@ double startOffline(int width, int height, int factor = 1)
         displaySettings.height = height * factor;
     }
     showStarted = 1;
-    openMusicForCapture(dataPath(DATA_MUSIC.name).c_str(), (float)SHOW_TEMPO);
     return precalcSeconds;
 }
 
@@ -120,47 +127,88 @@ void printProgress(int64_t done, int64_t total, double startedMs, bool final)
     std::fflush(stdout);
 }
 
-double rangeEnd()
+// A command line that asks for what cannot be made: said before anything renders, as a usage
+// error (status 2).
+int usageProblem(const std::string& text)
 {
-    return programOptions.toGiven ? programOptions.to : musicLengthPatterns();
+    std::fprintf(stderr, "orvanti: %s (see --help)\n", text.c_str());
+    return 2;
+}
+
+std::string patterns(double t)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", t);
+    return text;
+}
+
+// The frames of the range, or 0 after saying that it holds none; `end` names a default end.
+int64_t framesOfRange(double from, double to, double fps, const char* end, int* status)
+{
+    int64_t total = captureFrameCount(from, to, fps, SHOW_TEMPO);
+    if (total == 0)
+        *status = usageProblem("the range from " + patterns(from) + " to " + patterns(to) +
+                               " patterns" + end + " holds no frame");
+    return total;
 }
 
 int runCapture()
 {
     const ProgramOptions& o = programOptions;
-    double fps = o.fpsGiven ? o.fps : 60.0;
-    double from = o.fromGiven ? o.from : 0.0;
-    int width = o.modeGiven ? o.width : 640;
-    int height = o.modeGiven ? o.height : 480;
-    const std::string& path = o.capturePath;
+    CaptureSetup setup = {o.capturePath,
+                          o.modeGiven ? o.width : 640,
+                          o.modeGiven ? o.height : 480,
+                          o.supersample,
+                          o.fromGiven ? o.from : 0.0,
+                          o.fpsGiven ? o.fps : 60.0,
+                          0,
+                          o.lossless};
+    const std::string& path = setup.path;
+    const char* container = videoContainer(path);
+    double to = o.toGiven ? o.to : musicLengthPatterns();
+    int status = 0;
+    setup.frames = framesOfRange(setup.from, to, setup.fps,
+                                 o.toGiven ? "" : " (the end of the music)", &status);
+    if (status)
+        return status;
+    if (o.lossless && (!container || std::strcmp(container, "matroska") != 0))
+        return usageProblem("--lossless writes a .mkv video, not " + path);
+    // x264 takes 4:2:0 pictures of whole chroma samples only; VP9 and the RGB master take any size.
+    if (container && !o.lossless && std::strcmp(container, "webm") != 0 &&
+        (setup.width % 2 || setup.height % 2))
+        return usageProblem(path + ": H.264 wants an even width and height, not " +
+                            std::to_string(setup.width) + "x" + std::to_string(setup.height) +
+                            " (or capture to .webm, or --lossless to .mkv)");
 
-    if (isVideoPath(path)) {
+    if (container) {
         checkFileTarget(path);
         if (!findOnPath("ffmpeg"))
             fatalErrorText(path + ": writing a video needs ffmpeg, which is not on the PATH");
     } else {
         makeFolder(path);
+        std::string error;
         if (folderHoldsFrames(path) && !o.overwrite)
             fatalErrorText(path + ": holds frames already (give --overwrite to replace them)");
+        // Every old frame goes, not only those this range writes again: a folder never holds
+        // frames of two captures.
+        if (o.overwrite && !removeFrames(path, &error))
+            fatalErrorText(error);
     }
 
-    int factor = o.supersample;
-    startOffline(width, height, factor);
-    double to = rangeEnd();
-    int64_t total = captureFrameCount(from, to, fps, SHOW_TEMPO);
-    openSink(path, width, height, from, to, fps, factor);
+    startOffline(setup.width, setup.height, setup.factor);
+    openSink(setup);
     double started = wallMs();
-    for (int64_t n = 0; n < total; n++) {
-        drawFrameAt(captureFrameTime(from, fps, SHOW_TEMPO, n));
+    for (int64_t n = 0; n < setup.frames; n++) {
+        drawFrameAt(captureFrameTime(setup.from, setup.fps, SHOW_TEMPO, n));
         readBackFrame(n, displaySettings.width, displaySettings.height);
         checkGLError();
         // The read-back, one frame behind, keeps the renderer's queue short.
         swapFrameWithoutWaiting();
-        printProgress(n + 1, total, started, false);
+        printProgress(n + 1, setup.frames, started, false);
     }
     finishReadBack();
     closeSink();
-    printProgress(total, total, started, true);
+    printProgress(setup.frames, setup.frames, started, true);
     return 0;
 }
 
@@ -223,8 +271,12 @@ int runBenchmark()
     int width = o.modeGiven ? o.width : 640;
     int height = o.modeGiven ? o.height : 480;
 
+    int status = 0;
+    int64_t total =
+        framesOfRange(from, to, fps, o.toGiven ? "" : " (the end of the show)", &status);
+    if (status)
+        return status;
     double precalcSeconds = startOffline(width, height);
-    int64_t total = captureFrameCount(from, to, fps, SHOW_TEMPO);
     std::vector<FrameSample> perScene[SCENE_COUNT + 1];
     std::vector<FrameSample> all;
     double loopStart = wallMs();
@@ -268,6 +320,8 @@ int runOfflineMode()
         std::fprintf(stderr, "orvanti: SDL could not start: %s\n", SDL_GetError());
         return 1;
     }
+    // First, for the range's end: the music fails as in a live run, before anything renders.
+    openMusicForCapture(dataPath(DATA_MUSIC.name).c_str(), (float)SHOW_TEMPO);
     int status;
     if (!programOptions.capturePath.empty())
         status = runCapture();

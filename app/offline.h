@@ -16,12 +16,18 @@ double captureFrameTime(double from, double fps, double tempo, int64_t n);
 // Number of frames whose time lies below `to`.
 int64_t captureFrameCount(double from, double to, double fps, double tempo);
 
-// Video containers go to ffmpeg; every other path is a folder of numbered PNG files.
+// The container a capture path names by its extension, in any case: "mp4", "mov", "matroska"
+// (.mkv) or "webm", as ffmpeg calls them; null for any other path, which is a folder of numbered
+// PNG files.
+const char* videoContainer(const std::string& path);
 bool isVideoPath(const std::string& path);
 // "000042.png"
 std::string frameFileName(int64_t n);
 // True when the folder holds a numbered frame already.
 bool folderHoldsFrames(const std::string& folder);
+// Removes the folder's numbered frames and the temporary files of frames cut short, so that a
+// capture replacing another leaves none of the old one behind. False with the reason in *error.
+bool removeFrames(const std::string& folder, std::string* error);
 
 // Area-averaged resize of an RGB image (rows packed, 3 bytes a pixel), for the thumbnails.
 void resizeAreaRGB(const uint8_t* src, int srcWidth, int srcHeight, uint8_t* dst, int dstWidth,
@@ -36,9 +42,13 @@ struct PixelLayout {
     int red, green, blue;
 };
 
-// The picture as planar YUV 4:2:0 in studio range (BT.601, as video players assume at this size):
-// the Y plane, then U and V at half the width and height (rounded up), each chroma sample from
-// the mean of the 2 x 2 pixels it covers.
+// The picture's pixels as B, G, R and a byte of padding, rows top first: what a lossless master
+// takes from the read-back as it is.
+std::vector<uint8_t> toBgr0(const PixelLayout& pixels, int width, int height);
+
+// The picture as planar YUV 4:2:0, BT.709 in studio range (what players and video sites assume,
+// and what the video is labelled with): the Y plane, then U and V at half the width and height
+// (rounded up), each chroma sample from the mean of the 2 x 2 pixels it covers.
 std::vector<uint8_t> toYuv420(const PixelLayout& pixels, int width, int height);
 
 // The value below which the given fraction of the samples lie (nearest rank); 0 for none.
@@ -61,12 +71,24 @@ bool writePngRGB(const std::string& path, const uint8_t* rgb, int width, int hei
 void makeFolder(const std::string& folder);                  // mkdir -p, then a probe write
 void checkFileTarget(const std::string& path);
 bool findOnPath(const char* program);
-// Starts the workers, and for a video path the ffmpeg process, which cuts the music to the range.
-// Frames of width x height come in factor times larger and are reduced by area averaging.
-void openSink(const std::string& path, int width, int height, double from, double to, double fps,
-              int factor);
-// Queues one frame (BGRA, bottom row first, as read back); waits while the workers are behind. A
-// worker's failure ends the program once the frames before the failed one are written.
+// What a capture makes.
+struct CaptureSetup {
+    std::string path;    // a folder of PNG files, or a video (videoContainer)
+    int width, height;   // of the frames written
+    int factor;          // frames are drawn this many times larger and reduced by area averaging
+    double from, fps;    // show time of frame 0 in patterns, frames a second
+    int64_t frames;      // how many; a video's sound lasts as long as they do
+    bool lossless;       // a video of FFV1 (RGB) and FLAC
+};
+// Starts the workers, and for a video the ffmpeg process, which cuts the music to the frames'
+// time. A video is written to a temporary file beside the target and renamed into place only when
+// everything succeeded.
+void openSink(const CaptureSetup& setup);
+// Queues one frame (BGRA, bottom row first, as read back), in a buffer the read-back got once the
+// queue had room: the frames held are bounded in number and in bytes. Where the workers cannot
+// keep up (a machine busy with other work), they leave the idle scheduling class. A worker's
+// failure, an allocation among them, ends the program once the frames before the failed one are
+// written.
 void submitFrame(int64_t index, std::vector<uint8_t>&& bgra);
 // Reads the frame just drawn (width x height from the origin of the bound frame buffer) and hands
 // the one before it to the sink; finishReadBack hands over the last.
@@ -74,5 +96,8 @@ void readBackFrame(int64_t index, int width, int height);
 void finishReadBack();
 // Waits for every frame and for ffmpeg; ends the program on any failure.
 void closeSink();
+// Ends an unfinished video: ffmpeg killed, its temporary file removed. For the fatal error and
+// the signals that end a capture; safe in a signal handler.
+void abandonCapture();
 // The back buffer, top row first, 3 bytes a pixel.
 std::vector<uint8_t> readFrame(int width, int height);

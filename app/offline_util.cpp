@@ -5,6 +5,7 @@
 #include <libdeflate.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -30,14 +31,22 @@ int64_t captureFrameCount(double from, double to, double fps, double tempo)
     return n;
 }
 
+const char* videoContainer(const std::string& path)
+{
+    static const char* const containers[][2] = {
+        {".mp4", "mp4"}, {".mov", "mov"}, {".mkv", "matroska"}, {".webm", "webm"}};
+    auto same = [](char a, char b) { return a == (char)std::tolower((unsigned char)b); };
+    for (const auto& c : containers) {
+        size_t len = std::strlen(c[0]);
+        if (path.size() > len && std::equal(c[0], c[0] + len, path.end() - (ptrdiff_t)len, same))
+            return c[1];
+    }
+    return nullptr;
+}
+
 bool isVideoPath(const std::string& path)
 {
-    for (const char* ext : {".mp4", ".mkv", ".webm", ".mov"}) {
-        size_t len = std::strlen(ext);
-        if (path.size() > len && path.compare(path.size() - len, len, ext) == 0)
-            return true;
-    }
-    return false;
+    return videoContainer(path) != nullptr;
 }
 
 std::string frameFileName(int64_t n)
@@ -47,16 +56,38 @@ std::string frameFileName(int64_t n)
     return name;
 }
 
+namespace {
+
+// Ours: six digits or more, then ".png", or that with ".tmp" after it (a frame cut short).
+bool isFrameFile(const std::string& name, bool orTemporary)
+{
+    size_t len = name.size();
+    if (orTemporary && len > 4 && name.compare(len - 4, 4, ".tmp") == 0)
+        len -= 4;
+    return len >= 10 && name.compare(len - 4, 4, ".png") == 0 &&
+           std::all_of(name.begin(), name.begin() + (ptrdiff_t)(len - 4),
+                       [](char c) { return c >= '0' && c <= '9'; });
+}
+
+}   // namespace
+
 bool folderHoldsFrames(const std::string& folder)
 {
-    for (const std::string& entry : directoryEntries(folder)) {
-        const char* name = entry.c_str();
-        size_t len = entry.size();
-        if (len >= 10 && std::strcmp(name + len - 4, ".png") == 0 &&
-            std::all_of(name, name + len - 4, [](char c) { return c >= '0' && c <= '9'; }))
+    for (const std::string& entry : directoryEntries(folder))
+        if (isFrameFile(entry, false))
             return true;
-    }
     return false;
+}
+
+bool removeFrames(const std::string& folder, std::string* error)
+{
+    for (const std::string& entry : directoryEntries(folder))
+        if (isFrameFile(entry, true) && !removeFile(folder + "/" + entry) && errno != ENOENT) {
+            *error =
+                folder + "/" + entry + ": cannot remove the old frame: " + std::strerror(errno);
+            return false;
+        }
+    return true;
 }
 
 // Each destination pixel averages the source area it covers, partial pixels by their share.
@@ -99,6 +130,12 @@ struct RgbLayout {
     static constexpr int pixelBytes = 3, red = 0, green = 1, blue = 2;
 };
 
+// BT.709 in studio range, in 16-bit fixed point: luma 16 to 235, chroma 16 to 240. Each row's
+// weights add up to what it must give for white, so that greys keep a neutral chroma of 128.
+constexpr int Y_RED = 11966, Y_GREEN = 40254, Y_BLUE = 4064;
+constexpr int U_RED = -6596, U_GREEN = -22188, U_BLUE = 28784;
+constexpr int V_RED = 28784, V_GREEN = -26145, V_BLUE = -2639;
+
 // The luma of every pixel, then each chroma sample from the sums of the 2 x 2 pixels it covers
 // (the mean's conversion, rounded, with the same weights); an odd last row or column counts
 // twice in its block.
@@ -112,7 +149,9 @@ void convertToYuv420(const Layout& f, const PixelLayout& pixels, int width, int 
         uint8_t* out = luma + (size_t)y * width;
         for (int x = 0; x < width; x++) {
             const uint8_t* q = p + x * step;
-            out[x] = (uint8_t)(((66 * q[red] + 129 * q[green] + 25 * q[blue] + 128) >> 8) + 16);
+            out[x] =
+                (uint8_t)(((Y_RED * q[red] + Y_GREEN * q[green] + Y_BLUE * q[blue] + 32768) >> 16) +
+                          16);
         }
     }
     const int chromaWidth = (width + 1) / 2, chromaHeight = (height + 1) / 2;
@@ -126,8 +165,8 @@ void convertToYuv420(const Layout& f, const PixelLayout& pixels, int width, int 
             int r = row0[x0 + red] + row0[x1 + red] + row1[x0 + red] + row1[x1 + red];
             int g = row0[x0 + green] + row0[x1 + green] + row1[x0 + green] + row1[x1 + green];
             int b = row0[x0 + blue] + row0[x1 + blue] + row1[x0 + blue] + row1[x1 + blue];
-            uRow[cx] = (uint8_t)(((-38 * r - 74 * g + 112 * b + 512) >> 10) + 128);
-            vRow[cx] = (uint8_t)(((112 * r - 94 * g - 18 * b + 512) >> 10) + 128);
+            uRow[cx] = (uint8_t)(((U_RED * r + U_GREEN * g + U_BLUE * b + (1 << 17)) >> 18) + 128);
+            vRow[cx] = (uint8_t)(((V_RED * r + V_GREEN * g + V_BLUE * b + (1 << 17)) >> 18) + 128);
         };
         for (int cx = 0; cx < pairs; cx++)
             block(cx, 2 * cx * step, (2 * cx + 1) * step);
@@ -137,6 +176,26 @@ void convertToYuv420(const Layout& f, const PixelLayout& pixels, int width, int 
 }
 
 }   // namespace
+
+std::vector<uint8_t> toBgr0(const PixelLayout& pixels, int width, int height)
+{
+    std::vector<uint8_t> out((size_t)width * height * 4);
+    for (int y = 0; y < height; y++) {
+        const uint8_t* p = pixels.top + y * pixels.rowStep;
+        uint8_t* q = &out[(size_t)y * width * 4];
+        if (pixels.pixelBytes == 4 && pixels.blue == 0 && pixels.green == 1 && pixels.red == 2) {
+            std::memcpy(q, p, (size_t)width * 4);   // the read-back's own order
+            continue;
+        }
+        for (int x = 0; x < width; x++, p += pixels.pixelBytes, q += 4) {
+            q[0] = p[pixels.blue];
+            q[1] = p[pixels.green];
+            q[2] = p[pixels.red];
+            q[3] = 0;
+        }
+    }
+    return out;
+}
 
 std::vector<uint8_t> toYuv420(const PixelLayout& pixels, int width, int height)
 {

@@ -54,6 +54,8 @@ std::string usageText()
            "  --benchmark          render the show as fast as possible and print frame times\n"
            "  --supersample N      --capture draws each frame at N times the mode's size (1 to\n"
            "                       4) and averages it down, for smoother edges\n"
+           "  --lossless           --capture FILE.mkv holds every frame exactly (FFV1, RGB) and\n"
+           "                       the music as FLAC: a master to keep\n"
            "  --overwrite          let --capture and --contact-sheet replace existing files\n"
            "\n"
            "With ORVANTI_NO_MESSAGE_BOX set in the environment (to anything), errors and warnings\n"
@@ -126,8 +128,8 @@ const std::string BARE_FLAG(1, '\0');
 
 // The options without a value, and those with one (names without their leading "--").
 const char* const FLAG_OPTIONS[] = {
-    "help",     "version", "no-setup",  "windowed",  "fullscreen",         "loop", "vsync",
-    "no-vsync", "mute",    "benchmark", "overwrite", "list-audio-devices", "quiet"};
+    "help", "version",   "no-setup",  "windowed", "fullscreen",         "loop", "vsync", "no-vsync",
+    "mute", "benchmark", "overwrite", "lossless", "list-audio-devices", "quiet"};
 const char* const VALUE_OPTIONS[] = {"mode",          "data",        "start", "scene", "capture",
                                      "contact-sheet", "supersample", "fps",   "from",  "to",
                                      "audio-device",  "audio-offset"};
@@ -213,6 +215,8 @@ int applyOption(ProgramOptions& o, const std::string& name, const std::string& v
         o.supersample = (int)number;
     } else if (name == "overwrite") {
         o.overwrite = true;
+    } else if (name == "lossless") {
+        o.lossless = true;
     } else if (name == "fps") {
         if (!parseNumber(v, &number) || number <= 0.0 || number > 1000.0)
             return usageError("--fps wants a number of frames per second, not", v);
@@ -293,6 +297,8 @@ int parseCommandLine(int argc, char** argv)
     bool offline = !o.capturePath.empty() || !o.contactSheetPath.empty() || o.benchmark;
     if (o.supersample > 1 && o.capturePath.empty())
         return usageError("--supersample is for", "--capture");
+    if (o.lossless && o.capturePath.empty())
+        return usageError("--lossless is for", "--capture FILE.mkv");
     if (offline && o.modeGiven && o.width == 0)
         return usageError("--mode desktop is for the show on a display, not for", "offline modes");
     if (o.fromGiven && o.toGiven && o.from > o.to)

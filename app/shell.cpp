@@ -46,6 +46,7 @@ static void showMessageBox(Uint32 kind, const char* text)
 
 void fatalError(const char* text)
 {
+    abandonCapture();   // no half-made video left behind
     showMessageBox(SDL_MESSAGEBOX_ERROR, text);
     closeDisplay();
     // A fatal end is a failure: status 1, so scripts and launchers can tell.

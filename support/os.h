@@ -43,21 +43,28 @@ struct ChildProcess {
 };
 // Starts the program at `path` with args (args[0] names it), its standard input the read end of
 // a pipe of about pipeBytes; that end, and the standard output and error, are the only handles it
-// inherits. The child runs in the background (see runInBackground). False with errno set.
+// inherits. With `background` the child runs in the background (see runInBackground), else as
+// the caller does. False with errno set.
 bool startChild(const std::string& path, const std::vector<std::string>& args, size_t pipeBytes,
-                bool idleClass, ChildProcess* child);
+                bool background, ChildProcess* child);
 // Writes every byte; false (errno set) once the child stops reading.
 bool writeToChild(ChildProcess* child, const uint8_t* data, size_t size);
-// Closes the pipe, waits for the child and returns its exit status, or -1 when it did not exit
-// on its own (killed by a signal).
+// Closes the pipe, waits for the child and returns its exit status; -1 when it did not exit on
+// its own (killed by a signal), -2 when how it ended cannot be learnt (errno set).
 int finishChild(ChildProcess* child);
+// Ends a child (its `process`) at once, without waiting for it; safe in a signal handler.
+void killChild(intptr_t process);
 
-// The calling thread at the lowest priority, so that it takes only what the renderer leaves;
-// with idleClass in the idle scheduling class too where the system has one (it cannot be left
-// again without privileges).
-void runInBackground(bool idleClass);
-// The load average over the last minute, when the system keeps one.
-bool systemLoad(double* load);
+// Background work: threads and children at the lowest priority, in the idle scheduling class
+// where the system has one, so that they take only what the renderer leaves; and back again.
+// Whether this process may bring such work back to the calling thread's priority (Linux's idle
+// class cannot be left without privileges): only then is it worth sending there.
+bool backgroundCanBeLeft();
+// The calling thread to the background; returns what threadToForeground takes.
+intptr_t runInBackground();
+// Back to the priority backgroundCanBeLeft found: a thread, or a child and every thread of it.
+void threadToForeground(intptr_t thread);
+void childToForeground(const ChildProcess& child);
 
 // Whether a Wayland compositor answers and lists no seat (no keyboard or pointer), or cannot be
 // asked once reached; false without one (and on systems without Wayland).
@@ -69,6 +76,7 @@ bool isTerminal(FILE* stream);
 // The standard streams of a program without a console of its own: joined to the console of the
 // program that started it where there is one. Called first thing.
 void attachStandardStreams();
-// Before an offline run: the video driver that needs no screen where the system has one, and a
-// closed pipe reported as a failed write instead of a signal.
+// Before an offline run: the video driver that needs no screen where the system has one, a
+// closed pipe reported as a failed write instead of a signal, and the end of a child seen even
+// where whoever started the program had it ignored.
 void prepareOfflineRun();

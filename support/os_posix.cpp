@@ -15,6 +15,8 @@
 #include <unistd.h>
 #include <wayland-client.h>
 
+#include <thread>
+
 extern char** environ;
 
 const char* const PATH_SEPARATORS = "/";
@@ -22,17 +24,27 @@ const char* const PATH_SEPARATORS = "/";
 namespace {
 
 constexpr int BACKGROUND_NICE = 19;
+int foregroundNice = 0;   // what backgroundCanBeLeft found, and threadToForeground restores
 
-void toBackground(pid_t process, bool idleClass)
+// On Linux a thread or a process (its first thread) by its id, 0 for the calling thread.
+bool toBackground(pid_t thread)
 {
-    setpriority(PRIO_PROCESS, (id_t)process, BACKGROUND_NICE);
+    bool moved = setpriority(PRIO_PROCESS, (id_t)thread, BACKGROUND_NICE) == 0;
 #ifdef SCHED_IDLE
     sched_param none{};
-    if (idleClass)
-        sched_setscheduler(process, SCHED_IDLE, &none);
-#else
-    (void)idleClass;
+    moved = moved && sched_setscheduler(thread, SCHED_IDLE, &none) == 0;
 #endif
+    return moved;
+}
+
+bool toForeground(pid_t thread)
+{
+    bool moved = true;
+#ifdef SCHED_IDLE
+    sched_param none{};
+    moved = sched_setscheduler(thread, SCHED_OTHER, &none) == 0;
+#endif
+    return setpriority(PRIO_PROCESS, (id_t)thread, foregroundNice) == 0 && moved;
 }
 
 }   // namespace
@@ -143,7 +155,7 @@ std::string findProgram(const std::string& name)
 }
 
 bool startChild(const std::string& path, const std::vector<std::string>& args, size_t pipeBytes,
-                bool idleClass, ChildProcess* child)
+                bool background, ChildProcess* child)
 {
     std::vector<std::string> copies = args;
     std::vector<char*> argv;
@@ -180,7 +192,8 @@ bool startChild(const std::string& path, const std::vector<std::string>& args, s
         return false;
     }
     // The child starts its threads after this, and they inherit it.
-    toBackground(pid, idleClass);
+    if (background)
+        toBackground(pid);
 #ifdef F_SETPIPE_SZ
     fcntl(fds[1], F_SETPIPE_SZ, (int)pipeBytes);
 #else
@@ -211,10 +224,19 @@ int finishChild(ChildProcess* child)
         close((int)child->input);
     child->input = -1;
     int status = 0;
-    while (waitpid((pid_t)child->process, &status, 0) < 0 && errno == EINTR) {
+    pid_t ended;
+    while ((ended = waitpid((pid_t)child->process, &status, 0)) < 0 && errno == EINTR) {
     }
     child->process = -1;
+    if (ended < 0)
+        return -2;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void killChild(intptr_t process)
+{
+    if (process > 0)
+        kill((pid_t)process, SIGKILL);
 }
 
 bool waylandWithoutSeat()
@@ -238,19 +260,39 @@ bool waylandWithoutSeat()
     return !answered || !seat;
 }
 
-void runInBackground(bool idleClass)
+bool backgroundCanBeLeft()
 {
 #ifdef __linux__
-    // On Linux this names the calling thread alone; elsewhere it would slow the renderer too.
-    toBackground(0, idleClass);
+    // Tried on a thread of its own, which ends with the answer.
+    foregroundNice = getpriority(PRIO_PROCESS, 0);
+    bool liftable = false;
+    std::thread([&liftable] { liftable = toBackground(0) && toForeground(0); }).join();
+    return liftable;
 #else
-    (void)idleClass;
+    return false;   // elsewhere a priority names the whole process, the renderer too
 #endif
 }
 
-bool systemLoad(double* load)
+intptr_t runInBackground()
 {
-    return getloadavg(load, 1) == 1;
+#ifdef __linux__
+    toBackground(0);
+    return gettid();
+#else
+    return -1;
+#endif
+}
+
+void threadToForeground(intptr_t thread)
+{
+    toForeground((pid_t)thread);
+}
+
+void childToForeground(const ChildProcess& child)
+{
+    for (const std::string& task :
+         directoryEntries("/proc/" + std::to_string(child.process) + "/task"))
+        toForeground((pid_t)std::atoi(task.c_str()));
 }
 
 bool desktopAvailable()
@@ -269,4 +311,6 @@ void prepareOfflineRun()
 {
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     std::signal(SIGPIPE, SIG_IGN);
+    // Ignored, ffmpeg's end would go unseen (waitpid fails) and a failure pass for success.
+    std::signal(SIGCHLD, SIG_DFL);
 }

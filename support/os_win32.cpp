@@ -236,7 +236,7 @@ std::string findProgram(const std::string& name)
 }
 
 bool startChild(const std::string& path, const std::vector<std::string>& args, size_t pipeBytes,
-                bool idleClass, ChildProcess* child)
+                bool background, ChildProcess* child)
 {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
@@ -274,10 +274,10 @@ bool startChild(const std::string& path, const std::vector<std::string>& args, s
             line += L' ';
         appendQuoted(&line, wide(arg));
     }
-    // No console window for a console program started from one without a console; the lowest
-    // priority class but one, or the idle class.
-    DWORD flags = EXTENDED_STARTUPINFO_PRESENT | CREATE_NO_WINDOW |
-                  (idleClass ? IDLE_PRIORITY_CLASS : BELOW_NORMAL_PRIORITY_CLASS);
+    // No console window for a console program started from one without a console; in the
+    // background, the idle priority class.
+    DWORD flags =
+        EXTENDED_STARTUPINFO_PRESENT | CREATE_NO_WINDOW | (background ? IDLE_PRIORITY_CLASS : 0);
     PROCESS_INFORMATION started{};
     ok = ok && CreateProcessW(wide(path).c_str(), line.data(), nullptr, nullptr, TRUE, flags,
                               nullptr, nullptr, &start.StartupInfo, &started);
@@ -321,12 +321,20 @@ int finishChild(ChildProcess* child)
     child->input = -1;
     HANDLE process = (HANDLE)child->process;
     DWORD status = 1;
-    WaitForSingleObject(process, INFINITE);
-    GetExitCodeProcess(process, &status);
+    bool learnt = WaitForSingleObject(process, INFINITE) == WAIT_OBJECT_0 &&
+                  GetExitCodeProcess(process, &status);
+    if (!learnt)
+        setErrnoFromLastError();
     CloseHandle(process);
     child->process = -1;
     // A process ended by an exception has its code (0xC0000005 and the like) as status.
-    return status > 255 ? -1 : (int)status;
+    return !learnt ? -2 : status > 255 ? -1 : (int)status;
+}
+
+void killChild(intptr_t process)
+{
+    if (process != -1)
+        TerminateProcess((HANDLE)process, 1);
 }
 
 bool waylandWithoutSeat()
@@ -334,15 +342,28 @@ bool waylandWithoutSeat()
     return false;
 }
 
-void runInBackground(bool idleClass)
+bool backgroundCanBeLeft()
 {
-    SetThreadPriority(GetCurrentThread(),
-                      idleClass ? THREAD_PRIORITY_IDLE : THREAD_PRIORITY_LOWEST);
+    return true;   // a thread's priority and a child's class may be raised again
 }
 
-bool systemLoad(double*)
+intptr_t runInBackground()
 {
-    return false;
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_IDLE);
+    return (intptr_t)GetCurrentThreadId();
+}
+
+void threadToForeground(intptr_t thread)
+{
+    if (HANDLE handle = OpenThread(THREAD_SET_INFORMATION, FALSE, (DWORD)thread)) {
+        SetThreadPriority(handle, THREAD_PRIORITY_NORMAL);
+        CloseHandle(handle);
+    }
+}
+
+void childToForeground(const ChildProcess& child)
+{
+    SetPriorityClass((HANDLE)child.process, NORMAL_PRIORITY_CLASS);
 }
 
 bool desktopAvailable()

@@ -1,11 +1,12 @@
 // A stand-in for ffmpeg.exe in the Windows program's tests (wine_test.sh builds it): reads its
 // standard input to the end and writes the number of bytes it got into the output file, the last
-// argument. With STAND_IN_STOP_AFTER=N in the environment it stops reading after N bytes and
+// argument (after its "file:"). With STAND_IN_STOP_AFTER=N in the environment it stops reading after N bytes and
 // exits with status 3, as an encoder that fails half-way does.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 int main(int argc, char** argv)
 {
@@ -19,7 +20,8 @@ int main(int argc, char** argv)
         total += got;
     if (total >= limit)
         return 3;
-    FILE* out = argc > 1 ? std::fopen(argv[argc - 1], "w") : nullptr;
+    const char* path = argc > 1 ? argv[argc - 1] : "";
+    FILE* out = std::strncmp(path, "file:", 5) == 0 ? std::fopen(path + 5, "w") : nullptr;
     if (!out)
         return 2;
     std::fprintf(out, "%llu\n", total);
