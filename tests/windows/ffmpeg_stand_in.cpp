@@ -1,7 +1,7 @@
 // A stand-in for ffmpeg.exe in the Windows program's tests (wine_test.sh builds it): reads its
 // standard input to the end and writes the number of bytes it got into the output file, the last
-// argument (after its "file:"). With STAND_IN_STOP_AFTER=N in the environment it stops reading after N bytes and
-// exits with status 3, as an encoder that fails half-way does.
+// argument (after its "file:"). With STAND_IN_STOP_AFTER=N in the environment it stops reading
+// after N bytes and exits with status 3, as an encoder that fails half-way does.
 #include <windows.h>
 
 #include <cstdio>
