@@ -7,8 +7,8 @@
 // shell's own parts (the loop, the keys, the dialog, the window, the capability check) are in
 // app/app_local.h.
 //
-// The services the lower layers call upward (fatalError, warningMessage, swapFrame, quitRequests,
-// showStarted, displaySettings, dataPath) are declared in support/upcalls.h and defined here.
+// The services the lower layers call upward (fatalError, warningMessage, swapFrame, quitRequests)
+// are declared in support/upcalls.h and defined here.
 #pragma once
 
 #include "support/upcalls.h"   // the services app/ defines for the layers below
@@ -49,6 +49,21 @@ struct ProgramOptions {
 };
 
 extern ProgramOptions programOptions;
+
+// The display mode and options chosen in the setup dialog (or on the command line). The size is
+// the mode asked for; what the show draws at is render/'s frame record.
+struct DisplaySettings {
+    int32_t width;
+    int32_t height;
+    int32_t fullscreen;
+    int32_t loop;
+    int32_t vsync;
+};
+extern DisplaySettings displaySettings;
+
+// The path of a data file: the data directory (beside the program or in the installed tree, or
+// --data) followed by the name.
+std::string dataPath(const char* name);
 
 // The program: start-up, the show and shutdown; returns the exit status.
 int runProgram(int argc, char** argv);

@@ -97,13 +97,14 @@ int SetupDialog(DisplaySettings* settings);
 // Window and context.
 // The display half of start-up, for the live show and the offline modes alike: the window and
 // context for displaySettings (hidden for offline work; "Init failed!" when they cannot be made),
-// the render-target size, the colour-depth and capability checks.
+// the colour-depth check (which reports the context's facts to render/) and the capability check.
+// The drawable's size goes to render/'s frame record as the window opens and at every swap.
 void startDisplay(bool hidden);
 bool openDisplay(int fullscreen, int width, int height, int colourBits, int depthBits,
                  const char* title, int x, int y);
 void closeDisplay();
 // Around the study overlay: in a scaled full screen the frame is scaled onto the window first and
-// the overlay drawn there, at the screen's own pixels (displaySettings gives the window's size
+// the overlay drawn there, at the screen's own pixels (the frame record gives the window's size
 // until the end call); elsewhere both do nothing and it goes over the frame as drawn.
 void beginWindowOverlay();
 void endWindowOverlay();

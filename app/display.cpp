@@ -3,9 +3,8 @@
 #include "app/app_local.h"
 #include "render/gl.h"
 #include "app/platform.h"
-#include "render/render.h"     // the letterbox, off-screen frames, the full-window clears
-#include "support/os.h"        // waylandWithoutSeat
-#include "support/support.h"   // nextPowerOfTwo
+#include "render/render.h"   // the letterbox, off-screen frames, the frame record
+#include "support/os.h"      // waylandWithoutSeat
 
 #include <SDL.h>
 
@@ -23,8 +22,6 @@ struct DisplayState {
     bool follows = false;   // a visible window: the show takes the drawable's size
     FrameTarget frame{};
     bool frameOnWindow = false;   // scaled: this frame is on the window already (the overlay)
-    int32_t frameWidth = 0,
-            frameHeight = 0;   // scaled: the frame's size, while drawing on the window
 };
 
 DisplayState screen;
@@ -134,8 +131,6 @@ static bool openScaledFullScreen(int width, const SDL_DisplayMode& desktop)
         return false;
     bindFrameTarget(&screen.frame);
     screen.scaled = true;
-    displaySettings.width = frameWidth;
-    displaySettings.height = frameHeight;
     return true;
 }
 
@@ -143,17 +138,12 @@ static bool openScaledFullScreen(int width, const SDL_DisplayMode& desktop)
 // display has more of them than screen units), unless the frame is drawn off screen.
 static void followDrawableSize()
 {
-    if (screen.scaled || !screen.follows)
+    if (!screen.follows)
         return;
     int width = 0, height = 0;
     SDL_GL_GetDrawableSize(screen.window, &width, &height);
-    if (width <= 0 || height <= 0 ||
-        (width == displaySettings.width && height == displaySettings.height))
-        return;
-    displaySettings.width = width;
-    displaySettings.height = height;
-    // The bands outside the letterbox of the new size hold nothing yet: clear them again.
-    renderPresets.fullWindowClears = 0;
+    if (width > 0 && height > 0)
+        setDrawableSize(width, height);
 }
 
 bool openDisplay(int fullscreen, int width, int height, int colourBits, int depthBits,
@@ -239,18 +229,16 @@ void beginWindowOverlay()
         return;
     scaleFrameOntoWindow();
     screen.frameOnWindow = true;
+    int width = 0, height = 0;
+    SDL_GL_GetDrawableSize(screen.window, &width, &height);
+    setDrawableSize(width, height);
     bindFrameTarget(nullptr);
-    screen.frameWidth = displaySettings.width;
-    screen.frameHeight = displaySettings.height;
-    SDL_GL_GetDrawableSize(screen.window, &displaySettings.width, &displaySettings.height);
 }
 
 void endWindowOverlay()
 {
     if (!screen.scaled)
         return;
-    displaySettings.width = screen.frameWidth;
-    displaySettings.height = screen.frameHeight;
     bindFrameTarget(&screen.frame);
 }
 
@@ -281,7 +269,10 @@ bool openHiddenDisplay(int width, int height)
 {
     if (!initVideo())
         return false;
-    return createWindowAndContext(SDL_WINDOW_HIDDEN, 0, 0, width, height, 32, 32, SHOW_CAPTION);
+    if (!createWindowAndContext(SDL_WINDOW_HIDDEN, 0, 0, width, height, 32, 32, SHOW_CAPTION))
+        return false;
+    setDrawableSize(width, height);
+    return true;
 }
 
 void startDisplay(bool hidden)
@@ -291,8 +282,6 @@ void startDisplay(bool hidden)
                                        displaySettings.height, 32, 32, SHOW_CAPTION, 0, 0);
     if (!opened)
         fatalError("Init failed!");
-    renderTargetWidth = nextPowerOfTwo(512);
-    renderTargetHeight = nextPowerOfTwo(256);
     checkColourDepth();
     checkGLCapabilities();
 }
@@ -329,7 +318,7 @@ void checkColourDepth()
         bindFrameTarget(&screen.frame);
     if (red + green + blue < 24)
         fatalError("Failed to initialize 24bpp mode, buy some decent hardware asshole!");
-    clampWrapMode = clampModeForVersion((const char*)glGetString(GL_VERSION));
+    recordContextFacts(clampModeForVersion((const char*)glGetString(GL_VERSION)));
 }
 
 uint32_t clampModeForVersion(const char* version)

@@ -5,11 +5,10 @@
 // and random draws), on a hidden window with no vsync and no sound device, and sets the show
 // clock to the exact time of every frame. Captured frames go to the frame sink (frame_sink.cpp).
 #include "app/app_local.h"
-#include "render/gl.h"   // glFinish, for the benchmark's frame times
 #include "app/offline.h"
 #include "diagnostics/diagnostics.h"
 #include "music/music.h"
-#include "render/render.h"   // the off-screen frame of a supersampled capture
+#include "render/render.h"   // the frame record, off-screen frames, finishDrawing
 #include "show/show.h"
 #include "support/data_files.h"   // DATA_MUSIC
 #include "support/os.h"
@@ -58,9 +57,7 @@ double startOffline(int width, int height, int factor = 1)
     displaySettings.vsync = 0;
     startDisplay(true);
     // A window larger than the driver draws would be cut off.
-    GLint viewport[2] = {0, 0};
-    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
-    int largest = factor > 1 ? largestFrameSide() : std::min(viewport[0], viewport[1]);
+    int largest = factor > 1 ? largestFrameSide() : largestViewportSide();
     char text[256];
     if (factor > 1)
         std::snprintf(text, sizeof text,
@@ -87,8 +84,6 @@ double startOffline(int width, int height, int factor = 1)
     if (factor > 1) {
         // After the precalculation, whose snapshots come out as at the mode's own size.
         bindFrameTarget(&supersampledFrame);
-        displaySettings.width = width * factor;
-        displaySettings.height = height * factor;
     }
     showStarted = 1;
     return precalcSeconds;
@@ -200,7 +195,7 @@ int runCapture()
     double started = wallMs();
     for (int64_t n = 0; n < setup.frames; n++) {
         drawFrameAt(captureFrameTime(setup.from, setup.fps, SHOW_TEMPO, n));
-        readBackFrame(n, displaySettings.width, displaySettings.height);
+        readBackFrame(n, frameRecord.width, frameRecord.height);
         checkGLError();
         // The read-back, one frame behind, keeps the renderer's queue short.
         swapFrameWithoutWaiting();
@@ -285,7 +280,7 @@ int runBenchmark()
         double wall0 = wallMs(), cpu0 = threadCpuMs();
         drawFrameAt(t);
         double cpu1 = threadCpuMs();
-        glFinish();
+        finishDrawing();
         FrameSample sample{wallMs() - wall0, cpu1 - cpu0};
         finishFrame();
         int scene = sceneAtTime((float)t);

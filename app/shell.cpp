@@ -1,7 +1,6 @@
 // The process: start-up order, the message loop, the keys, the fatal and warning messages and
 // the shutdown.
 #include "app/app_local.h"
-#include "render/gl.h"
 #include "app/offline.h"
 #include "app/platform.h"
 #include "diagnostics/diagnostics.h"
@@ -21,7 +20,6 @@
 
 DisplaySettings displaySettings;
 std::atomic<int32_t> quitRequests{0};
-int32_t showStarted = 0;
 
 bool messageBoxesEnabled()
 {
@@ -60,17 +58,8 @@ void warningMessage(const char* text)
 
 void checkGLError()
 {
-    GLenum error = glGetError();
-    switch (error) {
-    case GL_NO_ERROR: return;
-    case GL_INVALID_ENUM: fatalError("GL_INVALID_ENUM");
-    case GL_INVALID_VALUE: fatalError("GL_INVALID_VALUE");
-    case GL_INVALID_OPERATION: fatalError("GL_INVALID_OPERATION");
-    case GL_STACK_OVERFLOW: fatalError("GL_STACK_OVERFLOW");
-    case GL_STACK_UNDERFLOW: fatalError("GL_STACK_UNDERFLOW");
-    case GL_OUT_OF_MEMORY: fatalError("GL_OUT_OF_MEMORY");
-    default: fatalError("UNKNOWN GL_ERROR");
-    }
+    if (const char* error = takeGLError())
+        fatalError(error);
 }
 
 void initApplication()
@@ -103,7 +92,7 @@ void initApplication()
 void runPrecalcPhase()
 {
     TimedSection* precalc = beginTimedSection("precalc");
-    precalculate(captureSnapshots);
+    precalculate(programOptions.dataDir, captureSnapshots);
     endTimedSection(precalc);
 }
 
@@ -114,9 +103,7 @@ void initShow()
 
     // One black picture during the pause. The loading bar reaches outside the letterbox, which
     // beginFrame alone would leave standing, so the whole window is wiped first.
-    glViewport(0, 0, displaySettings.width, displaySettings.height);
-    glClearColor(0, 0, 0, 0);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    clearWholeWindow();
     beginFrame(&defaultClearColour);
     swapFrame();
     SDL_Delay(2000);

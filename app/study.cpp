@@ -190,7 +190,7 @@ void drawStudyOverlay(float t)
     std::vector<std::string> lines = overlayLines(facts);
     const char* text[3] = {lines[0].c_str(), lines[1].c_str(), lines[2].c_str()};
     beginWindowOverlay();
-    int32_t scale = std::max(1, (int)displaySettings.height / BASE_HEIGHT);
+    int32_t scale = std::max(1, (int)frameRecord.height / BASE_HEIGHT);
     drawScreenText(font, text, 3, MARGIN * scale, MARGIN * scale, CELL_WIDTH * scale,
                    CELL_HEIGHT * scale);
     endWindowOverlay();

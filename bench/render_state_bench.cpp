@@ -22,8 +22,7 @@ Texture* testTexture()
         std::fprintf(stderr, "render_state_bench: no OpenGL context\n");
         std::exit(1);
     }
-    displaySettings.width = 640;
-    displaySettings.height = 480;
+    setDrawableSize(640, 480);
     glext.glActiveTextureARB = (PFNGLACTIVETEXTUREARBPROC)getGLProc("glActiveTextureARB");
     std::vector<unsigned char> texels(64 * 64 * 4, 128);
     texture = {0, 1.0f, 1.0f, 1.0f, 64, 64, TEX_NO_MIPMAP, 1};

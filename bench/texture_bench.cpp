@@ -26,8 +26,7 @@ void openContext()
         std::fprintf(stderr, "texture_bench: no OpenGL context\n");
         std::exit(1);
     }
-    displaySettings.width = 640;
-    displaySettings.height = 480;
+    setDrawableSize(640, 480);
     glext.glActiveTextureARB = (PFNGLACTIVETEXTUREARBPROC)getGLProc("glActiveTextureARB");
     showStarted = 1;   // no loading-screen frames between iterations
     open = true;

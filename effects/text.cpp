@@ -1,7 +1,6 @@
 // The text pass: lines of monospaced characters from the font atlas, in window pixels, over the
 // whole window. The study overlay draws with it after the frame, so it restores all it touches.
 #include "support/data_files.h"   // FONT_COLUMNS, FONT_ROWS: the atlas grid
-#include "support/upcalls.h"      // displaySettings: the window size
 #include "render/gl.h"
 #include "effects/effects_local.h"
 
@@ -16,10 +15,10 @@ void drawScreenText(const Texture* font, const char* const* lines, int32_t lineC
 
     beginScreenPass(RENDER_ALPHA_BLEND);
     bindTexture(font, TEX_NO_MIPMAP);
-    glViewport(0, 0, displaySettings.width, displaySettings.height);
+    glViewport(0, 0, frameRecord.width, frameRecord.height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    glOrtho(0.0, displaySettings.width, displaySettings.height, 0.0, -1.0, 1.0);
+    glOrtho(0.0, frameRecord.width, frameRecord.height, 0.0, -1.0, 1.0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 

@@ -5,7 +5,6 @@
 
 #include "diagnostics/diagnostics.h"
 #include "support/data_files.h"   // DataName: every file named here is checked against the list
-#include "support/upcalls.h"      // dataPath
 
 #include <string>
 
@@ -13,10 +12,13 @@ AssetTable assets;
 
 namespace {
 
+// The data directory of the precalculation under way, with its trailing slash.
+std::string dataDirectory;
+
 // The path of a data file; DataName has checked at compile time that the list has it.
 std::string data(DataName file)
 {
-    return dataPath(file.name);
+    return dataDirectory + file.name;
 }
 
 constexpr Vec3 UPRIGHT = {1.0f, 1.0f, 1.0f};
@@ -82,9 +84,10 @@ void loadingScreenStep()
 
 }   // namespace
 
-void precalculate(void (*captureSnapshots)())
+void precalculate(const std::string& directory, void (*captureSnapshots)())
 {
     AssetTable& a = assets;
+    dataDirectory = directory;
 
     loadDataTextures();
 

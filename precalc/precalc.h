@@ -21,6 +21,7 @@
 #include "texture/texture.h"
 
 #include <cstdint>
+#include <string>
 
 // ---- Sizes of the point sets ---------------------------------------------------------------
 
@@ -103,8 +104,9 @@ struct AssetTable {
 };
 extern AssetTable assets;
 
-// Builds every asset, in order. Needs the context current and the data directory in place.
+// Builds every asset, in order, from the data files in directory (ending in a slash). Needs the
+// context current.
 // captureSnapshots is the one step that belongs to the show above: it renders the last pictures
 // of Scenes 5, 6, 9 and 10 into their snapshot textures, near the end of the order (the show's
 // captureSnapshots; null leaves the snapshots black).
-void precalculate(void (*captureSnapshots)());
+void precalculate(const std::string& directory, void (*captureSnapshots)());

@@ -3,7 +3,6 @@
 // model-view transforms that place copies of a model under it.
 #include "render/render.h"
 
-#include "support/upcalls.h"
 #include "render/gl.h"
 
 #include <cmath>
@@ -21,7 +20,7 @@ Viewport viewportFor(int32_t windowWidth, int32_t windowHeight, RenderFlags flag
 
 Viewport viewportFor(RenderFlags flags)
 {
-    return viewportFor(displaySettings.width, displaySettings.height, flags);
+    return viewportFor(frameRecord.width, frameRecord.height, flags);
 }
 
 namespace {

@@ -1,9 +1,9 @@
 // The OpenGL layer: the headers every drawing file includes, the extension entry points and the
 // facts about the context that are fixed once it is up. render/ declares them and uses them; the
-// platform layer (app/) fills them in when it opens the context and checks its capabilities, the
-// way a platform layer fills in a renderer's configuration record. texture/ and effects/ include
-// this header for their OpenGL calls; show/ and the layers above draw through render/ and
-// effects/ instead.
+// platform layer (app/) loads the entry points when it checks the context's capabilities and
+// reports the rest through recordContextFacts (render/render.h), which alone writes them. texture/
+// and effects/ include this header for their OpenGL calls; show/ and the layers above draw through
+// render/ and effects/ instead.
 //
 // The entry points live in one struct so they do not clash with the prototypes that the system
 // headers declare under the same names.
@@ -39,12 +39,12 @@ struct GLExtensions {
 // Filled in by the capability check.
 extern GLExtensions glext;
 
-// GL_CLAMP, or GL_CLAMP_TO_EDGE from OpenGL 1.2 on; set by the colour-depth check.
+// GL_CLAMP, or GL_CLAMP_TO_EDGE from OpenGL 1.2 on; set by recordContextFacts.
 extern uint32_t clampWrapMode;
 
 // The size of the screen-copy targets and of the glow chain's first level: 512 x 256, the corner
-// the render-to-texture passes draw into, whatever the display mode. Set at start-up before the
-// precalculation.
+// the render-to-texture passes draw into, whatever the display mode. Set by recordContextFacts
+// once the context is up, before the precalculation.
 extern int32_t renderTargetWidth;
 extern int32_t renderTargetHeight;
 

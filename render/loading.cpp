@@ -2,7 +2,7 @@
 // The loaders and builders call it as they finish, until the show starts.
 #include "render/gl.h"
 #include "render/render_local.h"
-#include "support/upcalls.h"   // swapFrame, showStarted, displaySettings
+#include "support/upcalls.h"   // swapFrame
 
 float loadingProgress = 0.0f;
 
@@ -26,7 +26,7 @@ void drawLoadingScreen()
         return;
     glClearColor(0, 0, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT);
-    glViewport(0, 0, displaySettings.width, displaySettings.height);
+    glViewport(0, 0, frameRecord.width, frameRecord.height);
     glColor4f(1, 1, 1, 1);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();

@@ -125,11 +125,45 @@ extern const Vec3 projectionShiftPreset;   // (0.236, -0.236, 0)
 struct Viewport {
     int32_t x, y, width, height;
 };
-// The viewport the camera operations set, for the window size in displaySettings.
+// The viewport the camera operations set, for the frame's size in frameRecord.
 Viewport viewportFor(RenderFlags flags);
 Viewport viewportFor(int32_t windowWidth, int32_t windowHeight, RenderFlags flags);
 
-// An off-screen frame (frame_target.cpp): 8-8-8 colour without alpha and a depth buffer as deep
+// ---- The frame record ------------------------------------------------------------------------
+//
+// What the renderer knows of the frame it draws into. render/ owns it and changes it only through
+// the calls below: the platform layer reports the drawable when the window opens or its size
+// changes, binding an off-screen frame draws at that frame's size until the window is bound
+// again. Every viewport, the letterbox and the screen passes take their size from here.
+
+struct FrameRecord {
+    int32_t drawableWidth, drawableHeight;   // the window's drawable, in pixels
+    int32_t width, height;                   // the frame the show draws into now
+};
+extern const FrameRecord& frameRecord;
+
+// The window's drawable has this size. While the window is drawn into, the show follows it; a
+// new size wipes the whole window again for the first frames (the bands outside the letterbox
+// hold nothing of it yet).
+void setDrawableSize(int32_t width, int32_t height);
+
+// The facts of a new context: the clamp mode its version allows (clampWrapMode) and the size of
+// the render targets (renderTargetWidth and renderTargetHeight, 512 x 256).
+void recordContextFacts(uint32_t clampMode);
+
+// 0 during the precalculation, 1 once the show runs: the loading screen stops drawing and the
+// frame clear starts counting. The application sets it when its start-up pause is over.
+extern int32_t showStarted;
+
+// One black picture over the whole window, depth cleared too: the pause before the show, after a
+// loading screen that reached outside the letterbox.
+void clearWholeWindow();
+// The name of the OpenGL error pending since the last call, or null when there is none.
+const char* takeGLError();
+// Waits until the driver has drawn everything asked of it (the benchmark's frame times).
+void finishDrawing();
+
+// An off-screen frame (frame.cpp): 8-8-8 colour without alpha and a depth buffer as deep
 // as the window's, drawn into in place of the window while bound. For a picture scaled onto the
 // screen afterwards (full screen without the exact mode) or one larger than the window
 // (supersampled capture).
@@ -140,9 +174,13 @@ struct FrameTarget {
 // The largest side the driver draws into (render-buffer and viewport limits); 0 without frame
 // buffer objects.
 int32_t largestFrameSide();
+// The largest side of a viewport the driver draws: the most a window's frame can have.
+int32_t largestViewportSide();
 // False when the driver cannot make it (no frame buffer objects, too large, out of memory).
 bool createFrameTarget(FrameTarget* target, int32_t width, int32_t height);
-void bindFrameTarget(const FrameTarget* target);   // nullptr: the window again
+// Draws into the target from now on, at its size (frameRecord); nullptr: the window again, at
+// the drawable's size.
+void bindFrameTarget(const FrameTarget* target);
 // Scales the source rectangle of the bound target onto the whole window, linearly filtered; the
 // target stays bound for drawing.
 void presentFrameTarget(const FrameTarget* target, Viewport source, int32_t windowWidth,

@@ -2,12 +2,12 @@
 // full-screen pass preset, the push/pop bracket around drawing operations and the current colour.
 #include "render/render.h"
 
-#include "support/upcalls.h"
 #include "render/gl.h"
 
 const ClearColour defaultClearColour = {0.0f, 0.0f, 0.0f, 1.0f};
 
 RenderPresetState renderPresets = {0};
+int32_t showStarted = 0;
 
 namespace {
 
@@ -94,12 +94,38 @@ void beginFrame(const ClearColour* clear)
     resetCameraValues(0.0f, 0.0f);
 }
 
+void clearWholeWindow()
+{
+    glViewport(0, 0, frameRecord.width, frameRecord.height);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+const char* takeGLError()
+{
+    switch (glGetError()) {
+    case GL_NO_ERROR: return nullptr;
+    case GL_INVALID_ENUM: return "GL_INVALID_ENUM";
+    case GL_INVALID_VALUE: return "GL_INVALID_VALUE";
+    case GL_INVALID_OPERATION: return "GL_INVALID_OPERATION";
+    case GL_STACK_OVERFLOW: return "GL_STACK_OVERFLOW";
+    case GL_STACK_UNDERFLOW: return "GL_STACK_UNDERFLOW";
+    case GL_OUT_OF_MEMORY: return "GL_OUT_OF_MEMORY";
+    default: return "UNKNOWN GL_ERROR";
+    }
+}
+
+void finishDrawing()
+{
+    glFinish();
+}
+
 void clearFrame(const ClearColour* colour)
 {
     if (showStarted == 1) {
         int32_t before = renderPresets.fullWindowClears++;
         if (before < FULL_WINDOW_CLEAR_FRAMES) {
-            glViewport(0, 0, displaySettings.width, displaySettings.height);
+            glViewport(0, 0, frameRecord.width, frameRecord.height);
             glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
             glClear(GL_COLOR_BUFFER_BIT);
         }

@@ -1,6 +1,5 @@
 // The timeline: the dispatch of every frame to the scene whose window (show/show_tables.h) holds
 // it, and the film grain over the result.
-#include "support/upcalls.h"
 #include "music/music.h"
 #include "precalc/precalc.h"   // assets.grainTexture
 #include "show/show_local.h"
@@ -71,7 +70,7 @@ void drawFilmGrain()
         return;
     // One texel of grain per pixel of the letterbox.
     float size = (float)assets.grainTexture->width;
-    drawScreenTiles(assets.grainTexture, a, b, displaySettings.width / size,
-                    displaySettings.height * 0.75f / size,
+    drawScreenTiles(assets.grainTexture, a, b, frameRecord.width / size,
+                    frameRecord.height * 0.75f / size,
                     RENDER_NO_CULL | RENDER_NO_DEPTH | RENDER_ALPHA_BLEND);
 }

@@ -31,12 +31,8 @@ void ensureGLContext(int width, int height)
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     setenv("ORVANTI_NO_MESSAGE_BOX", "1", 1);
     ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS), 0) << SDL_GetError();
-    displaySettings.width = width;
-    displaySettings.height = height;
     displaySettings.fullscreen = 0;
     ASSERT_TRUE(openHiddenDisplay(width, height)) << SDL_GetError();
-    renderTargetWidth = 512;
-    renderTargetHeight = 256;
     checkColourDepth();
     glext.glMultiTexCoord2fARB = (PFNGLMULTITEXCOORD2FARBPROC)getGLProc("glMultiTexCoord2fARB");
     glext.glActiveTextureARB = (PFNGLACTIVETEXTUREARBPROC)getGLProc("glActiveTextureARB");

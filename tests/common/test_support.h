@@ -8,7 +8,7 @@
 #include <vector>
 
 // Opens a hidden window with an OpenGL context of the given size (once per process; later calls
-// with another size resize nothing and return the first). Fills displaySettings with the size,
+// with another size resize nothing and return the first). Fills the frame record with the size,
 // the extension entry points and the clamp mode, as the start-up would.
 void ensureGLContext(int width = 640, int height = 480);
 

@@ -21,12 +21,12 @@ namespace {
 
 std::vector<uint8_t> readScreen()
 {
-    return readPixels(0, 0, displaySettings.width, displaySettings.height);
+    return readPixels(0, 0, frameRecord.width, frameRecord.height);
 }
 
 const uint8_t* at(const std::vector<uint8_t>& px, int x, int y)
 {
-    return &px[((size_t)y * displaySettings.width + x) * 4];
+    return &px[((size_t)y * frameRecord.width + x) * 4];
 }
 
 // A 2 x 2 texture: red, green on the top row, blue, white below.
@@ -505,8 +505,6 @@ int worstHalvingError(const std::vector<uint8_t>& big, int w, int h,
 
 ScreenChain& sharedChain()
 {
-    renderTargetWidth = 512;
-    renderTargetHeight = 256;
     static ScreenChain chain = makeScreenCopyChain();
     return chain;
 }

@@ -53,7 +53,7 @@ TEST(Precalculation, FillsEverySlotFromTheDataSet)
     programOptions.dataDir = buildDir() + "/data/";
     randomSeed = 0;
     float progressBefore = loadingProgress;
-    precalculate(captureSnapshots);
+    precalculate(programOptions.dataDir, captureSnapshots);
     int loadingSteps = (int)std::lround((loadingProgress - progressBefore) / 0.1f);
 
     const AssetTable& a = assets;

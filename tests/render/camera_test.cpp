@@ -56,11 +56,11 @@ protected:
     void SetUp() override
     {
         ensureGLContext();
-        saved = displaySettings;
+        saved = frameRecord;
         beginFrame(nullptr);
     }
-    void TearDown() override { displaySettings = saved; }
-    DisplaySettings saved;
+    void TearDown() override { setDrawableSize(saved.width, saved.height); }
+    FrameRecord saved;
 };
 
 const CameraEye EYE_AT_10 = {{0.0f, 0.0f, 10.0f}, 0.0f};
@@ -74,8 +74,7 @@ TEST_F(Camera, LetterboxAndRenderTargetViewportsInEveryMode)
         {640, 480, 60, 360}, {800, 600, 75, 450}, {1024, 768, 96, 576}};
     for (const auto& mode : modes) {
         SCOPED_TRACE(mode[0]);
-        displaySettings.width = mode[0];
-        displaySettings.height = mode[1];
+        setDrawableSize(mode[0], mode[1]);
         const std::array<GLint, 4> letterbox = {0, mode[2], mode[0], mode[3]};
         setOrthoView(RENDER_ADD);
         EXPECT_EQ(viewport(), letterbox);

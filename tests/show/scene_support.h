@@ -72,12 +72,9 @@ inline double sharpness(const std::vector<uint8_t>& pixels)
 
 // The whole window, RGBA.
 struct Frame {
-    std::vector<uint8_t> rgba = readPixels(0, 0, displaySettings.width, displaySettings.height);
+    std::vector<uint8_t> rgba = readPixels(0, 0, frameRecord.width, frameRecord.height);
     // x, y from the window's lower left, as OpenGL counts.
-    const uint8_t* at(int x, int y) const
-    {
-        return &rgba[((size_t)y * displaySettings.width + x) * 4];
-    }
+    const uint8_t* at(int x, int y) const { return &rgba[((size_t)y * frameRecord.width + x) * 4]; }
 };
 
 // Frames from the real data set: one precalculation per test process (ctest runs each suite in
@@ -89,12 +86,11 @@ protected:
         if (!std::filesystem::exists(buildDir() + "/data/spiral.jpg"))
             GTEST_SKIP() << "no data set built";
         ensureGLContext(640, 480);
-        displaySettings.width = 640;
-        displaySettings.height = 480;
+        setDrawableSize(640, 480);
         static bool built = false;
         if (!built) {
             programOptions.dataDir = buildDir() + "/data/";
-            precalculate(captureSnapshots);
+            precalculate(programOptions.dataDir, captureSnapshots);
             built = true;
         }
         showStarted = 1;

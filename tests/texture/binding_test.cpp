@@ -164,7 +164,7 @@ TEST_F(Binding, ScreenCopyTakesTheLowerLeftCorner)
         glClear(GL_COLOR_BUFFER_BIT);
     };
     glEnable(GL_SCISSOR_TEST);
-    fillRect(0, 0, displaySettings.width, displaySettings.height, 1, 0, 0);
+    fillRect(0, 0, frameRecord.width, frameRecord.height, 1, 0, 0);
     fillRect(0, 0, 512, 256, 0, 1, 0);
     fillRect(0, 0, 1, 1, 1, 1, 1);
     fillRect(511, 255, 1, 1, 0, 0, 1);

@@ -342,8 +342,6 @@ TEST_F(TextureTest, GeneratedTexturesAndTheChain)
     EXPECT_EQ(readTexels(solid->name, 0)[1], 20);
     EXPECT_EQ(solid->flags, 0u);
 
-    renderTargetWidth = 512;
-    renderTargetHeight = 256;
     Texture* target = makeScreenCopyTarget();
     EXPECT_EQ(target->flags, (uint32_t)(TEX_CLAMP | TEX_NO_MIPMAP));
     EXPECT_EQ(levelCount(target->name), 1);
@@ -466,8 +464,7 @@ static std::vector<uint8_t> pixelAt(GLenum buffer, int x, int y)
 
 TEST_F(TextureTest, LoadingScreenDrawsBarsUntilTheShowStarts)
 {
-    displaySettings.width = 640;
-    displaySettings.height = 480;
+    setDrawableSize(640, 480);
     showStarted = 0;
     // Bar 0 at x 32..48, y 36..72; bar 1's column rises from y 72 at x 64..80; base at y 24..36.
     loadingProgress = 0.0f;

@@ -1,8 +1,39 @@
-// Off-screen frames on frame buffer objects: make one, draw into it, scale it onto the window.
+// The frame: the record of its sizes, and off-screen frames on frame buffer objects (make one,
+// draw into it, scale it onto the window).
 #include "render/gl.h"   // the frame buffer entry points
 #include "render/render.h"
 
 #include <algorithm>
+
+namespace {
+
+struct FrameState {
+    FrameRecord record;
+    bool offScreen;   // a frame target is bound: the draw size is its own
+};
+FrameState frame;
+
+}   // namespace
+
+const FrameRecord& frameRecord = frame.record;
+
+void setDrawableSize(int32_t width, int32_t height)
+{
+    frame.record.drawableWidth = width;
+    frame.record.drawableHeight = height;
+    if (frame.offScreen || (width == frame.record.width && height == frame.record.height))
+        return;
+    frame.record.width = width;
+    frame.record.height = height;
+    renderPresets.fullWindowClears = 0;
+}
+
+void recordContextFacts(uint32_t clampMode)
+{
+    clampWrapMode = clampMode;
+    renderTargetWidth = nextPowerOfTwo(512);
+    renderTargetHeight = nextPowerOfTwo(256);
+}
 
 int32_t largestFrameSide()
 {
@@ -12,6 +43,13 @@ int32_t largestFrameSide()
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbuffer);
     glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
     return std::min({renderbuffer, viewport[0], viewport[1]});
+}
+
+int32_t largestViewportSide()
+{
+    GLint viewport[2] = {0, 0};
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+    return std::min(viewport[0], viewport[1]);
 }
 
 bool createFrameTarget(FrameTarget* target, int32_t width, int32_t height)
@@ -49,6 +87,9 @@ bool createFrameTarget(FrameTarget* target, int32_t width, int32_t height)
 void bindFrameTarget(const FrameTarget* target)
 {
     glext.glBindFramebuffer(GL_FRAMEBUFFER, target ? target->framebuffer : 0);
+    frame.offScreen = target != nullptr;
+    frame.record.width = target ? target->width : frame.record.drawableWidth;
+    frame.record.height = target ? target->height : frame.record.drawableHeight;
 }
 
 void presentFrameTarget(const FrameTarget* target, Viewport source, int32_t windowWidth,
