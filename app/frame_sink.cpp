@@ -6,7 +6,8 @@
 #include "app/app_local.h"
 #include "render/gl.h"   // the read-back
 #include "app/offline.h"
-#include "show/show.h"            // SHOW_TEMPO, to cut the music to the range
+#include "music/music.h"          // the pattern/time conversion, to cut the music to the range
+#include "show/show.h"            // SHOW_TEMPO
 #include "support/data_files.h"   // DATA_MUSIC
 #include "support/os.h"
 
@@ -301,7 +302,8 @@ std::vector<uint8_t> frameBuffer(size_t size)
 // by an amount that changes along the music.
 std::string audioFilter(double from, int64_t frames, double fps)
 {
-    double start = from * 60.0 * 16.0 / SHOW_TEMPO, length = (double)frames / fps;
+    double start = millisecondsFromPatterns(from, SHOW_TEMPO) / 1000.0;
+    double length = (double)frames / fps;
     char filter[256];
     if (start >= 0)
         std::snprintf(filter, sizeof filter,

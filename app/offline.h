@@ -11,7 +11,7 @@
 // Runs whichever of --capture, --contact-sheet or --benchmark was given; returns the exit status.
 int runOfflineMode();
 
-// Show time of capture frame n: from + n x tempo / (60 x 16 x fps) patterns, in double.
+// Show time of capture frame n: from plus the patterns of n / fps seconds, in double.
 double captureFrameTime(double from, double fps, double tempo, int64_t n);
 // Number of frames whose time lies below `to`.
 int64_t captureFrameCount(double from, double to, double fps, double tempo);

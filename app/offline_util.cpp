@@ -1,5 +1,6 @@
 // Frame timing, file naming, resizing and PNG writing for the offline modes.
 #include "app/offline.h"
+#include "music/music.h"   // the pattern/time conversion
 #include "support/os.h"
 
 #include <libdeflate.h>
@@ -14,7 +15,7 @@
 
 double captureFrameTime(double from, double fps, double tempo, int64_t n)
 {
-    return from + (double)n * tempo / (60.0 * 16.0 * fps);
+    return from + patternsFromMilliseconds((double)n * 1000.0 / fps, tempo);
 }
 
 int64_t captureFrameCount(double from, double to, double fps, double tempo)
@@ -23,7 +24,7 @@ int64_t captureFrameCount(double from, double to, double fps, double tempo)
         return 0;
     // Start from the closed form and settle the last frame by the same expression the renderer
     // uses, so rounding cannot add or drop one.
-    int64_t n = (int64_t)std::floor((to - from) * 60.0 * 16.0 * fps / tempo);
+    int64_t n = (int64_t)std::floor(millisecondsFromPatterns(to - from, tempo) / 1000.0 * fps);
     while (n > 0 && captureFrameTime(from, fps, tempo, n - 1) >= to)
         n--;
     while (captureFrameTime(from, fps, tempo, n) < to)

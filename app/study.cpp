@@ -29,7 +29,7 @@ constexpr int32_t CELL_WIDTH = 8, CELL_HEIGHT = 16, MARGIN = 6, BASE_HEIGHT = 48
 
 double patternsToSeconds(double patterns)
 {
-    return patterns * 16.0 * 60.0 / SHOW_TEMPO;
+    return millisecondsFromPatterns(patterns, SHOW_TEMPO) / 1000.0;
 }
 
 double displayRefreshRate()
@@ -214,7 +214,7 @@ void stepHeldTime(int direction, bool byRow)
         study.frameSteps = study.rowSteps = 0;
     }
     (byRow ? study.rowSteps : study.frameSteps) += direction;
-    double framePatterns = SHOW_TEMPO / (60.0 * 16.0) / study.displayRate;
+    double framePatterns = patternsFromMilliseconds(1000.0 / study.displayRate, SHOW_TEMPO);
     bool stopped = false;
     float t = heldTimeAt(study.stepBase + (double)study.frameSteps * framePatterns +
                              (double)study.rowSteps / ROWS_PER_PATTERN,

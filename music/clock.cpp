@@ -179,7 +179,7 @@ double musicLengthPatterns()
 {
     if (!musicStream)
         return 0.0;
-    return FSOUND_Stream_GetLengthMs(musicStream) / 60000.0 * musicTempo / 16.0;
+    return patternsFromMilliseconds(FSOUND_Stream_GetLengthMs(musicStream), musicTempo);
 }
 
 float showTime()
@@ -188,7 +188,7 @@ float showTime()
         return (float)captureClock.patterns;
     if (heldTime == 0.0f) {
         int ms = FSOUND_Stream_GetTime(musicStream);
-        return (float)((double)ms / 60000.0 * musicTempo / 16.0);
+        return (float)patternsFromMilliseconds(ms, musicTempo);
     }
     // The hold: the picture stands while the sound repeats fragments of varying length.
     Uint32 c = SDL_GetTicks();
@@ -201,7 +201,17 @@ void seekShowTime(float p)
 {
     if (!musicStream)
         return;   // no tempo to convert with before the music opens
-    FSOUND_Stream_SetTime(musicStream, (int)((double)p * 16.0 / musicTempo * 60000.0));
+    FSOUND_Stream_SetTime(musicStream, (int)millisecondsFromPatterns(p, musicTempo));
+}
+
+double patternsFromMilliseconds(double milliseconds, double tempo)
+{
+    return milliseconds / 60000.0 * tempo / 16.0;
+}
+
+double millisecondsFromPatterns(double patterns, double tempo)
+{
+    return patterns * 16.0 / tempo * 60000.0;
 }
 
 void closeMusic()

@@ -56,3 +56,10 @@ struct MusicDelay {
     double reportedMs, addedMs;
 };
 MusicDelay musicDelay();
+
+// Show time against clock time at a tempo in beats per minute, one pattern being 16 beats:
+// patterns = milliseconds / 60000 x tempo / 16, and back in the reverse order, each evaluated in
+// that order in double precision (so the clock and a seek round as they always have). The one
+// conversion between the two; seconds are milliseconds / 1000.
+double patternsFromMilliseconds(double milliseconds, double tempo);
+double millisecondsFromPatterns(double patterns, double tempo);
