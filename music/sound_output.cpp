@@ -190,8 +190,8 @@ bool openServerStream(const std::string& device)
 {
     if (!connectServer())
         return false;   // nothing is locked or left
-    pa_sample_spec spec{PA_SAMPLE_S16NE, (uint32_t)output.mixRate, 2};
-    output.stream = pa_stream_new(output.context, "music", &spec, nullptr);
+    pa_sample_spec format{PA_SAMPLE_S16NE, (uint32_t)output.mixRate, 2};
+    output.stream = pa_stream_new(output.context, "music", &format, nullptr);
     bool ready = false;
     if (output.stream) {
         output.serverBuffer.assign(OUTPUT_BUFFER_FRAMES * 2, 0);
@@ -201,7 +201,7 @@ bool openServerStream(const std::string& device)
         pa_stream_set_underflow_callback(output.stream, countUnderrun, nullptr);
         // The whole latency asked for; PULSE_LATENCY_MSEC overrides it, as for every client.
         pa_buffer_attr attr{(uint32_t)-1,
-                            (uint32_t)pa_usec_to_bytes(SERVER_LATENCY_MS * 1000, &spec),
+                            (uint32_t)pa_usec_to_bytes(SERVER_LATENCY_MS * 1000, &format),
                             (uint32_t)-1, (uint32_t)-1, (uint32_t)-1};
         auto flags = (pa_stream_flags_t)(PA_STREAM_INTERPOLATE_TIMING |
                                          PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
