@@ -64,7 +64,6 @@ struct FrameSink {
     bool closing = false;
     std::string failure;   // the error of the lowest failed frame, which ends the capture
     int64_t failedFrame = INT64_MAX;
-    int64_t written = 0;
     std::vector<std::thread> workers;
 };
 
@@ -237,7 +236,6 @@ void runWorker()
         if (!ok)
             recordFailure(job.first, error);
         std::lock_guard<std::mutex> guard(sink.lock);
-        sink.written += ok && wanted;
         // Kept for the next read-back while the frames alive stay within their bytes.
         if (sink.bytesHeld <= QUEUE_BYTES) {
             sink.spare.push_back(std::move(job.second));
