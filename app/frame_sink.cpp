@@ -1,10 +1,9 @@
-// Where captured frames go: read back from the frame buffer, queued, and written by worker threads
-// to a folder of numbered PNG files (any worker, any order) or piped in order into one ffmpeg
-// process. Compression never holds up the renderer; the queue is bounded, so a slow disk slows
-// the capture instead of filling memory. Also the checks that refuse a target before anything
+// Where captured frames go: as read back from the frame buffer, queued, and written by worker
+// threads to a folder of numbered PNG files (any worker, any order) or piped in order into one
+// ffmpeg process. Compression never holds up the renderer; the queue is bounded, so a slow disk
+// slows the capture instead of filling memory. Also the checks that refuse a target before anything
 // renders.
 #include "app/app_local.h"
-#include "render/gl.h"   // the read-back
 #include "app/offline.h"
 #include "music/music.h"          // the pattern/time conversion, to cut the music to the range
 #include "show/show.h"            // SHOW_TEMPO
@@ -77,17 +76,6 @@ struct Unfinished {
 };
 
 Unfinished unfinished;
-
-// The read-back runs one frame behind: frame n is read into a pixel buffer as soon as it is drawn
-// and taken out only once frame n + 1 is drawn, so the renderer never waits for a read. Without
-// pixel buffers each read waits.
-struct ReadBack {
-    GLuint buffers[2] = {0, 0};
-    int64_t pending[2] = {-1, -1};   // the frame each buffer holds
-    int width = 0, height = 0;
-};
-
-ReadBack readBack;
 
 std::string parentOf(const std::string& path)
 {
@@ -259,41 +247,6 @@ void liftWorkers()
         childToForeground(sink.encoder);
 }
 
-// A buffer for the next read-back, once there is room for it: a written frame's if there is one,
-// which spares the renderer the allocation and the zeroing of a megabyte or more every frame.
-std::vector<uint8_t> frameBuffer(size_t size)
-{
-    std::vector<uint8_t> buffer;
-    {
-        std::unique_lock<std::mutex> guard(sink.lock);
-        auto room = [size] {
-            return !sink.failure.empty() || (sink.queue.size() < QUEUE_LIMIT &&
-                                             (!sink.spare.empty() || sink.bytesHeld == 0 ||
-                                              sink.bytesHeld + size <= QUEUE_BYTES));
-        };
-        if (!sink.changed.wait_for(guard, LIFT_AFTER, room)) {
-            liftWorkers();
-            sink.changed.wait(guard, room);
-        }
-        if (!sink.failure.empty()) {
-            guard.unlock();
-            closeSink();
-        }
-        if (!sink.spare.empty()) {
-            buffer = std::move(sink.spare.back());
-            sink.spare.pop_back();
-            sink.bytesHeld -= buffer.size();
-        }
-        sink.bytesHeld += size;
-    }
-    try {
-        buffer.resize(size);
-    } catch (const std::bad_alloc&) {
-        fatalErrorText(outOfMemory(sink.width * sink.factor, sink.height * sink.factor));
-    }
-    return buffer;
-}
-
 // The audio of the frames' time: the music from the range's start for as long as the frames
 // last, with silence where the range reaches beyond it. Cut by the count of samples decoded from
 // the music's beginning: the Ogg stream's timestamps (and so a seek) are some milliseconds off,
@@ -428,6 +381,39 @@ void openSink(const CaptureSetup& setup)
     }
 }
 
+bool sinkBuffer(size_t size, std::vector<uint8_t>* buffer)
+{
+    {
+        std::unique_lock<std::mutex> guard(sink.lock);
+        auto room = [size] {
+            return !sink.failure.empty() || (sink.queue.size() < QUEUE_LIMIT &&
+                                             (!sink.spare.empty() || sink.bytesHeld == 0 ||
+                                              sink.bytesHeld + size <= QUEUE_BYTES));
+        };
+        if (!sink.changed.wait_for(guard, LIFT_AFTER, room)) {
+            liftWorkers();
+            sink.changed.wait(guard, room);
+        }
+        if (!sink.failure.empty())
+            return false;
+        buffer->clear();
+        // A written frame's, which spares the renderer the allocation and the zeroing of a
+        // megabyte or more every frame.
+        if (!sink.spare.empty()) {
+            buffer->swap(sink.spare.back());
+            sink.spare.pop_back();
+            sink.bytesHeld -= buffer->size();
+        }
+        sink.bytesHeld += size;
+    }
+    try {
+        buffer->resize(size);
+    } catch (const std::bad_alloc&) {
+        fatalErrorText(outOfMemory(sink.width * sink.factor, sink.height * sink.factor));
+    }
+    return true;
+}
+
 void submitFrame(int64_t index, std::vector<uint8_t>&& bgra)
 {
     std::lock_guard<std::mutex> guard(sink.lock);
@@ -435,7 +421,7 @@ void submitFrame(int64_t index, std::vector<uint8_t>&& bgra)
     sink.changed.notify_all();
 }
 
-void closeSink()
+std::string closeSink()
 {
     {
         std::lock_guard<std::mutex> guard(sink.lock);
@@ -455,8 +441,7 @@ void closeSink()
         if (sink.failure.empty())
             unfinished.video[0] = '\0';
     }
-    if (!sink.failure.empty())
-        fatalErrorText(sink.failure);
+    return sink.failure;
 }
 
 void abandonCapture()
@@ -464,82 +449,4 @@ void abandonCapture()
     killChild(unfinished.encoder);
     if (unfinished.video[0])
         std::remove(unfinished.video);   // no allocation: a signal handler may call it too
-}
-
-std::vector<uint8_t> readFrame(int width, int height)
-{
-    std::vector<uint8_t> bottomUp((size_t)width * height * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
-    std::vector<uint8_t> rows(bottomUp.size());
-    size_t stride = (size_t)width * 3;
-    for (int y = 0; y < height; y++)
-        std::memcpy(&rows[(size_t)y * stride], &bottomUp[(size_t)(height - 1 - y) * stride],
-                    stride);
-    return rows;
-}
-
-namespace {
-
-void takeReadBack(int slot)
-{
-    std::vector<uint8_t> bgra = frameBuffer((size_t)readBack.width * readBack.height * 4);
-    glext.glBindBuffer(GL_PIXEL_PACK_BUFFER, readBack.buffers[slot]);
-    const void* pixels = glext.glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
-    if (!pixels)
-        fatalErrorText(sink.path + ": cannot read the frame back");
-    std::memcpy(bgra.data(), pixels, bgra.size());
-    glext.glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
-    glext.glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
-    int64_t index = readBack.pending[slot];
-    readBack.pending[slot] = -1;
-    submitFrame(index, std::move(bgra));
-}
-
-void readPixelsBGRA(int width, int height, void* to)
-{
-    glReadPixels(0, 0, width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, to);
-}
-
-}   // namespace
-
-void readBackFrame(int64_t index, int width, int height)
-{
-    size_t size = (size_t)width * height * 4;
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    if (!glext.glGenBuffers || !glext.glMapBuffer) {
-        std::vector<uint8_t> bgra = frameBuffer(size);
-        readPixelsBGRA(width, height, bgra.data());
-        submitFrame(index, std::move(bgra));
-        return;
-    }
-    if (!readBack.buffers[0]) {
-        readBack.width = width;
-        readBack.height = height;
-        glext.glGenBuffers(2, readBack.buffers);
-        for (GLuint buffer : readBack.buffers) {
-            glext.glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
-            glext.glBufferData(GL_PIXEL_PACK_BUFFER, (GLsizeiptr)size, nullptr, GL_STREAM_READ);
-        }
-    }
-    int slot = (int)(index & 1);
-    glext.glBindBuffer(GL_PIXEL_PACK_BUFFER, readBack.buffers[slot]);
-    readPixelsBGRA(width, height, nullptr);
-    glext.glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
-    readBack.pending[slot] = index;
-    if (readBack.pending[1 - slot] >= 0)
-        takeReadBack(1 - slot);
-}
-
-void finishReadBack()
-{
-    for (int i = 0; i < 2; i++) {
-        int slot = readBack.pending[0] >= 0 &&
-                           (readBack.pending[1] < 0 || readBack.pending[0] < readBack.pending[1])
-                       ? 0
-                       : 1;
-        if (readBack.pending[slot] >= 0)
-            takeReadBack(slot);
-    }
 }

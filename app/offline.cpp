@@ -8,7 +8,7 @@
 #include "app/offline.h"
 #include "diagnostics/diagnostics.h"
 #include "music/music.h"
-#include "render/render.h"   // the frame record, off-screen frames, finishDrawing
+#include "render/render.h"   // the frame record, off-screen frames, the read-back
 #include "show/show.h"
 #include "support/data_files.h"   // DATA_MUSIC
 #include "support/os.h"
@@ -147,6 +147,21 @@ int64_t framesOfRange(double from, double to, double fps, const char* end, int* 
     return total;
 }
 
+// Hands the frames read back to the sink: the older of two held, or with `all` every one left.
+// False once the sink has failed and the capture stops.
+bool handOverFrames(bool all, size_t frameBytes, const std::string& path)
+{
+    for (int64_t index; (index = readBackWaiting(all)) != READ_BACK_NONE;) {
+        std::vector<uint8_t> bgra;
+        if (!sinkBuffer(frameBytes, &bgra))
+            return false;
+        if (!takeReadBack(bgra.data()))
+            fatalErrorText(path + ": cannot read the frame back");
+        submitFrame(index, std::move(bgra));
+    }
+    return true;
+}
+
 int runCapture()
 {
     const ProgramOptions& o = programOptions;
@@ -192,17 +207,24 @@ int runCapture()
 
     startOffline(setup.width, setup.height, setup.factor);
     openSink(setup);
+    // Read back as drawn: a supersampled frame at its full size.
+    const size_t frameBytes = (size_t)frameRecord.width * frameRecord.height * 4;
     double started = wallMs();
-    for (int64_t n = 0; n < setup.frames; n++) {
+    bool taking = true;
+    for (int64_t n = 0; n < setup.frames && taking; n++) {
         drawFrameAt(captureFrameTime(setup.from, setup.fps, SHOW_TEMPO, n));
-        readBackFrame(n, frameRecord.width, frameRecord.height);
+        startReadBack(n, frameRecord.width, frameRecord.height);
+        taking = handOverFrames(false, frameBytes, path);
         checkGLError();
         // The read-back, one frame behind, keeps the renderer's queue short.
         swapFrameWithoutWaiting();
         printProgress(n + 1, setup.frames, started, false);
     }
-    finishReadBack();
-    closeSink();
+    if (taking)
+        handOverFrames(true, frameBytes, path);
+    std::string failure = closeSink();
+    if (!failure.empty())
+        fatalErrorText(failure);
     printProgress(setup.frames, setup.frames, started, true);
     return 0;
 }
@@ -221,7 +243,7 @@ int runContactSheet()
     for (int i = 0; i < count; i++) {
         double t = i * SHOW_END / count;
         drawFrameAt(t);
-        std::vector<uint8_t> rgb = readFrame(width, height);
+        std::vector<uint8_t> rgb = readFrameRGB(width, height);
         finishFrame();
         resizeAreaRGB(rgb.data(), width, height, thumb.data(), THUMB_WIDTH, THUMB_HEIGHT);
         int x0 = (i % CONTACT_COLUMNS) * THUMB_WIDTH, y0 = (i / CONTACT_COLUMNS) * THUMB_HEIGHT;

@@ -84,20 +84,17 @@ struct CaptureSetup {
 // time. A video is written to a temporary file beside the target and renamed into place only when
 // everything succeeded.
 void openSink(const CaptureSetup& setup);
-// Queues one frame (BGRA, bottom row first, as read back), in a buffer the read-back got once the
-// queue had room: the frames held are bounded in number and in bytes. Where the workers cannot
-// keep up (a machine busy with other work), they leave the idle scheduling class. A worker's
-// failure, an allocation among them, ends the program once the frames before the failed one are
-// written.
+// A buffer of `size` bytes to read the next frame into, once the queue has room for it: the
+// frames held are bounded in number and in bytes. Where the workers cannot keep up (a machine
+// busy with other work), they leave the idle scheduling class. False once a worker has failed (an
+// allocation among them): the capture stops there, and closeSink says why.
+bool sinkBuffer(size_t size, std::vector<uint8_t>* buffer);
+// Queues one frame (BGRA, bottom row first, as read back) in a buffer from sinkBuffer.
 void submitFrame(int64_t index, std::vector<uint8_t>&& bgra);
-// Reads the frame just drawn (width x height from the origin of the bound frame buffer) and hands
-// the one before it to the sink; finishReadBack hands over the last.
-void readBackFrame(int64_t index, int width, int height);
-void finishReadBack();
-// Waits for every frame and for ffmpeg; ends the program on any failure.
-void closeSink();
+// Waits for every frame and for ffmpeg and returns the failure of the lowest failed frame (the
+// frames before it written) or of ffmpeg; empty when everything was written and the video is in
+// place.
+std::string closeSink();
 // Ends an unfinished video: ffmpeg killed, its temporary file removed. For the fatal error and
 // the signals that end a capture; safe in a signal handler.
 void abandonCapture();
-// The back buffer, top row first, 3 bytes a pixel.
-std::vector<uint8_t> readFrame(int width, int height);

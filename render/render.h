@@ -10,6 +10,7 @@
 #include "support/support.h"
 
 #include <cstdint>
+#include <vector>
 
 using RenderFlags = uint32_t;
 
@@ -185,6 +186,21 @@ void bindFrameTarget(const FrameTarget* target);
 // target stays bound for drawing.
 void presentFrameTarget(const FrameTarget* target, Viewport source, int32_t windowWidth,
                         int32_t windowHeight);
+
+// Reading the frame back, from the origin of the bound frame buffer (the window's back buffer or
+// an off-screen frame). readFrameRGB waits for the driver: top row first, 3 bytes a pixel.
+std::vector<uint8_t> readFrameRGB(int32_t width, int32_t height);
+// A capture's read-back runs one frame behind, so that the renderer never waits for a read:
+// startReadBack reads the frame just drawn into a pixel buffer, and it is taken out only once the
+// next one has been started. readBackWaiting names the frame to take next, the older of two held
+// (with `all`, the oldest held, for the end of a capture), or READ_BACK_NONE; takeReadBack copies
+// it into `to`, width x height x 4 bytes (BGRA, bottom row first, as the frame buffer holds it),
+// and is false when its pixel buffer could not be mapped. Without pixel buffers startReadBack
+// waits for the read and the frame is waiting at once. Every frame of one capture has one size.
+constexpr int64_t READ_BACK_NONE = -1;
+void startReadBack(int64_t index, int32_t width, int32_t height);
+int64_t readBackWaiting(bool all);
+bool takeReadBack(uint8_t* to);
 
 // All three leave the model-view matrix current and (before the look-at) identity.
 void setOrthoView(RenderFlags flags);

@@ -44,7 +44,7 @@ done < <(grep -rnE '\b(renderTargetWidth|renderTargetHeight|clampWrapMode|fullWi
            support diagnostics music texture effects precalc show app tests bench fuzz tools \
            --include='*.cpp' --include='*.h' | grep -v '^tests/render/' || true)
 # OpenGL in app/: the window's context and its checks, nothing else.
-gl_start_up='^app/(display|capabilities|frame_sink)\.cpp:'
+gl_start_up='^app/(display|capabilities)\.cpp:'
 while IFS= read -r line; do
   echo "OpenGL in app/ outside the display start-up: $line"
   upward=$((upward + 1))

@@ -174,6 +174,35 @@ TEST(CaptureUnits, FrameTimesTargetsThumbnailsPercentilesAndPngFiles)
     EXPECT_EQ(toYuv420({rgbxSide.data(), 12, 4, 0, 1, 2}, 3, 3), side);
 }
 
+// The sink is an encoder and needs no context: frames go in as read back (BGRA, bottom row first,
+// supersampled ones averaged down) and come out as files, top row first. A failed write stops the
+// taking of frames and comes back from closeSink with the frames before it on disk; nothing exits.
+TEST(CaptureUnits, SinkWritesFramesTopRowFirstAndReturnsItsFailure)
+{
+    std::string dir = makeTempDir("sink");
+    ASSERT_EQ(symlink("/dev/full", (dir + "/000001.png.tmp").c_str()), 0);
+    openSink({dir, 2, 2, 2, 0.0, 60.0, 100, false});
+    // 4x4 as read back, twice the size written: the bottom half blue and green, the top red and
+    // white.
+    const std::vector<uint8_t> bgra = {
+        255, 0, 0,   255, 255, 0, 0,   255, 0,   255, 0,   255, 0,   255, 0,   255,
+        255, 0, 0,   255, 255, 0, 0,   255, 0,   255, 0,   255, 0,   255, 0,   255,
+        0,   0, 255, 255, 0,   0, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255,
+        0,   0, 255, 255, 0,   0, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255};
+    int64_t n = 0;
+    for (std::vector<uint8_t> frame; n < 10000 && sinkBuffer(bgra.size(), &frame); n++) {
+        ASSERT_EQ(frame.size(), bgra.size());
+        frame = bgra;
+        submitFrame(n, std::move(frame));
+    }
+    EXPECT_LT(n, 10000) << "the sink kept taking frames after a failed write";
+    EXPECT_EQ(closeSink(), dir + "/000001.png: No space left on device");
+    PngImage png = readPng(dir + "/000000.png");
+    EXPECT_EQ(png.width, 2);
+    EXPECT_EQ(png.height, 2);
+    EXPECT_EQ(png.pixels, (std::vector<uint8_t>{255, 0, 0, 255, 255, 255, 0, 0, 255, 0, 255, 0}));
+}
+
 // The real program. These render the show from its precalculation on, so they are few.
 TEST(CaptureProgram, SameArgumentsGiveSameFramesOfTheRightSize)
 {
