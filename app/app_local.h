@@ -14,6 +14,9 @@ struct Texture;
 // --version, 2 after a usage error, whose one-line message is already on the standard error).
 int parseCommandLine(int argc, char** argv);
 std::string usageText();
+// A command line that asks for what cannot be done: "orvanti: TEXT: VALUE (see --help)" (without
+// a value, "orvanti: TEXT (see --help)") on the standard error; returns the exit status, 2.
+int usageError(const std::string& text, const char* value = nullptr);
 
 // Start-up, loop and shutdown.
 void initShow();

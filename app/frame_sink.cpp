@@ -127,11 +127,6 @@ void checkFileTarget(const std::string& path)
         removeFile(path);
 }
 
-bool findOnPath(const char* program)
-{
-    return !findProgram(program).empty();
-}
-
 namespace {
 
 void recordFailure(int64_t index, const std::string& text)
@@ -193,7 +188,7 @@ bool writeFrame(int64_t index, const std::vector<uint8_t>& bgra, std::string* er
 
 void runWorker()
 {
-    if (sink.background) {
+    {
         // Under the lock, so that a lift cannot come between.
         std::lock_guard<std::mutex> guard(sink.lock);
         if (sink.background)

@@ -122,14 +122,6 @@ void printProgress(int64_t done, int64_t total, double startedMs, bool final)
     std::fflush(stdout);
 }
 
-// A command line that asks for what cannot be made: said before anything renders, as a usage
-// error (status 2).
-int usageProblem(const std::string& text)
-{
-    std::fprintf(stderr, "orvanti: %s (see --help)\n", text.c_str());
-    return 2;
-}
-
 std::string patterns(double t)
 {
     char text[32];
@@ -142,8 +134,8 @@ int64_t framesOfRange(double from, double to, double fps, const char* end, int* 
 {
     int64_t total = captureFrameCount(from, to, fps, SHOW_TEMPO);
     if (total == 0)
-        *status = usageProblem("the range from " + patterns(from) + " to " + patterns(to) +
-                               " patterns" + end + " holds no frame");
+        *status = usageError("the range from " + patterns(from) + " to " + patterns(to) +
+                             " patterns" + end + " holds no frame");
     return total;
 }
 
@@ -182,17 +174,17 @@ int runCapture()
     if (status)
         return status;
     if (o.lossless && (!container || std::strcmp(container, "matroska") != 0))
-        return usageProblem("--lossless writes a .mkv video, not " + path);
+        return usageError("--lossless writes a .mkv video, not " + path);
     // x264 takes 4:2:0 pictures of whole chroma samples only; VP9 and the RGB master take any size.
     if (container && !o.lossless && std::strcmp(container, "webm") != 0 &&
         (setup.width % 2 || setup.height % 2))
-        return usageProblem(path + ": H.264 wants an even width and height, not " +
-                            std::to_string(setup.width) + "x" + std::to_string(setup.height) +
-                            " (or capture to .webm, or --lossless to .mkv)");
+        return usageError(path + ": H.264 wants an even width and height, not " +
+                          std::to_string(setup.width) + "x" + std::to_string(setup.height) +
+                          " (or capture to .webm, or --lossless to .mkv)");
 
     if (container) {
         checkFileTarget(path);
-        if (!findOnPath("ffmpeg"))
+        if (findProgram("ffmpeg").empty())
             fatalErrorText(path + ": writing a video needs ffmpeg, which is not on the PATH");
     } else {
         makeFolder(path);

@@ -20,7 +20,6 @@ int64_t captureFrameCount(double from, double to, double fps, double tempo);
 // (.mkv) or "webm", as ffmpeg calls them; null for any other path, which is a folder of numbered
 // PNG files.
 const char* videoContainer(const std::string& path);
-bool isVideoPath(const std::string& path);
 // "000042.png"
 std::string frameFileName(int64_t n);
 // True when the folder holds a numbered frame already.
@@ -70,7 +69,6 @@ bool writePngRGB(const std::string& path, const uint8_t* rgb, int width, int hei
 [[noreturn]] void fatalErrorText(const std::string& text);   // fatalError of a std::string
 void makeFolder(const std::string& folder);                  // mkdir -p, then a probe write
 void checkFileTarget(const std::string& path);
-bool findOnPath(const char* program);
 // What a capture makes.
 struct CaptureSetup {
     std::string path;    // a folder of PNG files, or a video (videoContainer)

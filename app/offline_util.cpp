@@ -45,11 +45,6 @@ const char* videoContainer(const std::string& path)
     return nullptr;
 }
 
-bool isVideoPath(const std::string& path)
-{
-    return videoContainer(path) != nullptr;
-}
-
 std::string frameFileName(int64_t n)
 {
     char name[32];

@@ -66,16 +66,16 @@ std::string usageText()
            "and Left step one display frame on or back, with Shift one row.\n";
 }
 
-namespace {
-
-int usageError(const char* text, const char* value)
+int usageError(const std::string& text, const char* value)
 {
     if (value)
-        std::fprintf(stderr, "orvanti: %s: %s (see --help)\n", text, value);
+        std::fprintf(stderr, "orvanti: %s: %s (see --help)\n", text.c_str(), value);
     else
-        std::fprintf(stderr, "orvanti: %s (see --help)\n", text);
+        std::fprintf(stderr, "orvanti: %s (see --help)\n", text.c_str());
     return 2;
 }
+
+namespace {
 
 bool parseNumber(const char* text, double* out)
 {
@@ -142,7 +142,7 @@ int applyOption(ProgramOptions& o, const std::string& name, const std::string& v
     auto showTime = [&](double* out) {
         if (parseShowTime(v, out))
             return true;
-        usageError((option + " wants a show time of -10000 to 10000 patterns, not").c_str(), v);
+        usageError(option + " wants a show time of -10000 to 10000 patterns, not", v);
         return false;
     };
     double number = 0.0;
@@ -288,7 +288,7 @@ int parseCommandLine(int argc, char** argv)
         bool flag = std::find(std::begin(FLAG_OPTIONS), std::end(FLAG_OPTIONS), given.key()) !=
                     std::end(FLAG_OPTIONS);
         if (flag && given.value() != BARE_FLAG)
-            return usageError(("--" + given.key() + " takes no value, not").c_str(),
+            return usageError("--" + given.key() + " takes no value, not",
                               ("--" + given.key() + "=" + given.value()).c_str());
         int status = applyOption(o, given.key(), given.value());
         if (status >= 0)

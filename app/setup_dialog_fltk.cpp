@@ -134,6 +134,16 @@ void onExit(Fl_Widget*, void* data)
     dialog->window->hide();
 }
 
+void showSetupChoices(SetupDialogWindow* dialog, const SetupChoices& choices)
+{
+    dialog->fullscreen->value(choices.fullscreen);
+    dialog->mode640->value(choices.mode640);
+    dialog->mode800->value(choices.mode800);
+    dialog->mode1024->value(choices.mode1024);
+    dialog->loop->value(choices.loop);
+    dialog->vsync->value(choices.vsync);
+}
+
 }   // namespace
 
 SetupDialogWindow* createSetupDialog()
@@ -166,10 +176,7 @@ SetupDialogWindow* createSetupDialog()
     // Escape and the close box both end the dialog as Exit does.
     dialog->window->callback(onExit, dialog);
 
-    dialog->fullscreen->value(1);
-    dialog->mode640->setonly();
-    dialog->vsync->value(1);
-    dialog->loop->value(0);
+    showSetupChoices(dialog, SetupChoices{});
     dialog->result = 0;
     return dialog;
 }
@@ -197,13 +204,7 @@ int applySetupDialog(const SetupDialogWindow* dialog, DisplaySettings* settings)
 
 void presetSetupDialog(SetupDialogWindow* dialog, const ProgramOptions& options)
 {
-    SetupChoices choices = presetSetupChoices(options);
-    dialog->fullscreen->value(choices.fullscreen);
-    dialog->mode640->value(choices.mode640);
-    dialog->mode800->value(choices.mode800);
-    dialog->mode1024->value(choices.mode1024);
-    dialog->loop->value(choices.loop);
-    dialog->vsync->value(choices.vsync);
+    showSetupChoices(dialog, presetSetupChoices(options));
 }
 
 bool openDialogDisplay()

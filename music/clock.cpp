@@ -136,11 +136,11 @@ void openMusic(const char* fileName, float tempo, int loop)
         }
         SDL_Delay(1);
     }
-    SoundOutputState out = soundOutputState();
     if (musicMuted) {
         std::fprintf(stderr, "sound: muted, the clock runs on the wall clock\n");
         return;
     }
+    SoundOutputState out = soundOutputState();
     std::fprintf(stderr,
                  "sound: %s output, device \"%s\", delay %.1f ms (%.1f reported, %+.0f added)\n",
                  out.output.c_str(), out.device.c_str(), out.reportedMs + out.addedMs,

@@ -403,8 +403,7 @@ void mixStream(FSOUND_STREAM* s, int16_t* out, int frames, int mixRate, SteadyCl
         double before = s->playPos;
         if (!(s->resampler ? resampledFrame(s, frame) : stagedFrame(s, frame))) {
             s->endState = EndState::END_DECODED;
-            s->endHeardAt = at + std::chrono::duration_cast<SteadyClock::duration>(
-                                     std::chrono::duration<double, std::milli>(i * frameMs));
+            s->endHeardAt = at + msDuration(i * frameMs);
             s->playPos = (double)(s->stageStart + s->stageCount);   // all of it has been heard
             break;
         }
@@ -433,9 +432,7 @@ void mixStream(FSOUND_STREAM* s, int16_t* out, int frames, int mixRate, SteadyCl
         publish(s, {startMs, limitMs, at, false}, nullptr, endMs);
         return;
     }
-    SteadyClock::time_point wrapAt =
-        at + std::chrono::duration_cast<SteadyClock::duration>(
-                 std::chrono::duration<double, std::milli>(wrapFrame * frameMs));
+    SteadyClock::time_point wrapAt = at + msDuration(wrapFrame * frameMs);
     ClockSegment restart{wrapMs, wrapMs + (frames - wrapFrame) * span * frameMs, wrapAt, true};
     publish(s, {startMs, s->lengthMs, at, false}, &restart, endMs);
 }
@@ -445,8 +442,7 @@ void mixStream(FSOUND_STREAM* s, int16_t* out, int frames, int mixRate, SteadyCl
 void mixOutput(int16_t* out, int frames, SteadyClock::time_point at, int span)
 {
     std::memset(out, 0, (size_t)frames * 2 * sizeof(int16_t));
-    at += std::chrono::duration_cast<SteadyClock::duration>(
-        std::chrono::duration<double, std::milli>(sound.addedDelayMs.load()));
+    at += msDuration(sound.addedDelayMs.load());
     std::lock_guard<std::mutex> lock(sound.mixLock);
     for (FSOUND_STREAM* s : sound.streams)
         if (s->channel >= 0)

@@ -34,12 +34,6 @@ constexpr std::chrono::seconds NULL_OUTPUT_STALL{2};
 // two-core machine did, several times a minute).
 constexpr int SERVER_LATENCY_MS = 80;
 
-SteadyClock::duration msDuration(double ms)
-{
-    return std::chrono::duration_cast<SteadyClock::duration>(
-        std::chrono::duration<double, std::milli>(ms));
-}
-
 struct SoundOutput {
     SoundMixFunction mix = nullptr;
     int mixRate = 44100;

@@ -17,6 +17,13 @@
 
 using SteadyClock = std::chrono::steady_clock;
 
+// A span of milliseconds on the steady clock.
+inline SteadyClock::duration msDuration(double ms)
+{
+    return std::chrono::duration_cast<SteadyClock::duration>(
+        std::chrono::duration<double, std::milli>(ms));
+}
+
 // Fills one buffer of 16-bit stereo frames whose first frame is heard at `at`; the clock may run
 // on for `span` buffers past its start before the next buffer. Called on the output's own thread.
 using SoundMixFunction = void (*)(int16_t* out, int frames, SteadyClock::time_point at, int span);

@@ -46,21 +46,20 @@ void recordContextFacts(uint32_t clampMode)
     renderTargetHeight = nextPowerOfTwo(256);
 }
 
-int32_t largestFrameSide()
-{
-    if (!glext.glGenFramebuffers || !glext.glBlitFramebuffer)
-        return 0;
-    GLint renderbuffer = 0, viewport[2] = {0, 0};
-    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbuffer);
-    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
-    return std::min({renderbuffer, viewport[0], viewport[1]});
-}
-
 int32_t largestViewportSide()
 {
     GLint viewport[2] = {0, 0};
     glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
     return std::min(viewport[0], viewport[1]);
+}
+
+int32_t largestFrameSide()
+{
+    if (!glext.glGenFramebuffers || !glext.glBlitFramebuffer)
+        return 0;
+    GLint renderbuffer = 0;
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbuffer);
+    return std::min(renderbuffer, largestViewportSide());
 }
 
 bool createFrameTarget(FrameTarget* target, int32_t width, int32_t height)

@@ -104,9 +104,9 @@ TEST(CaptureUnits, FrameTimesTargetsThumbnailsPercentilesAndPngFiles)
         EXPECT_LT(captureFrameTime(0.0, 60.0, 125.0, n), captureFrameTime(0.0, 60.0, 125.0, n + 1));
 
     for (const char* video : {"a.mp4", "dir/b.mkv", "c.webm", "d.mov", "e.MP4", "f.WebM"})
-        EXPECT_TRUE(isVideoPath(video)) << video;
+        EXPECT_NE(videoContainer(video), nullptr) << video;
     for (const char* folder : {"frames", "a.png", "mp4", ".mp4x", "x.mp4/"})
-        EXPECT_FALSE(isVideoPath(folder)) << folder;
+        EXPECT_EQ(videoContainer(folder), nullptr) << folder;
     EXPECT_EQ(frameFileName(0), "000000.png");
     EXPECT_EQ(frameFileName(1234567), "1234567.png");
     std::string dir = makeTempDir("holds_frames"), error;
@@ -427,7 +427,7 @@ TEST(CaptureProgram, MusicThatCannotPlayFailsAsInALiveRun)
         {"not music, into a video", false, "show.mkv", ": not a playable music stream"},
     };
     for (const Case& c : cases) {
-        if (!ffmpeg && isVideoPath(c.target))
+        if (!ffmpeg && videoContainer(c.target))
             continue;
         std::string data = linkedDataSet();
         std::filesystem::remove(data + "/music.ogg");
@@ -440,7 +440,7 @@ TEST(CaptureProgram, MusicThatCannotPlayFailsAsInALiveRun)
             << c.label << "\n"
             << r.err;
         EXPECT_FALSE(exists(target + "/" + frameFileName(0))) << c.label;
-        EXPECT_FALSE(isVideoPath(target) && exists(target)) << c.label << ": left the video";
+        EXPECT_FALSE(videoContainer(target) && exists(target)) << c.label << ": left the video";
     }
 }
 
